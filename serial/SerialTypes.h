@@ -1,0 +1,51 @@
+#pragma once
+// Types shared by the serial engine and its owner: the port settings, the notice codes and the
+// owner interface through which the engine reports.
+#include <cstdint>
+
+// The notice message's number, kept for owners that route notices like window messages.
+constexpr unsigned WM_SERIAL_EVENT = 0x401;
+
+// Notice codes (the first argument of ISerialOwner::OnSerialEvent).
+enum : unsigned {
+    SN_PORT_EVENT = 0x401,   // every wake of the watcher
+    SN_CTS_CHANGED = 0x402,  // a status line changed: the owner rereads GetModemStatus()
+    SN_DSR_CHANGED = 0x403,
+    SN_LINE_ERROR = 0x404,  // framing, parity or overrun error, or a break
+    SN_RING = 0x405,
+    SN_CD_CHANGED = 0x406,
+    SN_RX_BYTE = 0x407,     // one received byte; the value is the byte, 0..255
+    SN_EVENT_CHAR = 0x408,  // kept for completeness; not raised
+    SN_TX_EMPTY = 0x40A,    // everything handed to Write()/WriteStream() has left the driver,
+                            // or the transmission was cancelled
+    SN_PORT_LOST = 0x40B,   // the device went away (unplugged, I/O error); raised once
+};
+
+// Modem status bits of GetModemStatus().
+enum : std::uint32_t {
+    MS_CTS_ON = 0x10,
+    MS_DSR_ON = 0x20,
+    MS_RING_ON = 0x40,
+    MS_RLSD_ON = 0x80,  // carrier detect
+};
+
+struct PortSettings {
+    unsigned nPort = 1;              // 1-based: "COM1" is 1
+    std::uint32_t dwBaudRate = 9600;
+    int nParity = 0;                 // 0 none, 1 odd, 2 even, 3 mark, 4 space; other: unchanged
+    std::uint8_t byDataBits = 8;     // 5..8
+    int nStopBits = 0;               // 0 one, 1 one and a half, 2 two; other: unchanged
+};
+
+// Implemented by the window that owns a CSerialLink.
+class ISerialOwner {
+public:
+    virtual ~ISerialOwner() = default;
+
+    // Watcher thread: the notice queue went from empty to non-empty. Must return at once
+    // (post an event to the user-interface thread, which then calls DeliverNotices()).
+    virtual void OnNoticesPending() = 0;
+
+    // User-interface thread, from CSerialLink::DeliverNotices(): one notice, in arrival order.
+    virtual void OnSerialEvent(unsigned nCode, unsigned nValue) = 0;
+};
