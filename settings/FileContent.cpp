@@ -1,0 +1,172 @@
+#include "FileContent.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
+constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as any new file
+constexpr int kTempNameAttempts = 100;
+
+// Closes a descriptor when leaving scope.
+class CFd {
+public:
+    explicit CFd(int nFd) : m_nFd(nFd) {}
+    ~CFd() {
+        if (m_nFd >= 0) {
+            ::close(m_nFd);
+        }
+    }
+    CFd(const CFd&) = delete;
+    CFd& operator=(const CFd&) = delete;
+    int Get() const { return m_nFd; }
+    int Release() {
+        const int nFd = m_nFd;
+        m_nFd = -1;
+        return nFd;
+    }
+
+private:
+    int m_nFd;
+};
+
+bool WriteAll(int nFd, const char* pData, std::size_t nSize) {
+    while (nSize > 0) {
+        const ssize_t nWritten = ::write(nFd, pData, nSize);
+        if (nWritten < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        pData += nWritten;
+        nSize -= static_cast<std::size_t>(nWritten);
+    }
+    return true;
+}
+
+// Read-only means: no write bit at all (which stops even a privileged process), or no permission.
+bool IsWritable(const std::string& strPath, const struct stat& st) {
+    return (st.st_mode & kAnyWriteBit) != 0 && ::access(strPath.c_str(), W_OK) == 0;
+}
+
+// The path whose file is replaced: the target of a symbolic link, else the path itself.
+std::filesystem::path TargetOf(const std::string& strPath) {
+    std::error_code ec;
+    const std::filesystem::path path(strPath);
+    if (std::filesystem::is_symlink(path, ec)) {
+        const std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
+        if (!ec) {
+            return target;
+        }
+    }
+    return path;
+}
+
+// Creates a new, empty temporary file beside strTarget; strTemp receives its name.
+int CreateTempBeside(const std::filesystem::path& target, std::string& strTemp) {
+    static std::atomic<unsigned> s_nCounter{0};
+    const std::filesystem::path folder = target.parent_path();
+    for (int nAttempt = 0; nAttempt < kTempNameAttempts; ++nAttempt) {
+        const std::string strName = "." + target.filename().string() + "." +
+                                    std::to_string(::getpid()) + "." +
+                                    std::to_string(s_nCounter.fetch_add(1)) + ".tmp";
+        strTemp = (folder / strName).string();
+        const int nFd =
+            ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+        if (nFd >= 0 || errno != EEXIST) {
+            return nFd;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+EReadResult ReadFileContent(const std::string& strPath, std::string& strContent) {
+    strContent.clear();
+    // Non-blocking, so that a FIFO in the file's place cannot hang the caller.
+    CFd fd(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.Get() < 0) {
+        return (errno == ENOENT || errno == ENOTDIR) ? EReadResult::Missing : EReadResult::Failed;
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<unsigned long long>(st.st_size) > kMaxFileSize) {
+        return EReadResult::Failed;
+    }
+    strContent.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t nRead = 0;
+    for (;;) {
+        if (nRead == strContent.size()) {
+            if (strContent.size() >= kMaxFileSize) {
+                break;
+            }
+            // The file may have grown since fstat: read on until its end.
+            strContent.resize(std::min(kMaxFileSize, strContent.size() + 4096));
+        }
+        const ssize_t n = ::read(fd.Get(), strContent.data() + nRead, strContent.size() - nRead);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            strContent.clear();
+            return EReadResult::Failed;
+        }
+        if (n == 0) {
+            break;
+        }
+        nRead += static_cast<std::size_t>(n);
+    }
+    strContent.resize(nRead);
+    return EReadResult::Ok;
+}
+
+bool ReplaceFileContent(const std::string& strPath, const std::string& strContent) {
+    const std::filesystem::path target = TargetOf(strPath);
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    struct stat stFolder {};
+    if (ec || ::stat(folder.c_str(), &stFolder) != 0 || !S_ISDIR(stFolder.st_mode) ||
+        !IsWritable(folder.string(), stFolder)) {
+        return false;
+    }
+    struct stat stFile {};
+    const bool bExists = ::stat(target.c_str(), &stFile) == 0;
+    if (bExists && (!S_ISREG(stFile.st_mode) || !IsWritable(target.string(), stFile))) {
+        return false;
+    }
+
+    std::string strTemp;
+    CFd fd(CreateTempBeside(folder / target.filename(), strTemp));
+    if (fd.Get() < 0) {
+        return false;
+    }
+    bool bOk = WriteAll(fd.Get(), strContent.data(), strContent.size());
+    if (bOk && bExists) {
+        bOk = ::fchmod(fd.Get(), stFile.st_mode & 07777) == 0;
+        if (stFile.st_uid != ::geteuid() || stFile.st_gid != ::getegid()) {
+            // Only a privileged process may hand the file back; failing that is no reason to stop.
+            [[maybe_unused]] const int nIgnored = ::fchown(fd.Get(), stFile.st_uid, stFile.st_gid);
+        }
+    }
+    bOk = bOk && ::fsync(fd.Get()) == 0;
+    bOk = (::close(fd.Release()) == 0) && bOk;
+    bOk = bOk && ::rename(strTemp.c_str(), target.c_str()) == 0;
+    if (!bOk) {
+        ::unlink(strTemp.c_str());
+    }
+    return bOk;
+}

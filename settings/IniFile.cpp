@@ -1,0 +1,114 @@
+#include "IniFile.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <optional>
+
+#include "FileContent.h"
+#include "IniText.h"
+
+namespace {
+
+constexpr std::string_view kFileName = "Vexor.ini";
+constexpr std::string_view kConfigFolder = "diVE";
+
+std::optional<std::string> ReadValue(const std::string& strPath, std::string_view section,
+                                     std::string_view key) {
+    std::string strContent;
+    if (ReadFileContent(strPath, strContent) != EReadResult::Ok) {
+        return std::nullopt;
+    }
+    const std::optional<std::string_view> value =
+        CIniText(std::move(strContent)).Find(section, key);
+    if (!value) {
+        return std::nullopt;
+    }
+    return std::string(*value);
+}
+
+// The whole of text as a decimal int, or nothing. Blanks have been trimmed by the reader.
+std::optional<int> ParseDecimal(std::string_view text) {
+    if (text.size() > 1 && text.front() == '+' && text[1] != '-') {
+        text.remove_prefix(1);
+    }
+    int nValue = 0;
+    const auto [pEnd, ec] = std::from_chars(text.data(), text.data() + text.size(), nValue);
+    if (ec != std::errc() || pEnd != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return nValue;
+}
+
+std::string HomeFolder() {
+    if (const char* pszHome = std::getenv("HOME"); pszHome != nullptr && *pszHome != '\0') {
+        return pszHome;
+    }
+    if (const passwd* pEntry = ::getpwuid(::getuid()); pEntry != nullptr && pEntry->pw_dir) {
+        return pEntry->pw_dir;
+    }
+    return ".";
+}
+
+}  // namespace
+
+CIniFile::CIniFile(std::string strPath) : m_strPath(std::move(strPath)) {}
+
+std::string CIniFile::SettingsPathFor(const char* pszArgv0) {
+    const std::string_view argv0 = pszArgv0 != nullptr ? pszArgv0 : "";
+    const std::size_t nSlash = argv0.rfind('/');
+    if (nSlash != std::string_view::npos) {
+        return std::string(argv0.substr(0, nSlash + 1)) + std::string(kFileName);
+    }
+    // The configuration folder, which the XDG rules take only when absolute.
+    std::string strFolder;
+    if (const char* pszXdg = std::getenv("XDG_CONFIG_HOME"); pszXdg != nullptr && *pszXdg == '/') {
+        strFolder = pszXdg;
+    } else {
+        strFolder = HomeFolder() + "/.config";
+    }
+    return strFolder + "/" + std::string(kConfigFolder) + "/" + std::string(kFileName);
+}
+
+int CIniFile::ReadInt(std::string_view section, std::string_view key, int nDefault) const {
+    const std::optional<std::string> value = ReadValue(m_strPath, section, key);
+    if (!value) {
+        return nDefault;
+    }
+    return ParseDecimal(*value).value_or(nDefault);
+}
+
+bool CIniFile::WriteInt(std::string_view section, std::string_view key, int nValue) {
+    return WriteString(section, key, std::to_string(nValue));
+}
+
+int CIniFile::ReadBool(std::string_view section, std::string_view key, int nDefault) const {
+    const int nNormalised = nDefault != 0 ? 1 : 0;
+    const int nValue = ReadInt(section, key, nNormalised);
+    return (nValue == 0 || nValue == 1) ? nValue : nNormalised;
+}
+
+bool CIniFile::WriteBool(std::string_view section, std::string_view key, int bValue) {
+    return WriteString(section, key, bValue != 0 ? "1" : "0");
+}
+
+std::string CIniFile::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view strDefault) const {
+    return ReadValue(m_strPath, section, key).value_or(std::string(strDefault));
+}
+
+bool CIniFile::WriteString(std::string_view section, std::string_view key,
+                           std::string_view strValue) {
+    if (!CIniText::CanStore(section, key, strValue)) {
+        return false;
+    }
+    std::string strContent;
+    if (ReadFileContent(m_strPath, strContent) == EReadResult::Failed) {
+        return false;  // rewriting what could not be read would lose it
+    }
+    CIniText text(std::move(strContent));
+    text.Set(section, key, strValue);
+    return ReplaceFileContent(m_strPath, text.GetContent());
+}

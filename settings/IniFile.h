@@ -1,0 +1,45 @@
+// CIniFile: the program's settings file, "Vexor.ini", in the Windows INI text format.
+//
+// Every call reads or rewrites the file; nothing is cached and no file stays open, so a short-lived
+// object per group of calls is the normal use. Section and key names match without regard to ASCII
+// case; where one appears twice, the first wins (see IniText.h for the format).
+//
+// Reads never fail: a missing or unreadable file, a missing key, or a value that is not what was
+// asked for gives the default. Writes change only the key's line and keep every other byte of the
+// file; they replace the file atomically and return false, leaving the file as it was, when it
+// cannot be written (a read-only file or folder, a disk error) or when the names or the value
+// cannot be stored (empty names, line ends in them); callers may ignore the result.
+#pragma once
+#include <string>
+#include <string_view>
+
+class CIniFile {
+public:
+    explicit CIniFile(std::string strPath);  // the full path of the settings file
+    const std::string& GetPath() const { return m_strPath; }
+
+    // The settings path for a program invoked as argv0: argv0 cut after its last '/', plus
+    // "Vexor.ini". An invocation without '/' (found through PATH), or none, uses
+    // $XDG_CONFIG_HOME/diVE/Vexor.ini, else ~/.config/diVE/Vexor.ini; writes create that folder.
+    static std::string SettingsPathFor(const char* pszArgv0);
+
+    // A decimal integer: optional blanks, an optional sign, digits, optional blanks ("-1" is -1).
+    // Anything else - "12abc", "0x10", "1.5", an empty value, a number outside int - gives
+    // nDefault.
+    int ReadInt(std::string_view section, std::string_view key, int nDefault) const;
+    // Writes the value as "%d".
+    bool WriteInt(std::string_view section, std::string_view key, int nValue);
+    // 0 or 1: a stored 0 or 1 as it is; anything else, or nothing, gives nDefault normalised to
+    // 0/1.
+    int ReadBool(std::string_view section, std::string_view key, int nDefault) const;
+    // Writes "1" for a non-zero bValue, else "0".
+    bool WriteBool(std::string_view section, std::string_view key, int bValue);
+    // The value as stored, without its surrounding blanks; strDefault when the key is missing.
+    std::string ReadString(std::string_view section, std::string_view key,
+                           std::string_view strDefault) const;
+    // Writes the value as it is; a value holding a line end is refused.
+    bool WriteString(std::string_view section, std::string_view key, std::string_view strValue);
+
+private:
+    std::string m_strPath;
+};

@@ -1,0 +1,218 @@
+#include "IniText.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Blanks inside a line; CR and LF never reach them since they end the line.
+constexpr bool IsBlank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    std::size_t nBegin = 0;
+    std::size_t nEnd = text.size();
+    while (nBegin < nEnd && IsBlank(static_cast<unsigned char>(text[nBegin]))) {
+        ++nBegin;
+    }
+    while (nEnd > nBegin && IsBlank(static_cast<unsigned char>(text[nEnd - 1]))) {
+        --nEnd;
+    }
+    return text.substr(nBegin, nEnd - nBegin);
+}
+
+constexpr char FoldAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return FoldAscii(x) == FoldAscii(y);
+           });
+}
+
+bool HasLineBreakOrNul(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+bool IsCleanName(std::string_view name) {
+    return !name.empty() && TrimBlanks(name).size() == name.size() && !HasLineBreakOrNul(name);
+}
+
+// One line of the text: [nBegin, nEnd) is its content, nNext the start of the next line.
+struct SLine {
+    std::size_t nBegin = 0;
+    std::size_t nEnd = 0;
+    std::size_t nNext = 0;
+};
+
+enum class ELineKind { Blank, Section, Key, Other };
+
+// What one line means; for a section or key, name holds its name, and for a key nValue is the
+// offset of its value (after '=' and the blanks that follow).
+struct SParsedLine {
+    ELineKind eKind = ELineKind::Other;
+    std::string_view name;
+    std::size_t nValue = 0;
+};
+
+SParsedLine ParseLine(std::string_view content, const SLine& line) {
+    const std::string_view text = content.substr(line.nBegin, line.nEnd - line.nBegin);
+    const std::string_view trimmed = TrimBlanks(text);
+    SParsedLine parsed;
+    if (trimmed.empty()) {
+        parsed.eKind = ELineKind::Blank;
+    } else if (trimmed.front() == '[') {
+        const std::size_t nClose = trimmed.find(']');
+        if (nClose != std::string_view::npos) {
+            parsed.eKind = ELineKind::Section;
+            parsed.name = TrimBlanks(trimmed.substr(1, nClose - 1));
+        }
+    } else if (trimmed.front() != ';') {
+        const std::size_t nEquals = text.find('=');
+        if (nEquals != std::string_view::npos) {
+            parsed.eKind = ELineKind::Key;
+            parsed.name = TrimBlanks(text.substr(0, nEquals));
+            std::size_t nValue = nEquals + 1;
+            while (nValue < text.size() && IsBlank(static_cast<unsigned char>(text[nValue]))) {
+                ++nValue;
+            }
+            parsed.nValue = line.nBegin + nValue;
+        }
+    }
+    return parsed;
+}
+
+// Walks the lines of a text in order.
+class CLineReader {
+public:
+    explicit CLineReader(std::string_view content)
+        : m_content(content), m_nPos(content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0) {}
+
+    bool Next(SLine& line) {
+        if (m_nPos >= m_content.size()) {
+            return false;
+        }
+        line.nBegin = m_nPos;
+        std::size_t n = m_nPos;
+        const std::size_t nSize = m_content.size();
+        while (n < nSize && m_content[n] != '\n' && m_content[n] != '\r') {
+            ++n;
+        }
+        line.nEnd = n;
+        if (n < nSize) {
+            n += (m_content[n] == '\r' && n + 1 < nSize && m_content[n + 1] == '\n') ? 2 : 1;
+        }
+        line.nNext = m_nPos = n;
+        return true;
+    }
+
+private:
+    std::string_view m_content;
+    std::size_t m_nPos;
+};
+
+}  // namespace
+
+// Where a key is, or where it would go.
+struct CIniText::SLocation {
+    bool bSectionFound = false;
+    bool bKeyFound = false;
+    std::size_t nValueBegin = 0;  // key found: its value runs from here ...
+    std::size_t nValueEnd = 0;    // ... to the end of its line
+    std::size_t nInsert = 0;      // section found, key missing: where the new line goes
+};
+
+CIniText::SLocation CIniText::Locate(std::string_view section, std::string_view key) const {
+    SLocation location;
+    CLineReader reader(m_strContent);
+    SLine line;
+    while (reader.Next(line)) {
+        const SParsedLine parsed = ParseLine(m_strContent, line);
+        if (parsed.eKind == ELineKind::Section) {
+            if (location.bSectionFound) {
+                break;  // the end of the first section of that name
+            }
+            if (EqualNoCase(parsed.name, section)) {
+                location.bSectionFound = true;
+                location.nInsert = line.nNext;
+            }
+        } else if (location.bSectionFound) {
+            if (parsed.eKind == ELineKind::Key && EqualNoCase(parsed.name, key)) {
+                location.bKeyFound = true;
+                location.nValueBegin = parsed.nValue;
+                location.nValueEnd = line.nEnd;
+                break;
+            }
+            if (parsed.eKind != ELineKind::Blank) {
+                location.nInsert = line.nNext;
+            }
+        }
+    }
+    return location;
+}
+
+std::optional<std::string_view> CIniText::Find(std::string_view section,
+                                               std::string_view key) const {
+    const SLocation location = Locate(section, key);
+    if (!location.bKeyFound) {
+        return std::nullopt;
+    }
+    const std::string_view content = m_strContent;
+    return TrimBlanks(
+        content.substr(location.nValueBegin, location.nValueEnd - location.nValueBegin));
+}
+
+bool CIniText::CanStore(std::string_view section, std::string_view key, std::string_view value) {
+    return IsCleanName(section) && section.find(']') == std::string_view::npos &&
+           IsCleanName(key) && key.find('=') == std::string_view::npos && key.front() != '[' &&
+           key.front() != ';' && value.find_first_of("\r\n") == std::string_view::npos;
+}
+
+std::string_view CIniText::LineEnd() const {
+    const std::size_t nBreak = m_strContent.find_first_of("\r\n");
+    if (nBreak == std::string::npos || m_strContent[nBreak] == '\n') {
+        return "\n";
+    }
+    return (nBreak + 1 < m_strContent.size() && m_strContent[nBreak + 1] == '\n') ? "\r\n" : "\r";
+}
+
+// Whether the text's last line lacks its line end (so something appended needs one first).
+bool CIniText::EndsOpen() const {
+    if (m_strContent.empty() || m_strContent == kUtf8Bom) {
+        return false;
+    }
+    const char cLast = m_strContent.back();
+    return cLast != '\n' && cLast != '\r';
+}
+
+void CIniText::Set(std::string_view section, std::string_view key, std::string_view value) {
+    const SLocation location = Locate(section, key);
+    if (location.bKeyFound) {
+        m_strContent.replace(location.nValueBegin, location.nValueEnd - location.nValueBegin,
+                             value);
+        return;
+    }
+    const std::string_view lineEnd = LineEnd();
+    std::string strLines;
+    std::size_t nInsert = m_strContent.size();
+    if (location.bSectionFound) {
+        nInsert = location.nInsert;
+    }
+    if (nInsert == m_strContent.size() && EndsOpen()) {
+        strLines += lineEnd;
+    }
+    if (!location.bSectionFound) {
+        strLines += '[';
+        strLines += section;
+        strLines += ']';
+        strLines += lineEnd;
+    }
+    strLines += key;
+    strLines += '=';
+    strLines += value;
+    strLines += lineEnd;
+    m_strContent.insert(nInsert, strLines);
+}

@@ -1,0 +1,43 @@
+// The text of an INI file held in memory: lookups and single-key edits on its raw bytes.
+//
+// Format: a line whose first non-blank character is '[' and that holds a ']' opens the section
+// named by the text between them; a line "key=value" holds a value; a line whose first non-blank
+// character is ';' is a comment; any other line is kept but means nothing. Line ends are LF, CR LF
+// or a lone CR, and the last line needs none. Names and values are trimmed of blanks and tabs;
+// names match without regard to ASCII case. Only the first section of a name counts, and in it only
+// the first key of a name. Keys before the first section belong to no section and are never found.
+// A UTF-8 byte-order mark at the start is skipped. Any bytes (NUL included) are accepted; every
+// operation is linear in the size of the text.
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+class CIniText {
+public:
+    explicit CIniText(std::string strContent) : m_strContent(std::move(strContent)) {}
+
+    const std::string& GetContent() const { return m_strContent; }
+
+    // The value of a key (trimmed), or nothing when the section or the key is missing.
+    std::optional<std::string_view> Find(std::string_view section, std::string_view key) const;
+
+    // Whether Set can store the name pair and value so that Find returns them again: names must be
+    // non-empty, without surrounding blanks, line ends or NUL, a section without ']', a key without
+    // '=' and not starting with '[' or ';'; a value without line ends.
+    static bool CanStore(std::string_view section, std::string_view key, std::string_view value);
+
+    // Sets a value (which CanStore must accept), changing only the key's line: the text after the
+    // key's '=' and its following blanks is replaced. A missing key is added after the last
+    // non-blank line of its section, a missing section at the end of the text. New lines take the
+    // line end of the text's first line (LF when it has none).
+    void Set(std::string_view section, std::string_view key, std::string_view value);
+
+private:
+    struct SLocation;
+    SLocation Locate(std::string_view section, std::string_view key) const;
+    std::string_view LineEnd() const;
+    bool EndsOpen() const;
+
+    std::string m_strContent;
+};
