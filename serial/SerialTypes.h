@@ -21,6 +21,19 @@ enum : unsigned {
     SN_PORT_LOST = 0x40B,   // the device went away (unplugged, I/O error); raised once
 };
 
+// Port events for CSerialLink::SetEventMask(); the engine starts with EV_ALL.
+enum : std::uint32_t {
+    EV_RXCHAR = 0x0001,   // kept for completeness: received bytes are always delivered
+    EV_TXEMPTY = 0x0004,  // SN_TX_EMPTY
+    EV_CTS = 0x0008,      // SN_CTS_CHANGED
+    EV_DSR = 0x0010,      // SN_DSR_CHANGED
+    EV_RLSD = 0x0020,     // SN_CD_CHANGED
+    EV_BREAK = 0x0040,    // SN_LINE_ERROR for a break
+    EV_ERR = 0x0080,      // SN_LINE_ERROR for a framing, parity or overrun error
+    EV_RING = 0x0100,     // SN_RING
+    EV_ALL = 0x01FD,
+};
+
 // Modem status bits of GetModemStatus().
 enum : std::uint32_t {
     MS_CTS_ON = 0x10,
@@ -30,11 +43,11 @@ enum : std::uint32_t {
 };
 
 struct PortSettings {
-    unsigned nPort = 1;              // 1-based: "COM1" is 1
+    unsigned nPort = 1;  // 1-based: "COM1" is 1
     std::uint32_t dwBaudRate = 9600;
-    int nParity = 0;                 // 0 none, 1 odd, 2 even, 3 mark, 4 space; other: unchanged
-    std::uint8_t byDataBits = 8;     // 5..8
-    int nStopBits = 0;               // 0 one, 1 one and a half, 2 two; other: unchanged
+    int nParity = 0;              // 0 none, 1 odd, 2 even, 3 mark, 4 space; other: unchanged
+    std::uint8_t byDataBits = 8;  // 5..8
+    int nStopBits = 0;            // 0 one, 1 one and a half, 2 two; other: unchanged
 };
 
 // Implemented by the window that owns a CSerialLink.

@@ -1,0 +1,119 @@
+#pragma once
+// CSerialLink: one serial port, opened for exclusive use, configured, watched and written.
+//
+// How it works. Open() finds the device that the port number stands for (CDeviceMap), takes
+// the port for exclusive use (UUCP lock file, flock, TIOCEXCL), applies the settings and reads
+// them back. StartWatcher() starts a watcher thread that waits on the device, reads everything
+// that has arrived in one go and queues it as notices; a transmitter thread writes what Write()
+// and WriteStream() hand over. Neither thread ever waits for the owner: notices go into an
+// ordered, bounded queue (CNoticeQueue). When the queue turns non-empty the watcher calls
+// ISerialOwner::OnNoticesPending(); the owner's user-interface thread then calls
+// DeliverNotices(), which hands each notice to ISerialOwner::OnSerialEvent() in order (one
+// SN_RX_BYTE per received byte). A full queue pauses reading until the owner drains it, so the
+// sender sees back-pressure and no byte is lost.
+//
+// Threads. Every public operation runs on the owner's thread; GetTxDone() and IsTransmitting()
+// may be called from anywhere. The engine never throws.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SerialTypes.h"
+#include "TerminalDevice.h"
+
+class CNoticeQueue;
+class CPortLock;
+class CPortWatcher;
+class CTransmitter;
+
+class CSerialLink {
+public:
+    // Makes the device object for a path; tests hand in a fake. Default: the termios device.
+    using DeviceFactory =
+        std::function<std::unique_ptr<ITerminalDevice>(const std::string& strPath)>;
+
+    CSerialLink();
+    virtual ~CSerialLink();  // stops the threads and closes the port
+    CSerialLink(const CSerialLink&) = delete;
+    CSerialLink& operator=(const CSerialLink&) = delete;
+
+    // Where port numbers lead: the settings file path whose section "DEVICES" maps "COM<n>"
+    // to a device path, and the folder that stands for "/" when the present devices are listed.
+    void SetDeviceMapSource(std::string strIniPath, std::string strDevRoot = "/");
+    // The device path that port nPort (1-based) opens, or "" when the number has none.
+    std::string DevicePathFor(unsigned nPort) const;
+    void SetDeviceFactory(DeviceFactory factory);
+    // The folder for UUCP lock files ("/var/lock" unless set); skipped when not writable.
+    void SetLockFolder(std::string strFolder);
+
+    // Closes first when open. False when the number has no device, the device is missing, or
+    // another program holds it (GetHolder() then names it when it can); the engine stays closed.
+    // True once the device is open, even when the driver refused some settings
+    // (GetSettingDifferences()). Applies flow control 0 (none).
+    bool Open(ISerialOwner* pOwner, const PortSettings& settings);
+    // Starts the watcher; false when not open or when it already runs.
+    bool StartWatcher();
+    // Stops both threads at once (never waits for the owner), cancels a transmission, closes the
+    // device and releases its locks. Undelivered notices are dropped, also during a
+    // DeliverNotices() call. Safe on a closed engine.
+    void Close();
+    bool IsOpen() const;
+
+    // Copies the bytes and returns at once; they go out in order after anything queued before.
+    // False when the port is not open.
+    bool Write(const std::uint8_t* pBytes, std::size_t nCount);
+    // Streams a source of any length with bounded memory: fnRead fills up to nCap bytes and
+    // returns how many (0: end, negative: read error, which ends the transmission). fnRead runs
+    // on the transmitter thread. False when the port is not open.
+    bool WriteStream(std::function<long(std::uint8_t* pBuf, std::size_t nCap)> fnRead);
+    void CancelWrite();               // drops what has not been written yet; SN_TX_EMPTY follows
+    std::uint64_t GetTxDone() const;  // bytes written to the driver in the current transmission
+    bool IsTransmitting() const;
+
+    // 0 none, 1 CTS/RTS, 5 XON/XOFF (0x11/0x13). 2 CTS/DTR, 3 DSR/RTS and 4 DSR/DTR have no Linux
+    // driver equivalent: they fall back to none and say so in GetSettingDifferences(). Other
+    // values change nothing. Ignored when the port is not open.
+    void SetFlowControl(int nMode);
+    // EV_* bits: which port events raise their notices (received bytes are always delivered).
+    // False when the port is not open.
+    bool SetEventMask(std::uint32_t dwMask);
+    bool SetDTR();  // false when not open or the device has no such line
+    bool ClearDTR();
+    bool SetRTS();
+    bool ClearRTS();
+    bool GetModemStatus(std::uint32_t& dwStatus);  // MS_* bits; false without status lines
+
+    // User-interface thread: hands queued notices to the owner's OnSerialEvent in order, at most
+    // about nBudgetBytes received bytes per call. True when more notices are still waiting (the
+    // owner should call again soon, after letting the event loop run).
+    bool DeliverNotices(std::size_t nBudgetBytes = 256 * 1024);
+
+    // After a failed Open: who holds the port, e.g. "minicom (PID 1234)", or "" when unknown.
+    const std::string& GetHolder() const;
+    // After Open: settings the driver refused or changed, one Chinese line each,
+    // e.g. "数据位：请求 7，实际 8". Empty when everything applied as asked.
+    const std::vector<std::string>& GetSettingDifferences() const;
+
+private:
+    void ApplySettings(const PortSettings& settings);
+
+    std::string m_strIniPath;
+    std::string m_strDevRoot = "/";
+    std::string m_strLockFolder = "/var/lock";
+    DeviceFactory m_fnDeviceFactory;
+
+    ISerialOwner* m_pOwner = nullptr;
+    std::unique_ptr<ITerminalDevice> m_pDevice;  // set while open
+    std::unique_ptr<CPortLock> m_pLock;
+    std::unique_ptr<CNoticeQueue> m_pNotices;
+    std::unique_ptr<CPortWatcher> m_pWatcher;
+    std::unique_ptr<CTransmitter> m_pTransmitter;
+    std::uint32_t m_dwEventMask = 0;
+    std::uint64_t m_nSession = 0;  // changes at Open and Close, so a delivery in progress stops
+
+    std::string m_strHolder;
+    std::vector<std::string> m_arrDifferences;  // settings lines, then the flow-control line
+    std::string m_strFlowDifference;
+};
