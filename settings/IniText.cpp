@@ -171,8 +171,18 @@ bool CIniText::CanStore(std::string_view section, std::string_view key, std::str
            key.front() != ';' && value.find_first_of("\r\n") == std::string_view::npos;
 }
 
-std::string_view CIniText::LineEnd() const {
-    const std::size_t nBreak = m_strContent.find_first_of("\r\n");
+// The line end for lines inserted at nInsert: that of the line they follow, so that a lone CR
+// is never joined with a following LF; after an open last line, that of the first line; else LF.
+std::string_view CIniText::LineEndAt(std::size_t nInsert) const {
+    std::size_t nBreak = std::string::npos;
+    if (nInsert > 0 && (m_strContent[nInsert - 1] == '\n' || m_strContent[nInsert - 1] == '\r')) {
+        nBreak =
+            m_strContent[nInsert - 1] == '\n' && nInsert > 1 && m_strContent[nInsert - 2] == '\r'
+                ? nInsert - 2
+                : nInsert - 1;
+    } else {
+        nBreak = m_strContent.find_first_of("\r\n");
+    }
     if (nBreak == std::string::npos || m_strContent[nBreak] == '\n') {
         return "\n";
     }
@@ -195,12 +205,9 @@ void CIniText::Set(std::string_view section, std::string_view key, std::string_v
                              value);
         return;
     }
-    const std::string_view lineEnd = LineEnd();
+    const std::size_t nInsert = location.bSectionFound ? location.nInsert : m_strContent.size();
+    const std::string_view lineEnd = LineEndAt(nInsert);
     std::string strLines;
-    std::size_t nInsert = m_strContent.size();
-    if (location.bSectionFound) {
-        nInsert = location.nInsert;
-    }
     if (nInsert == m_strContent.size() && EndsOpen()) {
         strLines += lineEnd;
     }

@@ -29,14 +29,15 @@ public:
 
     // Sets a value (which CanStore must accept), changing only the key's line: the text after the
     // key's '=' and its following blanks is replaced. A missing key is added after the last
-    // non-blank line of its section, a missing section at the end of the text. New lines take the
-    // line end of the text's first line (LF when it has none).
+    // non-blank line of its section, a missing section at the end of the text (after a line end
+    // when the last line lacks one). New lines take the line end of the line they follow, else that
+    // of the text's first line, else LF.
     void Set(std::string_view section, std::string_view key, std::string_view value);
 
 private:
     struct SLocation;
     SLocation Locate(std::string_view section, std::string_view key) const;
-    std::string_view LineEnd() const;
+    std::string_view LineEndAt(std::size_t nInsert) const;
     bool EndsOpen() const;
 
     std::string m_strContent;
