@@ -1,0 +1,80 @@
+#include "Resources.h"
+
+#include <QBitmap>
+
+#include "KeyedImage.h"
+#include "Pictures.h"
+
+namespace {
+
+constexpr int kMenuIconCount = 12;
+constexpr int kMenuIconSize = 16;
+
+QImage DrawPicture(int nId) {
+    switch (nId) {
+        case IDI_MAINFRAME:
+            return DrawAppIcon(32);
+        case IDB_ABOUT_SIDE:
+            return DrawAboutSide();
+        case IDB_POWER_ON:
+        case IDB_POWER_OFF:
+            return DrawPowerSymbol(nId == IDB_POWER_ON);
+        case IDB_RING_OFF:
+        case IDB_RING_ON:
+        case IDB_CD_OFF:
+        case IDB_CD_ON:
+        case IDB_CTS_OFF:
+        case IDB_CTS_ON:
+        case IDB_DSR_OFF:
+        case IDB_DSR_ON:
+            // Ids run in off/on pairs: RING, CD, CTS, DSR.
+            return DrawLamp((nId - IDB_RING_OFF) / 2, (nId - IDB_RING_OFF) % 2 == 1);
+        case IDB_MENU_ICONS:
+            return DrawMenuIconStrip();
+        default:
+            return {};
+    }
+}
+
+// The key colour of a keyed picture; 0 for pictures without one.
+QRgb KeyOf(int nId) {
+    if (nId >= IDB_POWER_ON && nId <= IDB_DSR_ON) {
+        return kRgbWhiteKey;
+    }
+    return nId == IDB_MENU_ICONS ? kRgbGreyKey : 0;
+}
+
+QPixmap Masked(const QPixmap& pixmap, QRgb rgbKey) {
+    QPixmap masked = pixmap;
+    masked.setMask(pixmap.createMaskFromColor(QColor::fromRgb(rgbKey), Qt::MaskInColor));
+    return masked;
+}
+
+}  // namespace
+
+QPixmap LoadBitmap(int nId) {
+    return QPixmap::fromImage(DrawPicture(nId));
+}
+
+QPixmap LoadMaskedBitmap(int nId) {
+    QPixmap pixmap = LoadBitmap(nId);
+    const QRgb rgbKey = KeyOf(nId);
+    return pixmap.isNull() || rgbKey == 0 ? pixmap : Masked(pixmap, rgbKey);
+}
+
+QIcon MenuIcon(int nIndex) {
+    if (nIndex < 0 || nIndex >= kMenuIconCount) {
+        return {};
+    }
+    const QPixmap strip = LoadBitmap(IDB_MENU_ICONS);
+    const QPixmap one = strip.copy(nIndex * kMenuIconSize, 0, kMenuIconSize, kMenuIconSize);
+    return QIcon(Masked(one, kRgbGreyKey));
+}
+
+QIcon AppIcon() {
+    QIcon icon;
+    for (int nSize : {16, 24, 32, 48, 64, 128}) {
+        icon.addPixmap(QPixmap::fromImage(DrawAppIcon(nSize)));
+    }
+    return icon;
+}
