@@ -91,13 +91,24 @@ void DrawGreenBlueLetters(QPainter& painter) {
 }
 
 void DrawCross(QPainter& painter) {
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QLineF strokes[] = {QLineF(3.5, 3.5, 12.5, 12.5), QLineF(12.5, 3.5, 3.5, 12.5)};
-    painter.setPen(QPen(QColor(130, 8, 8), 4.4, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLines(strokes, 2);
-    painter.setPen(QPen(QColor(232, 32, 32), 2.4, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLines(strokes, 2);
-    painter.setRenderHint(QPainter::Antialiasing, false);
+    DrawSprite(painter, 0, 0,
+               {"................",  //
+                "..kk........kk..",  //
+                ".kRRk......kRRk.",  //
+                ".kRRRk....kRRRk.",  //
+                "..kRRRk..kRRRk..",  //
+                "...kRRRkkRRRk...",  //
+                "....kRRRRRRk....",  //
+                ".....kRRRRk.....",  //
+                ".....kRRRRk.....",  //
+                "....kRRRRRRk....",  //
+                "...kRRRkkRRRk...",  //
+                "..kRRRk..kRRRk..",  //
+                ".kRRRk....kRRRk.",  //
+                ".kRRk......kRRk.",  //
+                "..kk........kk..",  //
+                "................"},
+               {{'R', QColor(232, 32, 32)}, {'k', QColor(130, 8, 8)}});
 }
 
 void DrawColourGrid(QPainter& painter) {
