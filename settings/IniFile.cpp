@@ -21,8 +21,8 @@ std::optional<std::string> ReadValue(const std::string& strPath, std::string_vie
     if (ReadFileContent(strPath, strContent) != EReadResult::Ok) {
         return std::nullopt;
     }
-    const std::optional<std::string_view> value =
-        CIniText(std::move(strContent)).Find(section, key);
+    const CIniText text(std::move(strContent));  // the found value points into it
+    const std::optional<std::string_view> value = text.Find(section, key);
     if (!value) {
         return std::nullopt;
     }

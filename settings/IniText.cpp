@@ -155,7 +155,7 @@ CIniText::SLocation CIniText::Locate(std::string_view section, std::string_view 
 }
 
 std::optional<std::string_view> CIniText::Find(std::string_view section,
-                                               std::string_view key) const {
+                                               std::string_view key) const& {
     const SLocation location = Locate(section, key);
     if (!location.bKeyFound) {
         return std::nullopt;

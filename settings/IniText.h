@@ -19,8 +19,11 @@ public:
 
     const std::string& GetContent() const { return m_strContent; }
 
-    // The value of a key (trimmed), or nothing when the section or the key is missing.
-    std::optional<std::string_view> Find(std::string_view section, std::string_view key) const;
+    // The value of a key (trimmed), or nothing when the section or the key is missing. The value
+    // points into this object, so a temporary cannot be asked.
+    std::optional<std::string_view> Find(std::string_view section, std::string_view key) const&;
+    std::optional<std::string_view> Find(std::string_view section,
+                                         std::string_view key) && = delete;
 
     // Whether Set can store the name pair and value so that Find returns them again: names must be
     // non-empty, without surrounding blanks, line ends or NUL, a section without ']', a key without
