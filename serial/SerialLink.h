@@ -44,6 +44,8 @@ public:
     void SetDeviceMapSource(std::string strIniPath, std::string strDevRoot = "/");
     // The device path that port nPort (1-based) opens, or "" when the number has none.
     std::string DevicePathFor(unsigned nPort) const;
+    // The device of every port at once: element 0 is COM1's ("" where a number has none).
+    std::vector<std::string> DevicePaths() const;
     void SetDeviceFactory(DeviceFactory factory);
     // The folder for UUCP lock files ("/var/lock" unless set); skipped when not writable.
     void SetLockFolder(std::string strFolder);
@@ -114,6 +116,6 @@ private:
     std::uint64_t m_nSession = 0;  // changes at Open and Close, so a delivery in progress stops
 
     std::string m_strHolder;
-    std::vector<std::string> m_arrDifferences;  // settings lines, then the flow-control line
-    std::string m_strFlowDifference;
+    std::vector<std::string> m_arrSettingLines;  // differences found by Open
+    std::vector<std::string> m_arrDifferences;   // those, then the flow-control line if any
 };

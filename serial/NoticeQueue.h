@@ -1,0 +1,70 @@
+#pragma once
+// The ordered road from the engine's threads to the owner. Producers (watcher, transmitter)
+// push notices and never wait; the owner's thread takes them in batches. Received bytes travel
+// as runs (one entry per read), not one entry per byte.
+//
+// Waking the owner: ISerialOwner::OnNoticesPending() is called by the pushing thread when the
+// queue turns from drained to non-empty. "Drained" is decided by Take() under the same lock as
+// the push, so a notice pushed while the owner is taking the last batch either lands in that
+// batch, makes Take() report that more is waiting, or calls OnNoticesPending() again. None is
+// left behind without a wake-up.
+//
+// Bounding memory: queued bytes (plus a fixed cost per entry) are counted. At the limit
+// HasRoom() says no and the watcher stops reading; when the owner has taken the queue down to
+// half, the room-freed handler runs so the watcher resumes. Notices other than received bytes are
+// always accepted: they are few and small.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "SerialTypes.h"
+
+struct CNotice {
+    unsigned nCode = 0;
+    unsigned nValue = 0;
+    std::vector<std::uint8_t> bytes;  // SN_RX_BYTE: the run of received bytes, in order
+};
+
+class CNoticeQueue {
+public:
+    static constexpr std::size_t kDefaultLimit = 4u << 20;
+
+    CNoticeQueue(ISerialOwner* pOwner, std::size_t nLimit = kDefaultLimit);
+    CNoticeQueue(const CNoticeQueue&) = delete;
+    CNoticeQueue& operator=(const CNoticeQueue&) = delete;
+
+    // Any thread.
+    void Push(unsigned nCode, unsigned nValue = 0);
+    void PushBytes(const std::uint8_t* pBytes, std::size_t nCount);
+
+    // Watcher: true when more received bytes may be queued. False sets up a call of the
+    // room-freed handler (made under the queue's lock, so it must only signal).
+    bool HasRoom();
+    void SetRoomFreedHandler(std::function<void()> fnRoomFreed);
+
+    // EV_* bits of the port events whose notices the owner wants.
+    void SetEventMask(std::uint32_t dwMask) { m_dwEventMask = dwMask; }
+    bool Wants(std::uint32_t dwEvents) const { return (m_dwEventMask & dwEvents) != 0; }
+
+    // Owner's thread: moves the oldest notices to batch, whole entries, until about nBudgetBytes
+    // received bytes (at least one entry). True when notices remain.
+    bool Take(std::size_t nBudgetBytes, std::vector<CNotice>& batch);
+
+private:
+    void Append(CNotice&& notice, std::size_t nCost);
+
+    ISerialOwner* const m_pOwner;
+    const std::size_t m_nLimit;
+    std::atomic<std::uint32_t> m_dwEventMask{EV_ALL};
+
+    std::mutex m_mtx;
+    std::deque<CNotice> m_notices;
+    std::size_t m_nCost = 0;         // bytes queued plus the fixed cost of each entry
+    bool m_bOwnerSignalled = false;  // OnNoticesPending() called and not yet drained
+    bool m_bReaderWaiting = false;   // HasRoom() said no
+    std::function<void()> m_fnRoomFreed;
+};

@@ -1,0 +1,151 @@
+#include "PortWatcher.h"
+
+#include <poll.h>
+
+#include <cerrno>
+
+#include "NoticeQueue.h"
+#include "SerialTypes.h"
+
+namespace {
+struct CLineNotice {
+    std::uint32_t dwStatusBit;
+    std::uint32_t dwEvent;
+    unsigned nCode;
+};
+constexpr CLineNotice LINE_NOTICES[] = {
+    {MS_CTS_ON, EV_CTS, SN_CTS_CHANGED},
+    {MS_DSR_ON, EV_DSR, SN_DSR_CHANGED},
+    {MS_RING_ON, EV_RING, SN_RING},
+    {MS_RLSD_ON, EV_RLSD, SN_CD_CHANGED},
+};
+}  // namespace
+
+CPortWatcher::CPortWatcher(ITerminalDevice& device, CNoticeQueue& notices)
+    : m_device(device), m_notices(notices) {
+    m_notices.SetRoomFreedHandler([this] { m_wake.Signal(); });
+}
+
+CPortWatcher::~CPortWatcher() {
+    Stop();
+    m_notices.SetRoomFreedHandler({});
+}
+
+bool CPortWatcher::Start() {
+    if (m_thread.joinable() || !m_wake.IsValid()) {
+        return false;
+    }
+    m_bStop = false;
+    m_buffer.resize(kReadSize);
+    try {
+        m_thread = std::thread(&CPortWatcher::Run, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void CPortWatcher::Stop() {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    m_bStop = true;
+    m_wake.Signal();
+    m_thread.join();
+}
+
+void CPortWatcher::Run() {
+    std::uint32_t dwLines = 0;
+    bool bHaveLines = m_device.GetStatusLines(dwLines);
+    LineErrorCounts errors;
+    bool bHaveErrors = m_device.GetErrorCounts(errors);
+    std::vector<unsigned> arrCodes;
+
+    while (!m_bStop) {
+        const short nWanted = m_notices.HasRoom() ? POLLIN : 0;
+        const int nTimeout = (bHaveLines || bHaveErrors) ? kLinePollMs : -1;
+        bool bWoken = false;
+        const int nEvents = m_device.Wait(nWanted, m_wake.Fd(), nTimeout, bWoken);
+        if (bWoken) {
+            m_wake.Clear();
+        }
+        if (m_bStop) {
+            break;
+        }
+        if (nEvents == -EINTR) {
+            continue;
+        }
+        if (nEvents < 0) {
+            m_notices.Push(SN_PORT_LOST);
+            return;
+        }
+
+        arrCodes.clear();
+        SampleLines(dwLines, bHaveLines, errors, bHaveErrors, arrCodes);
+        const bool bHungUp = nEvents & (POLLHUP | POLLERR);
+        const bool bArrived = bHungUp || (nEvents & POLLIN);
+        if (!bArrived && arrCodes.empty()) {
+            continue;  // a time-out or a resume with nothing new
+        }
+        // The order of a wake: line changes, the wake itself, a line error, then the bytes.
+        for (unsigned nCode : arrCodes) {
+            if (nCode != SN_LINE_ERROR) {
+                m_notices.Push(nCode);
+            }
+        }
+        m_notices.Push(SN_PORT_EVENT);
+        for (unsigned nCode : arrCodes) {
+            if (nCode == SN_LINE_ERROR) {
+                m_notices.Push(nCode);
+            }
+        }
+        if (bArrived && ReadArrived(bHungUp) == EReadResult::Lost) {
+            m_notices.Push(SN_PORT_LOST);
+            return;
+        }
+    }
+}
+
+void CPortWatcher::SampleLines(std::uint32_t& dwLines, bool& bHaveLines, LineErrorCounts& errors,
+                               bool& bHaveErrors, std::vector<unsigned>& arrCodes) {
+    std::uint32_t dwNow = 0;
+    if (bHaveLines && (bHaveLines = m_device.GetStatusLines(dwNow))) {
+        for (const CLineNotice& line : LINE_NOTICES) {
+            if (((dwNow ^ dwLines) & line.dwStatusBit) && m_notices.Wants(line.dwEvent)) {
+                arrCodes.push_back(line.nCode);
+            }
+        }
+        dwLines = dwNow;
+    }
+    LineErrorCounts now;
+    if (bHaveErrors && (bHaveErrors = m_device.GetErrorCounts(now))) {
+        const bool bError = now.dwFrame != errors.dwFrame || now.dwParity != errors.dwParity ||
+                            now.dwOverrun != errors.dwOverrun ||
+                            now.dwBufferOverrun != errors.dwBufferOverrun;
+        const bool bBreak = now.dwBreak != errors.dwBreak;
+        if ((bError && m_notices.Wants(EV_ERR)) || (bBreak && m_notices.Wants(EV_BREAK))) {
+            arrCodes.push_back(SN_LINE_ERROR);
+        }
+        errors = now;
+    }
+}
+
+CPortWatcher::EReadResult CPortWatcher::ReadArrived(bool bHungUp) {
+    for (;;) {
+        const long n = m_device.Read(m_buffer.data(), m_buffer.size());
+        if (n > 0) {
+            m_notices.PushBytes(m_buffer.data(), static_cast<std::size_t>(n));
+            // A short read took all there was; after a full one more may wait, room allowing.
+            if ((static_cast<std::size_t>(n) < m_buffer.size() && !bHungUp) ||
+                !m_notices.HasRoom()) {
+                return EReadResult::Open;
+            }
+            continue;
+        }
+        if ((n == -EAGAIN || n == -EINTR) && !bHungUp) {
+            return EReadResult::Open;
+        }
+        // End of file, EIO, ENXIO, or nothing to read on a hung-up device: it is gone.
+        return EReadResult::Lost;
+    }
+}

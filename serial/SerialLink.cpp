@@ -1,0 +1,239 @@
+#include "SerialLink.h"
+
+#include <cerrno>
+
+#include "DeviceMap.h"
+#include "NoticeQueue.h"
+#include "PortLock.h"
+#include "PortWatcher.h"
+#include "SettingDifferences.h"
+#include "TermiosDevice.h"
+#include "Transmitter.h"
+
+CSerialLink::CSerialLink() = default;
+
+CSerialLink::~CSerialLink() {
+    Close();
+}
+
+void CSerialLink::SetDeviceMapSource(std::string strIniPath, std::string strDevRoot) {
+    m_strIniPath = std::move(strIniPath);
+    m_strDevRoot = std::move(strDevRoot);
+}
+
+std::vector<std::string> CSerialLink::DevicePaths() const {
+    return CDeviceMap(m_strDevRoot).Build(CDeviceMap::ReadConfigured(m_strIniPath));
+}
+
+std::string CSerialLink::DevicePathFor(unsigned nPort) const {
+    if (nPort < 1 || nPort > CDeviceMap::kPortCount) {
+        return {};
+    }
+    return DevicePaths()[nPort - 1];
+}
+
+void CSerialLink::SetDeviceFactory(DeviceFactory factory) {
+    m_fnDeviceFactory = std::move(factory);
+}
+
+void CSerialLink::SetLockFolder(std::string strFolder) {
+    m_strLockFolder = std::move(strFolder);
+}
+
+bool CSerialLink::Open(ISerialOwner* pOwner, const PortSettings& settings) {
+    Close();
+    m_strHolder.clear();
+    m_arrSettingLines.clear();
+    m_arrDifferences.clear();
+
+    const std::string strPath = DevicePathFor(settings.nPort);
+    if (strPath.empty()) {
+        return false;
+    }
+    auto pLock = std::make_unique<CPortLock>(m_strLockFolder, strPath);
+    if (!pLock->Acquire()) {
+        m_strHolder = pLock->GetHolder();
+        return false;
+    }
+    std::unique_ptr<ITerminalDevice> pDevice =
+        m_fnDeviceFactory ? m_fnDeviceFactory(strPath) : std::make_unique<CTermiosDevice>(strPath);
+    if (!pDevice) {
+        return false;
+    }
+    const int nError = pDevice->Open();
+    if (nError != 0) {
+        if (nError == EBUSY) {
+            m_strHolder = FindDeviceUser(strPath);
+        }
+        return false;
+    }
+
+    m_pOwner = pOwner;
+    m_pLock = std::move(pLock);
+    m_pDevice = std::move(pDevice);
+    m_pNotices = std::make_unique<CNoticeQueue>(pOwner);
+    m_pTransmitter = std::make_unique<CTransmitter>(*m_pDevice, *m_pNotices);
+    if (!m_pTransmitter->Start()) {
+        Close();
+        return false;
+    }
+    ApplySettings(settings);
+    SetFlowControl(0);
+    ++m_nSession;
+    return true;
+}
+
+void CSerialLink::ApplySettings(const PortSettings& settings) {
+    LineSettings requested;
+    requested.dwBaudRate = settings.dwBaudRate;
+    requested.nDataBits = settings.byDataBits;
+    requested.nParity = settings.nParity;
+    requested.nStopBits = settings.nStopBits;
+    requested.nFlow = 0;
+    m_pDevice->ApplySettings(requested);
+    LineSettings actual;
+    if (m_pDevice->GetSettings(actual)) {
+        m_arrSettingLines = DescribeSettingDifferences(requested, actual);
+    }
+    m_arrDifferences = m_arrSettingLines;
+}
+
+bool CSerialLink::StartWatcher() {
+    if (!m_pDevice || m_pWatcher) {
+        return false;
+    }
+    auto pWatcher = std::make_unique<CPortWatcher>(*m_pDevice, *m_pNotices);
+    if (!pWatcher->Start()) {
+        return false;
+    }
+    m_pWatcher = std::move(pWatcher);
+    return true;
+}
+
+void CSerialLink::Close() {
+    ++m_nSession;
+    // Threads first: they use the device and the queue.
+    m_pWatcher.reset();
+    m_pTransmitter.reset();
+    if (m_pDevice) {
+        m_pDevice->Close();
+        m_pDevice.reset();
+    }
+    m_pLock.reset();
+    m_pNotices.reset();
+    m_pOwner = nullptr;
+}
+
+bool CSerialLink::IsOpen() const {
+    return m_pDevice != nullptr;
+}
+
+bool CSerialLink::Write(const std::uint8_t* pBytes, std::size_t nCount) {
+    if (!m_pTransmitter || (pBytes == nullptr && nCount != 0)) {
+        return false;
+    }
+    // Even an empty write ends with SN_TX_EMPTY, so an owner waiting for it is never stuck.
+    m_pTransmitter->QueueBytes(std::vector<std::uint8_t>(pBytes, pBytes + nCount));
+    return true;
+}
+
+bool CSerialLink::WriteStream(std::function<long(std::uint8_t* pBuf, std::size_t nCap)> fnRead) {
+    if (!m_pTransmitter || !fnRead) {
+        return false;
+    }
+    m_pTransmitter->QueueStream(std::move(fnRead));
+    return true;
+}
+
+void CSerialLink::CancelWrite() {
+    if (m_pTransmitter) {
+        m_pTransmitter->Cancel();
+    }
+}
+
+std::uint64_t CSerialLink::GetTxDone() const {
+    return m_pTransmitter ? m_pTransmitter->Done() : 0;
+}
+
+bool CSerialLink::IsTransmitting() const {
+    return m_pTransmitter && m_pTransmitter->IsBusy();
+}
+
+void CSerialLink::SetFlowControl(int nMode) {
+    if (!m_pDevice || nMode < 0 || nMode > 5) {
+        return;
+    }
+    LineSettings settings;
+    if (!m_pDevice->GetSettings(settings)) {
+        return;
+    }
+    // Linux drivers handshake with RTS/CTS or XON/XOFF only; the DTR and DSR modes fall back.
+    settings.nFlow = (nMode == 1 || nMode == 5) ? nMode : 0;
+    m_pDevice->ApplySettings(settings);
+    LineSettings actual;
+    const int nActual = m_pDevice->GetSettings(actual) ? actual.nFlow : 0;
+    m_arrDifferences = m_arrSettingLines;
+    if (std::string strLine = DescribeFlowDifference(nMode, nActual); !strLine.empty()) {
+        m_arrDifferences.push_back(std::move(strLine));
+    }
+}
+
+bool CSerialLink::SetEventMask(std::uint32_t dwMask) {
+    if (!m_pNotices) {
+        return false;
+    }
+    m_pNotices->SetEventMask(dwMask);
+    return true;
+}
+
+bool CSerialLink::SetDTR() {
+    return m_pDevice && m_pDevice->SetOutputLine(EOutputLine::DTR, true);
+}
+bool CSerialLink::ClearDTR() {
+    return m_pDevice && m_pDevice->SetOutputLine(EOutputLine::DTR, false);
+}
+bool CSerialLink::SetRTS() {
+    return m_pDevice && m_pDevice->SetOutputLine(EOutputLine::RTS, true);
+}
+bool CSerialLink::ClearRTS() {
+    return m_pDevice && m_pDevice->SetOutputLine(EOutputLine::RTS, false);
+}
+
+bool CSerialLink::GetModemStatus(std::uint32_t& dwStatus) {
+    return m_pDevice && m_pDevice->GetStatusLines(dwStatus);
+}
+
+bool CSerialLink::DeliverNotices(std::size_t nBudgetBytes) {
+    if (!m_pNotices || m_pOwner == nullptr) {
+        return false;
+    }
+    std::vector<CNotice> batch;
+    const bool bMore = m_pNotices->Take(nBudgetBytes, batch);
+    // The owner may close or reopen the engine from a notice: what is left is then dropped.
+    const std::uint64_t nSession = m_nSession;
+    ISerialOwner* const pOwner = m_pOwner;
+    for (const CNotice& notice : batch) {
+        if (notice.nCode != SN_RX_BYTE) {
+            pOwner->OnSerialEvent(notice.nCode, notice.nValue);
+            if (m_nSession != nSession) {
+                return false;
+            }
+            continue;
+        }
+        for (const std::uint8_t byValue : notice.bytes) {
+            pOwner->OnSerialEvent(SN_RX_BYTE, byValue);
+            if (m_nSession != nSession) {
+                return false;
+            }
+        }
+    }
+    return bMore;
+}
+
+const std::string& CSerialLink::GetHolder() const {
+    return m_strHolder;
+}
+
+const std::vector<std::string>& CSerialLink::GetSettingDifferences() const {
+    return m_arrDifferences;
+}

@@ -1,0 +1,183 @@
+#include "Transmitter.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "NoticeQueue.h"
+#include "SerialTypes.h"
+
+CTransmitter::CTransmitter(ITerminalDevice& device, CNoticeQueue& notices)
+    : m_device(device), m_notices(notices) {}
+
+CTransmitter::~CTransmitter() {
+    Stop();
+}
+
+bool CTransmitter::Start() {
+    if (m_thread.joinable() || !m_wake.IsValid()) {
+        return false;
+    }
+    try {
+        m_thread = std::thread(&CTransmitter::Run, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void CTransmitter::Stop() {
+    if (!m_thread.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(m_mtx);
+        m_bStop = true;
+        m_jobs.clear();
+        ++m_nEpoch;
+    }
+    m_cv.notify_one();
+    Interrupt();
+    m_thread.join();
+}
+
+void CTransmitter::QueueBytes(std::vector<std::uint8_t> bytes) {
+    Queue(CJob{std::move(bytes), {}, 0});
+}
+
+void CTransmitter::QueueStream(StreamReader fnRead) {
+    Queue(CJob{{}, std::move(fnRead), 0});
+}
+
+void CTransmitter::Queue(CJob&& job) {
+    {
+        std::lock_guard lock(m_mtx);
+        if (!m_bBusy) {
+            m_nDone = 0;  // a new transmission
+            m_bBusy = true;
+        }
+        job.nEpoch = m_nEpoch;
+        m_jobs.push_back(std::move(job));
+    }
+    m_cv.notify_one();
+}
+
+void CTransmitter::Cancel() {
+    {
+        std::lock_guard lock(m_mtx);
+        if (!m_bBusy) {
+            return;
+        }
+        m_jobs.clear();
+        ++m_nEpoch;
+    }
+    Interrupt();
+}
+
+void CTransmitter::Interrupt() {
+    {
+        std::lock_guard io(m_mtxIo);
+        m_device.DiscardOutput();
+    }
+    m_wake.Signal();
+}
+
+void CTransmitter::Run() {
+    for (;;) {
+        CJob job;
+        {
+            std::unique_lock lock(m_mtx);
+            m_cv.wait(lock, [this] { return m_bStop || !m_jobs.empty(); });
+            if (m_bStop) {
+                return;
+            }
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        const ESend result = SendJob(job);
+        const std::uint64_t nEpoch = job.nEpoch;
+        job = CJob{};  // a stream's reader (an open file, say) is released before the wait
+        {
+            std::lock_guard lock(m_mtx);
+            if (result == ESend::Failed) {
+                m_jobs.clear();
+            }
+            if (!m_jobs.empty()) {
+                continue;
+            }
+        }
+        // All handed over: wait until it has left the driver, unless it was thrown away. A
+        // Cancel() after this check discards the output, which ends the wait.
+        if (result == ESend::Sent && nEpoch == m_nEpoch) {
+            m_device.Drain();
+        }
+        {
+            std::lock_guard lock(m_mtx);
+            if (m_bStop) {
+                return;
+            }
+            if (!m_jobs.empty()) {
+                continue;  // more came while draining: the same transmission goes on
+            }
+            m_bBusy = false;
+        }
+        if (m_notices.Wants(EV_TXEMPTY)) {
+            m_notices.Push(SN_TX_EMPTY);
+        }
+    }
+}
+
+CTransmitter::ESend CTransmitter::SendJob(CJob& job) {
+    if (!job.fnRead) {
+        return SendAll(job.bytes.data(), job.bytes.size(), job.nEpoch);
+    }
+    std::vector<std::uint8_t> chunk(kStreamChunk);
+    for (;;) {
+        if (job.nEpoch != m_nEpoch) {
+            return ESend::Cancelled;
+        }
+        const long n = job.fnRead(chunk.data(), chunk.size());
+        if (n <= 0) {
+            return ESend::Sent;  // the end of the source, or a read error, ends the stream
+        }
+        const std::size_t nCount = std::min(static_cast<std::size_t>(n), chunk.size());
+        const ESend result = SendAll(chunk.data(), nCount, job.nEpoch);
+        if (result != ESend::Sent) {
+            return result;
+        }
+    }
+}
+
+CTransmitter::ESend CTransmitter::SendAll(const std::uint8_t* pBytes, std::size_t nCount,
+                                          std::uint64_t nEpoch) {
+    while (nCount > 0) {
+        long n = 0;
+        {
+            std::lock_guard io(m_mtxIo);
+            if (nEpoch != m_nEpoch) {
+                return ESend::Cancelled;
+            }
+            n = m_device.Write(pBytes, nCount);
+        }
+        if (n > 0) {
+            const auto nWritten = std::min(static_cast<std::size_t>(n), nCount);
+            pBytes += nWritten;
+            nCount -= nWritten;
+            m_nDone += nWritten;
+            continue;
+        }
+        if (n != 0 && n != -EAGAIN && n != -EINTR) {
+            return ESend::Failed;
+        }
+        bool bWoken = false;
+        const int nEvents = m_device.Wait(POLLOUT, m_wake.Fd(), -1, bWoken);
+        if (bWoken) {
+            m_wake.Clear();
+        }
+        if (nEvents < 0 && nEvents != -EINTR) {
+            return ESend::Failed;
+        }
+    }
+    return ESend::Sent;
+}
