@@ -1,0 +1,23 @@
+#pragma once
+// Command numbers of the two box menus. The edit operations carry the number of the Win32
+// message that the original box sent to itself, so the numbers stay those of the program's
+// documentation.
+enum : int {
+    IDM_CLEARALL = 29697,
+    IDM_SAVEFILE = 29698,
+    IDM_HEXMODE = 29699,
+    IDM_TEXTMODE = 29700,
+    IDM_SELECTALL = 29701,
+    IDM_TEXTCOLOR = 29702,
+    IDM_BKCOLOR = 29703,
+    IDM_LFTOCRLF = 29704,
+    // The code-page submenu of both boxes.
+    IDM_CODEPAGE_GBK = 29705,
+    IDM_CODEPAGE_UTF8 = 29706,
+
+    EM_UNDO = 199,
+    WM_CUT = 768,
+    WM_COPY = 769,
+    WM_PASTE = 770,
+    WM_CLEAR = 771,
+};

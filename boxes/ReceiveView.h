@@ -1,0 +1,100 @@
+#pragma once
+// CReceiveView: the read-only box that shows every received byte, as text or as hexadecimal
+// pairs ("%2.2X "), and keeps the newest 65,536 bytes raw for saving.
+//
+// Speed. AppendByte only stores the byte and, if none is pending, schedules a refresh: at most
+// about 30 refreshes a second, the first one after a pause at once. A refresh appends the text of
+// the bytes that arrived since the previous one and drops from the front the text of bytes that
+// left the buffer (RxScreen.h), so its cost follows what arrived, not what is held; a mode or code
+// page change, a new width or font, or more than a buffer's worth of bytes since the previous
+// refresh re-render the buffer whole once.
+//
+// What shows. Text mode: the codec's rendering (0x00 as ".", CR before LF with the newline
+// option) decoded with the code page. CR LF and CR CR LF are one line break; any other CR, a lone
+// LF and the other control bytes show as their Unicode control pictures (CR "␍", LF "␊", ESC "␛",
+// DEL "␡"), so that nothing received is invisible; TAB advances to the next tab stop (8 blanks
+// wide). Hexadecimal mode: "41 00 42 ", wrapped between pairs. Lines are wrapped by the box
+// itself, at the viewport's width, and each screen line is a block of the document; in
+// hexadecimal mode the lines start at stream offsets that are multiples of the pairs per line, so
+// the columns stay put while the oldest bytes drop off (the top line may be short). Copying gives
+// the text without those wrap points, line breaks as "\n".
+//
+// Selection and scrolling. A selection survives arriving data until its text leaves the buffer,
+// so text can be copied from a live stream. Every refresh scrolls to the last line, except while
+// the left mouse button is held in the box (a selection being dragged).
+//
+// Settings, section "RX": "COLORTXT"/"COLORBAK" (see ColorEdit.h), "MODE" (0 text, 1
+// hexadecimal; anything else 0; written at each SetMode), "CR" (newline option, default 1; read
+// only). The code page is shared with the send box: LinkCodePages (SendEdit.h).
+#include <QElapsedTimer>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ByteRing.h"
+#include "ColorEdit.h"
+
+class CRxScreen;
+
+class CReceiveView : public CColorEdit {
+    Q_OBJECT
+public:
+    CReceiveView(const std::string& strIniPath, QWidget* pParent = nullptr);
+    ~CReceiveView() override;
+
+    // One received byte; a few nanoseconds, never touches the document.
+    void AppendByte(std::uint8_t by) {
+        m_ring.Push(by);
+        if (!m_bRefreshPending) {
+            ScheduleRefresh();
+        }
+    }
+
+    // 0 text, 1 hexadecimal: writes "MODE" in section "RX" and re-renders the buffer.
+    void SetMode(int bHexMode);
+    int GetMode() const { return m_bHexMode; }
+    int GetLfToCrLf() const { return m_bLfToCrLf; }
+    // Brings the screen up to date with the buffer now (the refresh timer calls it) and scrolls
+    // to the last line.
+    void Refresh();
+    // Empties the buffer and the box.
+    void ClearAll();
+    // Save As dialog, then the raw bytes of the buffer, oldest first, whatever the mode.
+    // "开启文件失败" when the file cannot be opened, "写入文件失败" when writing it fails.
+    void SaveToFile();
+
+    std::uint32_t GetLength() const { return m_ring.Length(); }  // bytes held, <= 65,536
+    std::vector<std::uint8_t> GetBytes() const { return m_ring.Bytes(); }
+    // What the box shows, as copying all of it would give (wrap points removed).
+    QString ShownText() const;
+
+    void OnCommand(int nCommand) override;
+
+protected:
+    std::vector<SBoxMenuItem> MenuItems() const override;
+    void OnCodePageChanged() override;
+    QMimeData* createMimeDataFromSelection() const override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
+
+private:
+    void ScheduleRefresh();
+    // The layout changed (mode, code page, width, font): the next refresh renders everything.
+    void InvalidateLayout();
+    void ScrollToEnd();
+
+    CByteRing m_ring;  // m_buf and m_nLen of the box
+    int m_bHexMode = 0;
+    int m_bLfToCrLf = 1;
+    std::string m_strIniPath;
+    std::unique_ptr<CRxScreen> m_pScreen;
+    QTimer m_refreshTimer;
+    QElapsedTimer m_sinceRefresh;
+    bool m_bRefreshPending = false;
+    bool m_bLayoutStale = true;
+    bool m_bDragging = false;
+};
