@@ -1,6 +1,7 @@
 #include "IniText.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -85,33 +86,55 @@ SParsedLine ParseLine(std::string_view content, const SLine& line) {
     return parsed;
 }
 
-// Walks the lines of a text in order.
+// Walks the lines of a text in order. The next LF and the next CR are each searched with memchr
+// and remembered until passed, so a text with few CRs (or few LFs) costs one fast scan.
 class CLineReader {
 public:
     explicit CLineReader(std::string_view content)
-        : m_content(content), m_nPos(content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0) {}
+        : m_content(content),
+          m_nPos(content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0),
+          m_nNextLf(Find('\n')),
+          m_nNextCr(Find('\r')) {}
 
     bool Next(SLine& line) {
-        if (m_nPos >= m_content.size()) {
+        const std::size_t nSize = m_content.size();
+        if (m_nPos >= nSize) {
             return false;
         }
         line.nBegin = m_nPos;
-        std::size_t n = m_nPos;
-        const std::size_t nSize = m_content.size();
-        while (n < nSize && m_content[n] != '\n' && m_content[n] != '\r') {
-            ++n;
-        }
+        const std::size_t nLf = NextOf('\n', m_nNextLf);
+        const std::size_t nCr = NextOf('\r', m_nNextCr);
+        std::size_t n = std::min(nLf, nCr);
         line.nEnd = n;
         if (n < nSize) {
-            n += (m_content[n] == '\r' && n + 1 < nSize && m_content[n + 1] == '\n') ? 2 : 1;
+            n += (n == nCr && n + 1 < nSize && m_content[n + 1] == '\n') ? 2 : 1;
         }
         line.nNext = m_nPos = n;
         return true;
     }
 
 private:
+    // The position of the next c at or after m_nPos (the text's size when there is none).
+    std::size_t Find(char c) const {
+        if (m_nPos >= m_content.size()) {
+            return m_content.size();
+        }
+        const void* pFound = std::memchr(m_content.data() + m_nPos, c, m_content.size() - m_nPos);
+        return pFound != nullptr
+                   ? static_cast<std::size_t>(static_cast<const char*>(pFound) - m_content.data())
+                   : m_content.size();
+    }
+    std::size_t NextOf(char c, std::size_t& nCached) const {
+        if (nCached < m_nPos) {
+            nCached = Find(c);
+        }
+        return nCached;
+    }
+
     std::string_view m_content;
     std::size_t m_nPos;
+    std::size_t m_nNextLf;
+    std::size_t m_nNextCr;
 };
 
 }  // namespace

@@ -24,12 +24,11 @@ std::string Junk(unsigned nSeed, std::size_t nSize) {
 }
 
 std::string HugeFile() {
-    std::string strContent = "[BULK]\n";
-    strContent.reserve(kHugeFile + 64);
-    for (int n = 0; strContent.size() < kHugeFile; ++n) {
-        strContent += "KEY" + std::to_string(n) + "=some value of a bulk line\n";
+    std::string strBulk = "KEY=some value of a bulk line\n";
+    while (strBulk.size() < kHugeFile) {
+        strBulk += strBulk;
     }
-    return strContent + "[PORT]\nCOM=3\n";
+    return "[BULK]\n" + strBulk + "[PORT]\nCOM=3\n";
 }
 
 struct SHostileRow {
