@@ -13,6 +13,12 @@
 
 enum : int { CP_GBK = 936, CP_UTF8 = 65001 };
 
+// A fresh decoder for a code page (anything but CP_UTF8 means GBK). It keeps a character split
+// between two calls (a GBK lead byte, a partial UTF-8 sequence) until its second part arrives;
+// invalid bytes decode to some character, never to nothing. A UTF-8 byte-order mark is kept.
+QStringDecoder CodePageDecoder(int nCodePage);
+QStringEncoder CodePageEncoder(int nCodePage);
+
 class CCodePage : public QObject {
     Q_OBJECT
 public:
@@ -22,12 +28,6 @@ public:
     // Stores and announces a new code page; unknown numbers are ignored, an unchanged one does
     // nothing.
     void Set(int nCodePage);
-
-    // A fresh decoder that keeps a character split between two calls (GBK lead byte, partial
-    // UTF-8 sequence) until its second part arrives. Invalid bytes decode to some character,
-    // never to nothing (a replacement or private-use character).
-    QStringDecoder MakeDecoder() const;
-    QStringEncoder MakeEncoder() const;
 
 signals:
     void Changed();

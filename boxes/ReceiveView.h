@@ -36,7 +36,9 @@
 #include "ByteRing.h"
 #include "ColorEdit.h"
 
+class CCharWidths;
 class CRxScreen;
+struct SRxLayout;
 
 class CReceiveView : public CColorEdit {
     Q_OBJECT
@@ -76,6 +78,7 @@ protected:
     std::vector<SBoxMenuItem> MenuItems() const override;
     void OnCodePageChanged() override;
     QMimeData* createMimeDataFromSelection() const override;
+    void contextMenuEvent(QContextMenuEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
     void mousePressEvent(QMouseEvent* pEvent) override;
@@ -84,17 +87,22 @@ protected:
 private:
     void ScheduleRefresh();
     // The layout changed (mode, code page, width, font): the next refresh renders everything.
-    void InvalidateLayout();
+    // bSameText: the change keeps the text (width, font), so the selection is carried over.
+    void InvalidateLayout(bool bSameText);
+    SRxLayout CurrentLayout();
     void ScrollToEnd();
 
     CByteRing m_ring;  // m_buf and m_nLen of the box
     int m_bHexMode = 0;
     int m_bLfToCrLf = 1;
     std::string m_strIniPath;
+    std::unique_ptr<CCharWidths> m_pWidths;
     std::unique_ptr<CRxScreen> m_pScreen;
     QTimer m_refreshTimer;
     QElapsedTimer m_sinceRefresh;
     bool m_bRefreshPending = false;
     bool m_bLayoutStale = true;
+    bool m_bKeepSelection = false;
+    int m_nLaidOutWidth = -1;
     bool m_bDragging = false;
 };

@@ -1,0 +1,240 @@
+#include "ReceiveView.h"
+
+#include <QFile>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <algorithm>
+#include <cmath>
+
+#include "CharWidths.h"
+#include "IniFile.h"
+#include "RxScreen.h"
+
+namespace {
+
+// At most about 30 refreshes a second: enough for the eye, cheap at any line rate.
+constexpr int kRefreshMs = 33;
+// Kept free at the right edge, so that rounding never lets a line exceed the width.
+constexpr qreal kWrapSlack = 1.0;
+
+}  // namespace
+
+CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
+    : CColorEdit(strIniPath, "RX", pParent),
+      m_strIniPath(strIniPath),
+      m_pScreen(std::make_unique<CRxScreen>(document())) {
+    const CIniFile ini(m_strIniPath);
+    m_bHexMode = ini.ReadBool("RX", "MODE", 0);
+    m_bLfToCrLf = ini.ReadBool("RX", "CR", 1);
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setUndoRedoEnabled(false);
+    m_pWidths = std::make_unique<CCharWidths>(font());
+    setTabStopDistance(m_pWidths->TabStop());
+    m_refreshTimer.setSingleShot(true);
+    connect(&m_refreshTimer, &QTimer::timeout, this, &CReceiveView::Refresh);
+}
+
+CReceiveView::~CReceiveView() = default;
+
+void CReceiveView::ScheduleRefresh() {
+    m_bRefreshPending = true;
+    const qint64 nSince = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : kRefreshMs;
+    m_refreshTimer.start(static_cast<int>(std::max<qint64>(0, kRefreshMs - nSince)));
+}
+
+void CReceiveView::SetMode(int bHexMode) {
+    m_bHexMode = bHexMode ? 1 : 0;
+    CIniFile(m_strIniPath).WriteBool("RX", "MODE", m_bHexMode);
+    InvalidateLayout(false);
+    Refresh();
+}
+
+void CReceiveView::Refresh() {
+    m_bRefreshPending = false;
+    m_refreshTimer.stop();
+    m_sinceRefresh.start();
+
+    // A new width or font leaves the text as it was: the selection is carried over.
+    int nAnchor = -1;
+    int nPosition = -1;
+    if (m_bLayoutStale) {
+        if (m_bKeepSelection && textCursor().hasSelection()) {
+            nAnchor = m_pScreen->LogicalPos(textCursor().anchor());
+            nPosition = m_pScreen->LogicalPos(textCursor().position());
+        }
+        m_pScreen->SetLayout(CurrentLayout());
+        m_bLayoutStale = false;
+    }
+    m_pScreen->Update(m_ring);
+    if (nAnchor >= 0) {
+        QTextCursor cursor(document());
+        cursor.setPosition(m_pScreen->DocPos(nAnchor));
+        cursor.setPosition(m_pScreen->DocPos(nPosition), QTextCursor::KeepAnchor);
+        setTextCursor(cursor);
+    }
+    if (!m_bDragging) {
+        ScrollToEnd();
+    }
+}
+
+void CReceiveView::ClearAll() {
+    m_ring.Clear();
+    m_pScreen->Clear();
+}
+
+void CReceiveView::SaveToFile() {
+    const QString strPath = Dialogs().GetSaveFileName(this);
+    if (strPath.isEmpty()) {
+        return;
+    }
+    QFile file(strPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        Dialogs().ShowMessage(this, QStringLiteral("开启文件失败"));
+        return;
+    }
+    const std::vector<std::uint8_t> bytes = m_ring.Bytes();
+    const auto nSize = static_cast<qint64>(bytes.size());
+    const bool bWritten =
+        file.write(reinterpret_cast<const char*>(bytes.data()), nSize) == nSize && file.flush();
+    file.close();
+    if (!bWritten) {
+        // A full disk would otherwise leave a short file behind without a word.
+        Dialogs().ShowMessage(this, QStringLiteral("写入文件失败"));
+    }
+}
+
+QString CReceiveView::ShownText() const {
+    return m_pScreen->LogicalText(0, document()->characterCount() - 1);
+}
+
+void CReceiveView::OnCommand(int nCommand) {
+    switch (nCommand) {
+        case IDM_CLEARALL:
+            ClearAll();
+            break;
+        case IDM_SAVEFILE:
+            SaveToFile();
+            break;
+        case IDM_HEXMODE:
+            SetMode(1);
+            break;
+        case IDM_TEXTMODE:
+            SetMode(0);
+            break;
+        case IDM_LFTOCRLF:
+            // Bytes that arrived before the click keep the option they arrived under.
+            if (m_bRefreshPending) {
+                Refresh();
+            }
+            m_bLfToCrLf = !m_bLfToCrLf;
+            m_pScreen->SetLfToCrLf(m_bLfToCrLf != 0);
+            break;
+        default:
+            CColorEdit::OnCommand(nCommand);
+            break;
+    }
+}
+
+std::vector<SBoxMenuItem> CReceiveView::MenuItems() const {
+    const bool bHeld = m_ring.Length() > 0;
+    const bool bShown = !document()->isEmpty();
+    return {
+        {IDM_SAVEFILE, "保存文件", bHeld, false},
+        BoxMenuSeparator(),
+        {IDM_TEXTMODE, "文本模式", true, m_bHexMode == 0},
+        {IDM_HEXMODE, "十六进制模式", true, m_bHexMode != 0},
+        BoxMenuSeparator(),
+        {IDM_LFTOCRLF, "'\\n'='\\r'+'\\n'", true, m_bLfToCrLf != 0},
+        BoxMenuSeparator(),
+        {IDM_CLEARALL, "全部清除", bHeld, false},
+        {WM_COPY, "复制(&C)", textCursor().hasSelection(), false},
+        BoxMenuSeparator(),
+        {IDM_SELECTALL, "全选(&A)", bShown && !IsAllSelected(), false},
+        BoxMenuSeparator(),
+        {IDM_TEXTCOLOR, "文本颜色", true, false},
+        {IDM_BKCOLOR, "背景颜色", true, false},
+    };
+}
+
+void CReceiveView::OnCodePageChanged() {
+    InvalidateLayout(false);
+    Refresh();
+}
+
+QMimeData* CReceiveView::createMimeDataFromSelection() const {
+    const QTextCursor cursor = textCursor();
+    auto* pData = new QMimeData;
+    pData->setText(m_pScreen->LogicalText(cursor.selectionStart(), cursor.selectionEnd()));
+    return pData;
+}
+
+void CReceiveView::contextMenuEvent(QContextMenuEvent* pEvent) {
+    // The menu's states follow what has arrived, not what the last refresh showed.
+    if (m_bRefreshPending) {
+        Refresh();
+    }
+    CColorEdit::contextMenuEvent(pEvent);
+}
+
+void CReceiveView::resizeEvent(QResizeEvent* pEvent) {
+    CColorEdit::resizeEvent(pEvent);
+    if (viewport()->width() != m_nLaidOutWidth) {
+        InvalidateLayout(true);
+    }
+}
+
+void CReceiveView::changeEvent(QEvent* pEvent) {
+    CColorEdit::changeEvent(pEvent);
+    if (pEvent->type() == QEvent::FontChange) {
+        m_pWidths = std::make_unique<CCharWidths>(font());
+        setTabStopDistance(m_pWidths->TabStop());
+        InvalidateLayout(true);
+    }
+}
+
+void CReceiveView::mousePressEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() == Qt::LeftButton) {
+        m_bDragging = true;
+    }
+    CColorEdit::mousePressEvent(pEvent);
+}
+
+void CReceiveView::mouseReleaseEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() == Qt::LeftButton) {
+        m_bDragging = false;
+    }
+    CColorEdit::mouseReleaseEvent(pEvent);
+}
+
+void CReceiveView::InvalidateLayout(bool bSameText) {
+    // Several changes before one refresh: the selection is kept only if all of them keep the text.
+    m_bKeepSelection = m_bLayoutStale ? m_bKeepSelection && bSameText : bSameText;
+    m_bLayoutStale = true;
+    if (!m_bRefreshPending) {
+        ScheduleRefresh();
+    }
+}
+
+SRxLayout CReceiveView::CurrentLayout() {
+    m_nLaidOutWidth = viewport()->width();
+    SRxLayout layout;
+    layout.bHex = m_bHexMode != 0;
+    layout.bLfToCrLf = m_bLfToCrLf != 0;
+    layout.nCodePage = CodePage()->Get();
+    layout.pWidths = m_pWidths.get();
+    layout.fLineWidth =
+        std::max<qreal>(0, m_nLaidOutWidth - 2 * document()->documentMargin() - kWrapSlack);
+    // A pair's trailing blank may hang past the edge, as in any wrapped text.
+    const qreal fPair = m_pWidths->HexPairWidth() + m_pWidths->SpaceWidth();
+    layout.nHexPerLine = std::max(
+        1, static_cast<int>(std::floor((layout.fLineWidth + m_pWidths->SpaceWidth()) / fPair)));
+    return layout;
+}
+
+void CReceiveView::ScrollToEnd() {
+    QScrollBar* pBar = verticalScrollBar();
+    pBar->setValue(pBar->maximum());
+}

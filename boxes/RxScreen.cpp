@@ -1,0 +1,169 @@
+#include "RxScreen.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+CRxScreen::CRxScreen(QTextDocument* pDoc) : m_pDoc(pDoc) {}
+
+CRxScreen::~CRxScreen() = default;
+
+void CRxScreen::SetLayout(const SRxLayout& layout) {
+    m_layout = layout;
+    m_bStale = true;
+}
+
+void CRxScreen::SetLfToCrLf(bool bLfToCrLf) {
+    m_layout.bLfToCrLf = bLfToCrLf;
+    if (m_pRenderer) {
+        m_pRenderer->SetLfToCrLf(bLfToCrLf);
+    }
+}
+
+bool CRxScreen::Update(const CByteRing& ring) {
+    if (m_bStale || !m_pRenderer || m_pRenderer->NextByte() < ring.Start() ||
+        m_pRenderer->NextByte() > ring.Total()) {
+        RenderAll(ring);
+        return true;
+    }
+    Append(ring);
+    if (m_nFirstByte < ring.Start() && !TrimFront(ring)) {
+        RenderAll(ring);
+        return true;
+    }
+    return false;
+}
+
+void CRxScreen::Clear() {
+    m_pDoc->clear();
+    m_syncs.clear();
+    m_pRenderer = std::make_unique<CRxRenderer>(m_layout, 0, 0);
+    m_nFirstByte = 0;
+    m_nFirstChar = 0;
+}
+
+void CRxScreen::RenderAll(const CByteRing& ring) {
+    m_bStale = false;
+    m_syncs.clear();
+    m_pRenderer = std::make_unique<CRxRenderer>(m_layout, ring.Start(), 0);
+    m_strScratch.clear();
+    ring.ForEachRun(ring.Start(), ring.Total(), [&](const std::uint8_t* p, std::size_t n) {
+        m_pRenderer->Render(p, n, m_strScratch, m_syncs);
+    });
+    m_pDoc->setPlainText(m_strScratch);
+    m_nFirstByte = ring.Start();
+    m_nFirstChar = 0;
+}
+
+void CRxScreen::Append(const CByteRing& ring) {
+    m_strScratch.clear();
+    ring.ForEachRun(m_pRenderer->NextByte(), ring.Total(),
+                    [&](const std::uint8_t* p, std::size_t n) {
+                        m_pRenderer->Render(p, n, m_strScratch, m_syncs);
+                    });
+    if (!m_strScratch.isEmpty()) {
+        QTextCursor cursor(m_pDoc);
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(m_strScratch);
+    }
+}
+
+bool CRxScreen::TrimFront(const CByteRing& ring) {
+    const std::uint64_t nStart = ring.Start();
+    while (!m_syncs.empty() && m_syncs.front().nByte < nStart) {
+        m_syncs.pop_front();
+    }
+    // The fresh rendering from nStart meets the document at the first sync point, unless the
+    // dropped bytes were part of its line break (a CR of CR LF): then at the second.
+    for (std::size_t nTarget = 0; nTarget < 2 && nTarget < m_syncs.size(); ++nTarget) {
+        const SRxSyncPoint target = m_syncs[nTarget];
+        std::deque<SRxSyncPoint> frontSyncs;
+        m_strScratch.clear();
+        if (nStart < target.nByte) {
+            CRxRenderer fresh(m_layout, nStart, 0);
+            ring.ForEachRun(nStart, target.nByte, [&](const std::uint8_t* p, std::size_t n) {
+                fresh.Render(p, n, m_strScratch, frontSyncs);
+            });
+            if (frontSyncs.empty() || frontSyncs.back().nByte != target.nByte) {
+                continue;
+            }
+            frontSyncs.pop_back();
+        }
+        QTextCursor cursor(m_pDoc);
+        cursor.setPosition(static_cast<int>(target.nChar - m_nFirstChar), QTextCursor::KeepAnchor);
+        if (m_strScratch.isEmpty()) {
+            cursor.removeSelectedText();
+        } else {
+            cursor.insertText(m_strScratch);
+        }
+        m_nFirstByte = nStart;
+        m_nFirstChar = target.nChar - static_cast<std::uint64_t>(m_strScratch.size());
+        m_syncs.erase(m_syncs.begin(), m_syncs.begin() + static_cast<std::ptrdiff_t>(nTarget));
+        for (auto it = frontSyncs.rbegin(); it != frontSyncs.rend(); ++it) {
+            m_syncs.push_front({it->nByte, it->nChar + m_nFirstChar});
+        }
+        return true;
+    }
+    return false;
+}
+
+bool CRxScreen::IsLineBreakBefore(std::uint64_t nAbsChar) const {
+    // In text mode the sync points are exactly the line breaks; hexadecimal has only wrap points.
+    if (m_layout.bHex) {
+        return false;
+    }
+    return std::binary_search(
+        m_syncs.begin(), m_syncs.end(), SRxSyncPoint{0, nAbsChar},
+        [](const SRxSyncPoint& a, const SRxSyncPoint& b) { return a.nChar < b.nChar; });
+}
+
+int CRxScreen::HardBreaksUpTo(std::uint64_t nAbsChar) const {
+    if (m_layout.bHex) {
+        return 0;
+    }
+    const auto it =
+        std::upper_bound(m_syncs.begin(), m_syncs.end(), nAbsChar,
+                         [](std::uint64_t n, const SRxSyncPoint& sync) { return n < sync.nChar; });
+    return static_cast<int>(it - m_syncs.begin());
+}
+
+QString CRxScreen::LogicalText(int nFrom, int nTo) const {
+    QTextCursor cursor(m_pDoc);
+    cursor.setPosition(nFrom);
+    cursor.setPosition(nTo, QTextCursor::KeepAnchor);
+    const QString strSelected = cursor.selectedText();
+    QString strText;
+    strText.reserve(strSelected.size());
+    const int nStart = cursor.selectionStart();
+    for (int i = 0; i < strSelected.size(); ++i) {
+        const QChar ch = strSelected[i];
+        if (ch != QChar::ParagraphSeparator) {
+            strText += ch;
+        } else if (IsLineBreakBefore(m_nFirstChar + static_cast<std::uint64_t>(nStart + i + 1))) {
+            strText += u'\n';
+        }
+    }
+    return strText;
+}
+
+int CRxScreen::LogicalPos(int nDocPos) const {
+    const int nBreaks = m_pDoc->findBlock(nDocPos).blockNumber();
+    const int nWraps = nBreaks - HardBreaksUpTo(m_nFirstChar + static_cast<std::uint64_t>(nDocPos));
+    return nDocPos - nWraps;
+}
+
+int CRxScreen::DocPos(int nLogicalPos) const {
+    // The first document position whose logical position is nLogicalPos or more.
+    int nLow = 0;
+    int nHigh = m_pDoc->characterCount() - 1;
+    while (nLow < nHigh) {
+        const int nMid = nLow + (nHigh - nLow) / 2;
+        if (LogicalPos(nMid) < nLogicalPos) {
+            nLow = nMid + 1;
+        } else {
+            nHigh = nMid;
+        }
+    }
+    return nLow;
+}

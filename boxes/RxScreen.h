@@ -1,0 +1,60 @@
+#pragma once
+// CRxScreen: keeps a QTextDocument showing the rendering (RxRenderer.h) of the bytes held in a
+// CByteRing, at a cost that follows what changed.
+//
+// Update() appends the text of the bytes that arrived since the previous update and removes the
+// text of the bytes that left the ring: up to the first sync point at or after the ring's new
+// start, the front is rendered afresh from that start, so the document always equals a fresh
+// rendering of the ring's bytes (the renderer's fresh state at the ring's first byte). It renders
+// the ring whole instead when the layout changed, when more than a ring's worth arrived, or when
+// no sync point follows the new start.
+//
+// The document holds two kinds of block boundaries: line breaks of the data and wrap points of
+// the screen. LogicalText() removes the wrap points, which is what copying gives.
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+#include "ByteRing.h"
+#include "RxRenderer.h"
+
+class QTextDocument;
+
+class CRxScreen {
+public:
+    explicit CRxScreen(QTextDocument* pDoc);
+    ~CRxScreen();
+
+    // The next Update() renders the ring whole with this layout.
+    void SetLayout(const SRxLayout& layout);
+    // The newline option for bytes that are not rendered yet; rendered text stays as it is.
+    void SetLfToCrLf(bool bLfToCrLf);
+    // Brings the document up to date with the ring; true when it was replaced whole.
+    bool Update(const CByteRing& ring);
+    // Empties the document; the ring was emptied too.
+    void Clear();
+
+    // The text between two document positions with the wrap points removed and line breaks as
+    // '\n'.
+    QString LogicalText(int nFrom, int nTo) const;
+    // Document position to position in the logical text, and back.
+    int LogicalPos(int nDocPos) const;
+    int DocPos(int nLogicalPos) const;
+
+private:
+    void RenderAll(const CByteRing& ring);
+    void Append(const CByteRing& ring);
+    bool TrimFront(const CByteRing& ring);
+    bool IsLineBreakBefore(std::uint64_t nAbsChar) const;
+    int HardBreaksUpTo(std::uint64_t nAbsChar) const;
+
+    QTextDocument* m_pDoc;
+    SRxLayout m_layout;
+    std::unique_ptr<CRxRenderer> m_pRenderer;  // continues at the end of the document
+    bool m_bStale = true;
+    std::deque<SRxSyncPoint> m_syncs;  // sync points within the document, in order
+    std::uint64_t m_nFirstByte = 0;    // the stream offset of the document's first byte
+    std::uint64_t m_nFirstChar = 0;    // the absolute position of the document's position 0
+    QString m_strScratch;
+};

@@ -1,0 +1,72 @@
+#include "SendEdit.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTextCursor>
+
+#include "Codec.h"
+#include "ReceiveView.h"
+
+CSendEdit::CSendEdit(const std::string& strIniPath, QWidget* pParent)
+    : CColorEdit(strIniPath, "TX", pParent) {}
+
+std::vector<std::uint8_t> CSendEdit::GetSendBytes() const {
+    QString strText = toPlainText();
+    strText.replace(u'\n', QStringLiteral("\r\n"));
+    QStringEncoder encoder = CodePageEncoder(CodePage()->Get());
+    const QByteArray bytes = encoder.encode(strText);
+    return TextToSendBytes(std::string_view(bytes.constData(), bytes.size()), m_bHexMode != 0);
+}
+
+void CSendEdit::OnCommand(int nCommand) {
+    switch (nCommand) {
+        case EM_UNDO:
+            undo();
+            break;
+        case WM_CUT:
+            cut();
+            break;
+        case WM_PASTE:
+            paste();
+            break;
+        case WM_CLEAR:
+            textCursor().removeSelectedText();
+            break;
+        case IDM_HEXMODE:
+            SetMode(1);
+            break;
+        case IDM_TEXTMODE:
+            SetMode(0);
+            break;
+        default:
+            CColorEdit::OnCommand(nCommand);
+            break;
+    }
+}
+
+std::vector<SBoxMenuItem> CSendEdit::MenuItems() const {
+    const bool bSelection = textCursor().hasSelection();
+    const QMimeData* pClip = QGuiApplication::clipboard()->mimeData();
+    const bool bClipText = pClip != nullptr && pClip->hasText();
+    return {
+        {EM_UNDO, "撤销(&U)", document()->isUndoAvailable(), false},
+        BoxMenuSeparator(),
+        {WM_COPY, "复制(&C)", bSelection, false},
+        {WM_CUT, "剪切(&T)", bSelection, false},
+        {WM_CLEAR, "删除(&D)", bSelection, false},
+        {WM_PASTE, "粘贴(&P)", bClipText, false},
+        BoxMenuSeparator(),
+        {IDM_SELECTALL, "全选(&A)", !document()->isEmpty() && !IsAllSelected(), false},
+        BoxMenuSeparator(),
+        {IDM_TEXTMODE, "文本模式", true, m_bHexMode == 0},
+        {IDM_HEXMODE, "十六进制模式", true, m_bHexMode != 0},
+        BoxMenuSeparator(),
+        {IDM_TEXTCOLOR, "文本颜色", true, false},
+        {IDM_BKCOLOR, "背景颜色", true, false},
+    };
+}
+
+void LinkCodePages(CReceiveView& receiveView, CSendEdit& sendEdit) {
+    sendEdit.SetCodePage(receiveView.CodePage());
+}
