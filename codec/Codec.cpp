@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace {
 
@@ -58,6 +59,15 @@ constexpr bool IsTrailByte(unsigned char c) {
     return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE);
 }
 
+// Copies bytes as display characters (NUL shows as '.'); returns the end of the copy. A plain
+// select per byte, which the compiler turns into vector code.
+char* CopyShowingNul(char* pOut, const std::uint8_t* pBytes, std::size_t nCount) {
+    for (std::size_t n = 0; n < nCount; ++n) {
+        pOut[n] = pBytes[n] == 0 ? '.' : static_cast<char>(pBytes[n]);
+    }
+    return pOut + nCount;
+}
+
 }  // namespace
 
 void AppendHexText(std::string& out, const std::uint8_t* pBytes, std::size_t nCount) {
@@ -77,23 +87,27 @@ void AppendDisplayText(std::string& out, const std::uint8_t* pBytes, std::size_t
     if (nCount == 0) {
         return;
     }
+    const std::uint8_t* const pEnd = pBytes + nCount;
     const std::size_t nExtra =
-        bLfToCrLf
-            ? static_cast<std::size_t>(std::count(pBytes, pBytes + nCount, std::uint8_t{'\n'}))
-            : 0;
+        bLfToCrLf ? static_cast<std::size_t>(std::count(pBytes, pEnd, std::uint8_t{'\n'})) : 0;
     const std::size_t nOld = out.size();
     out.resize(nOld + nCount + nExtra);
     char* pOut = out.data() + nOld;
-    for (std::size_t n = 0; n < nCount; ++n) {
-        const std::uint8_t b = pBytes[n];
-        if (b == 0) {
-            *pOut++ = '.';
-        } else {
-            if (b == '\n' && bLfToCrLf) {
-                *pOut++ = '\r';
-            }
-            *pOut++ = static_cast<char>(b);
+    if (nExtra == 0) {
+        CopyShowingNul(pOut, pBytes, nCount);
+        return;
+    }
+    // Runs between line feeds are copied whole; each line feed gets its CR.
+    for (const std::uint8_t* p = pBytes; p < pEnd;) {
+        const auto* pLf = static_cast<const std::uint8_t*>(std::memchr(p, '\n', pEnd - p));
+        const std::uint8_t* const pRunEnd = pLf != nullptr ? pLf : pEnd;
+        pOut = CopyShowingNul(pOut, p, static_cast<std::size_t>(pRunEnd - p));
+        if (pLf == nullptr) {
+            break;
         }
+        *pOut++ = '\r';
+        *pOut++ = '\n';
+        p = pLf + 1;
     }
 }
 
