@@ -37,6 +37,8 @@ bool CPortWatcher::Start() {
     }
     m_bStop = false;
     m_buffer.resize(kReadSize);
+    m_bHaveLines = m_device.GetStatusLines(m_dwLines);
+    m_bHaveErrors = m_device.GetErrorCounts(m_errors);
     try {
         m_thread = std::thread(&CPortWatcher::Run, this);
     } catch (const std::system_error&) {
@@ -55,15 +57,11 @@ void CPortWatcher::Stop() {
 }
 
 void CPortWatcher::Run() {
-    std::uint32_t dwLines = 0;
-    bool bHaveLines = m_device.GetStatusLines(dwLines);
-    LineErrorCounts errors;
-    bool bHaveErrors = m_device.GetErrorCounts(errors);
     std::vector<unsigned> arrCodes;
 
     while (!m_bStop) {
         const short nWanted = m_notices.HasRoom() ? POLLIN : 0;
-        const int nTimeout = (bHaveLines || bHaveErrors) ? kLinePollMs : -1;
+        const int nTimeout = (m_bHaveLines || m_bHaveErrors) ? kLinePollMs : -1;
         bool bWoken = false;
         const int nEvents = m_device.Wait(nWanted, m_wake.Fd(), nTimeout, bWoken);
         if (bWoken) {
@@ -81,7 +79,7 @@ void CPortWatcher::Run() {
         }
 
         arrCodes.clear();
-        SampleLines(dwLines, bHaveLines, errors, bHaveErrors, arrCodes);
+        SampleLines(arrCodes);
         const bool bHungUp = nEvents & (POLLHUP | POLLERR);
         const bool bArrived = bHungUp || (nEvents & POLLIN);
         if (!bArrived && arrCodes.empty()) {
@@ -106,27 +104,26 @@ void CPortWatcher::Run() {
     }
 }
 
-void CPortWatcher::SampleLines(std::uint32_t& dwLines, bool& bHaveLines, LineErrorCounts& errors,
-                               bool& bHaveErrors, std::vector<unsigned>& arrCodes) {
+void CPortWatcher::SampleLines(std::vector<unsigned>& arrCodes) {
     std::uint32_t dwNow = 0;
-    if (bHaveLines && (bHaveLines = m_device.GetStatusLines(dwNow))) {
+    if (m_bHaveLines && (m_bHaveLines = m_device.GetStatusLines(dwNow))) {
         for (const CLineNotice& line : LINE_NOTICES) {
-            if (((dwNow ^ dwLines) & line.dwStatusBit) && m_notices.Wants(line.dwEvent)) {
+            if (((dwNow ^ m_dwLines) & line.dwStatusBit) && m_notices.Wants(line.dwEvent)) {
                 arrCodes.push_back(line.nCode);
             }
         }
-        dwLines = dwNow;
+        m_dwLines = dwNow;
     }
     LineErrorCounts now;
-    if (bHaveErrors && (bHaveErrors = m_device.GetErrorCounts(now))) {
-        const bool bError = now.dwFrame != errors.dwFrame || now.dwParity != errors.dwParity ||
-                            now.dwOverrun != errors.dwOverrun ||
-                            now.dwBufferOverrun != errors.dwBufferOverrun;
-        const bool bBreak = now.dwBreak != errors.dwBreak;
+    if (m_bHaveErrors && (m_bHaveErrors = m_device.GetErrorCounts(now))) {
+        const bool bError = now.dwFrame != m_errors.dwFrame || now.dwParity != m_errors.dwParity ||
+                            now.dwOverrun != m_errors.dwOverrun ||
+                            now.dwBufferOverrun != m_errors.dwBufferOverrun;
+        const bool bBreak = now.dwBreak != m_errors.dwBreak;
         if ((bError && m_notices.Wants(EV_ERR)) || (bBreak && m_notices.Wants(EV_BREAK))) {
             arrCodes.push_back(SN_LINE_ERROR);
         }
-        errors = now;
+        m_errors = now;
     }
 }
 

@@ -27,15 +27,17 @@ public:
     CPortWatcher(const CPortWatcher&) = delete;
     CPortWatcher& operator=(const CPortWatcher&) = delete;
 
-    bool Start();  // false when already started or the thread could not be made
-    void Stop();   // returns once the thread has ended; at most one read's work away
+    // Takes the first sample of the lines, so changes from now on are reported, and starts the
+    // thread; false when already started or the thread could not be made.
+    bool Start();
+    void Stop();  // returns once the thread has ended; at most one read's work away
 
 private:
     enum class EReadResult { Open, Lost };
 
     void Run();
-    void SampleLines(std::uint32_t& dwLines, bool& bHaveLines, LineErrorCounts& errors,
-                     bool& bHaveErrors, std::vector<unsigned>& arrCodes);
+    // Appends the notices of line changes since the last sample (the first is taken by Start).
+    void SampleLines(std::vector<unsigned>& arrCodes);
     EReadResult ReadArrived(bool bHungUp);
 
     ITerminalDevice& m_device;
@@ -44,4 +46,9 @@ private:
     std::atomic<bool> m_bStop{false};
     std::thread m_thread;
     std::vector<std::uint8_t> m_buffer;
+    // Last samples; a device that fails to answer is not asked again.
+    std::uint32_t m_dwLines = 0;
+    bool m_bHaveLines = false;
+    LineErrorCounts m_errors;
+    bool m_bHaveErrors = false;
 };

@@ -69,7 +69,8 @@ void CTransmitter::Cancel() {
         if (!m_bBusy) {
             return;
         }
-        m_jobs.clear();
+        // The thread passes over the queued jobs of the old epoch, so it also ends the
+        // transmission (and raises SN_TX_EMPTY) when it has not picked up a job yet.
         ++m_nEpoch;
     }
     Interrupt();

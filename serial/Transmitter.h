@@ -4,7 +4,7 @@
 // copies of the caller's bytes or a stream that is read in kStreamChunk pieces, so memory stays
 // bounded for sources of any length.
 //
-// Cancel() drops the queued jobs and abandons the current one before its next write; the
+// Cancel() abandons the queued jobs and the current one before its next write; the
 // driver's output queue is discarded, which also ends a Drain() that flow control holds up.
 // SN_TX_EMPTY follows once the transmitter is idle. A write error (the device went away) ends
 // the transmission the same way; the watcher reports the loss.

@@ -1,0 +1,153 @@
+#include "SerialTestSupport.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "IniFile.h"
+
+extern char** environ;
+
+void CRecordingOwner::OnNoticesPending() {
+    ++nPendingCalls;
+    {
+        std::lock_guard lock(m_mtx);
+        m_bPending = true;
+    }
+    m_cv.notify_all();
+}
+
+void CRecordingOwner::OnSerialEvent(unsigned nCode, unsigned nValue) {
+    if (nCode == SN_RX_BYTE) {
+        bytes.push_back(static_cast<std::uint8_t>(nValue));
+    } else {
+        codes.push_back(nCode);
+    }
+    if (fnOnEvent) {
+        fnOnEvent(nCode, nValue);
+    }
+}
+
+bool CRecordingOwner::PumpUntil(CSerialLink& link, const std::function<bool()>& pred, int nLimitMs,
+                                std::size_t nBudget) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nLimitMs);
+    while (!pred()) {
+        {
+            std::unique_lock lock(m_mtx);
+            if (!m_cv.wait_until(lock, deadline, [this] { return m_bPending; })) {
+                return pred();
+            }
+            m_bPending = false;
+        }
+        while (link.DeliverNotices(nBudget) && !pred()) {
+        }
+    }
+    return true;
+}
+
+std::size_t CRecordingOwner::Count(unsigned nCode) const {
+    return static_cast<std::size_t>(std::count(codes.begin(), codes.end(), nCode));
+}
+
+CTempFolder::CTempFolder() {
+    std::string strTemplate = (std::filesystem::temp_directory_path() / "dive-serial-XXXXXX");
+    if (mkdtemp(strTemplate.data()) != nullptr) {
+        m_strPath = strTemplate;
+    }
+}
+
+CTempFolder::~CTempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_strPath, ec);
+}
+
+void MapCom1(CSerialLink& link, const CTempFolder& folder, const std::string& strDevice) {
+    CIniFile(folder / "Vexor.ini").WriteString("DEVICES", "COM1", strDevice);
+    std::filesystem::create_directories(folder / "root");
+    link.SetDeviceMapSource(folder / "Vexor.ini", folder / "root");
+    link.SetLockFolder(folder.Path());
+}
+
+CPeerProcess::CPeerProcess(const std::vector<std::string>& arrArgs) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        return;
+    }
+    std::vector<char*> argv;
+    for (const std::string& strArg : arrArgs) {
+        argv.push_back(const_cast<char*>(strArg.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (posix_spawnp(&m_nPid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+        m_nPid = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[0]);
+    m_nStdin = fds[1];
+}
+
+CPeerProcess::~CPeerProcess() {
+    Kill();
+    if (m_nStdin >= 0) {
+        close(m_nStdin);
+    }
+}
+
+bool CPeerProcess::IsRunning() {
+    if (m_nPid <= 0) {
+        return false;
+    }
+    int nStatus = 0;
+    if (waitpid(m_nPid, &nStatus, WNOHANG) == m_nPid) {
+        m_nStatus = WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
+        m_nPid = -1;
+        return false;
+    }
+    return true;
+}
+
+int CPeerProcess::WaitExit(int nLimitMs) {
+    return WaitFor([this] { return !IsRunning(); }, nLimitMs) ? m_nStatus : -1;
+}
+
+void CPeerProcess::Kill() {
+    if (IsRunning()) {
+        // script hangs up its child's terminal as it ends, which ends the child too.
+        kill(m_nPid, SIGTERM);
+        if (WaitExit(5000) < 0) {
+            kill(m_nPid, SIGKILL);
+            WaitExit(5000);
+        }
+    }
+}
+
+bool WaitFor(const std::function<bool()>& pred, int nLimitMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nLimitMs);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
