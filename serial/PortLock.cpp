@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -116,10 +117,38 @@ std::string DescribeProcess(int nPid) {
     return strName.empty() ? strPid : strName + " (" + strPid + ")";
 }
 
+namespace {
+// The process holding a flock on the file, from /proc/locks ("1: FLOCK  ADVISORY  WRITE 1234
+// 00:1a:3 0 EOF": major and minor of the file system in hex, then the inode); 0 when none.
+int FindFlockHolder(const struct stat& stFile) {
+    std::ifstream locks("/proc/locks");
+    std::string strLine;
+    while (std::getline(locks, strLine)) {
+        char szKind[16] = {};
+        int nPid = 0;
+        unsigned nMajor = 0;
+        unsigned nMinor = 0;
+        unsigned long nInode = 0;
+        if (std::sscanf(strLine.c_str(), "%*s %15s %*s %*s %d %x:%x:%lu", szKind, &nPid, &nMajor,
+                        &nMinor, &nInode) == 5 &&
+            std::string(szKind) == "FLOCK" && nPid != getpid() &&
+            makedev(nMajor, nMinor) == stFile.st_dev && nInode == stFile.st_ino) {
+            return nPid;
+        }
+    }
+    return 0;
+}
+}  // namespace
+
 std::string FindDeviceUser(const std::string& strDevicePath) {
     struct stat stDevice {};
     if (stat(strDevicePath.c_str(), &stDevice) != 0) {
         return {};
+    }
+    // The flock's holder is the one that keeps us out; a process that merely has the device
+    // open (perhaps inherited) comes second.
+    if (const int nPid = FindFlockHolder(stDevice); nPid > 0) {
+        return DescribeProcess(nPid);
     }
     DIR* pProc = opendir("/proc");
     if (pProc == nullptr) {

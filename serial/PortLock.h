@@ -33,6 +33,7 @@ private:
 
 // "minicom (PID 1234)" from /proc/<pid>/comm; "PID 1234" when the name cannot be read.
 std::string DescribeProcess(int nPid);
-// Another process that has the device open (found through /proc/*/fd), described as above;
-// "" when none is found (or /proc may not be read).
+// Another process that holds the device: the holder of its flock (/proc/locks), else a process
+// that has it open (/proc/*/fd), described as above; "" when none is found or /proc may not be
+// read.
 std::string FindDeviceUser(const std::string& strDevicePath);

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,8 +12,6 @@
 #include <thread>
 
 #include "IniFile.h"
-
-extern char** environ;
 
 void CRecordingOwner::OnNoticesPending() {
     ++nPendingCalls;
@@ -86,15 +83,18 @@ CPeerProcess::CPeerProcess(const std::vector<std::string>& arrArgs) {
         argv.push_back(const_cast<char*>(strArg.c_str()));
     }
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    if (posix_spawnp(&m_nPid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        m_nPid = -1;
+    m_nPid = fork();
+    if (m_nPid == 0) {
+        // Only async-signal-safe calls here. The test's own descriptors (a pty pair, say) must
+        // not leak into the peer, or it would seem to hold them.
+        const int nNull = open("/dev/null", O_WRONLY);
+        dup2(fds[0], 0);
+        dup2(nNull, 1);
+        dup2(nNull, 2);
+        close_range(3, ~0U, 0);
+        execvp(argv[0], argv.data());
+        _exit(127);
     }
-    posix_spawn_file_actions_destroy(&actions);
     close(fds[0]);
     m_nStdin = fds[1];
 }
