@@ -9,14 +9,40 @@
 #include <QObject>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 enum : int { CP_GBK = 936, CP_UTF8 = 65001 };
 
-// A fresh decoder for a code page (anything but CP_UTF8 means GBK). It keeps a character split
-// between two calls (a GBK lead byte, a partial UTF-8 sequence) until its second part arrives;
-// invalid bytes decode to some character, never to nothing. A UTF-8 byte-order mark is kept.
-QStringDecoder CodePageDecoder(int nCodePage);
+// CStreamDecoder: decodes a byte stream that arrives in pieces with a code page (anything but
+// CP_UTF8 means GBK). A character split between two pieces (a GBK lead byte, a partial UTF-8
+// sequence) waits for its second part, and the text never depends on where the stream was cut.
+// Invalid bytes decode to some character, never to nothing: GBK through Qt's converter, UTF-8 as
+// U+FFFD for each maximal invalid part (the WHATWG rule; Qt's own stateful UTF-8 decoder gives
+// different text for invalid input depending on where the pieces end). A UTF-8 byte-order mark is
+// kept as U+FEFF: received data is data.
+class CStreamDecoder {
+public:
+    explicit CStreamDecoder(int nCodePage);
+    // Room that Append needs for nBytes bytes.
+    static std::size_t RequiredSpace(std::size_t nBytes) { return 2 * nBytes + 2; }
+    // Decodes the next piece into pOut; returns the end of what was written.
+    QChar* Append(QChar* pOut, const char* pBytes, std::size_t nBytes);
+
+private:
+    QChar* AppendUtf8(QChar* pOut, const char* pBytes, std::size_t nBytes);
+
+    bool m_bUtf8;
+    QStringDecoder m_gbk;
+    // UTF-8 state: the code point so far, the continuation bytes still needed, and the range the
+    // next one must lie in.
+    char32_t m_cp = 0;
+    int m_nNeeded = 0;
+    std::uint8_t m_byLower = 0x80;
+    std::uint8_t m_byUpper = 0xBF;
+};
+
 QStringEncoder CodePageEncoder(int nCodePage);
 
 class CCodePage : public QObject {

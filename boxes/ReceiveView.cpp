@@ -57,27 +57,47 @@ void CReceiveView::Refresh() {
     m_refreshTimer.stop();
     m_sinceRefresh.start();
 
-    // A new width or font leaves the text as it was: the selection is carried over.
-    int nAnchor = -1;
-    int nPosition = -1;
+    const QTextCursor before = textCursor();
+    const bool bSelection = before.hasSelection();
     if (m_bLayoutStale) {
-        if (m_bKeepSelection && textCursor().hasSelection()) {
-            nAnchor = m_pScreen->LogicalPos(textCursor().anchor());
-            nPosition = m_pScreen->LogicalPos(textCursor().position());
-        }
+        // A new width or font leaves the text as it was: the selection moves with its text.
+        const bool bKeep = m_bKeepSelection && bSelection;
+        const int nAnchor = bKeep ? m_pScreen->LogicalPos(before.anchor()) : 0;
+        const int nPosition = bKeep ? m_pScreen->LogicalPos(before.position()) : 0;
         m_pScreen->SetLayout(CurrentLayout());
         m_bLayoutStale = false;
-    }
-    m_pScreen->Update(m_ring);
-    if (nAnchor >= 0) {
-        QTextCursor cursor(document());
-        cursor.setPosition(m_pScreen->DocPos(nAnchor));
-        cursor.setPosition(m_pScreen->DocPos(nPosition), QTextCursor::KeepAnchor);
-        setTextCursor(cursor);
+        m_pScreen->Update(m_ring);
+        if (bKeep) {
+            Select(m_pScreen->DocPos(nAnchor), m_pScreen->DocPos(nPosition));
+        }
+    } else {
+        const std::uint64_t nAnchor = m_pScreen->AbsolutePos(before.anchor());
+        const std::uint64_t nPosition = m_pScreen->AbsolutePos(before.position());
+        m_pScreen->Update(m_ring);
+        // Qt moves a selection that ends at the end along with appended text, and one whose text
+        // was dropped or rendered anew would now select other text: pin it, or let it go.
+        if (bSelection && std::min(nAnchor, nPosition) >= m_pScreen->StableFrom()) {
+            Select(m_pScreen->DocPosOf(nAnchor), m_pScreen->DocPosOf(nPosition));
+        } else if (bSelection) {
+            Select(-1, -1);
+        }
     }
     if (!m_bDragging) {
         ScrollToEnd();
     }
+}
+
+void CReceiveView::Select(int nAnchor, int nPosition) {
+    QTextCursor cursor = textCursor();
+    if (nAnchor < 0) {
+        cursor.clearSelection();
+    } else if (cursor.anchor() != nAnchor || cursor.position() != nPosition) {
+        cursor.setPosition(nAnchor);
+        cursor.setPosition(nPosition, QTextCursor::KeepAnchor);
+    } else {
+        return;
+    }
+    setTextCursor(cursor);
 }
 
 void CReceiveView::ClearAll() {

@@ -90,6 +90,8 @@ private:
     // bSameText: the change keeps the text (width, font), so the selection is carried over.
     void InvalidateLayout(bool bSameText);
     SRxLayout CurrentLayout();
+    // Sets the selection (document positions); -1 removes it.
+    void Select(int nAnchor, int nPosition);
     void ScrollToEnd();
 
     CByteRing m_ring;  // m_buf and m_nLen of the box

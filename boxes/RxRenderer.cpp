@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "CharWidths.h"
-#include "CodePage.h"
 #include "Codec.h"
 
 namespace {
@@ -32,10 +31,7 @@ char16_t ShownChar(char16_t ch) {
 
 CRxRenderer::CRxRenderer(const SRxLayout& layout, std::uint64_t nStartByte,
                          std::uint64_t nStartChar)
-    : m_layout(layout),
-      m_decoder(CodePageDecoder(layout.nCodePage)),
-      m_nByte(nStartByte),
-      m_nChar(nStartChar) {}
+    : m_layout(layout), m_decoder(layout.nCodePage), m_nByte(nStartByte), m_nChar(nStartChar) {}
 
 void CRxRenderer::Render(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                          std::deque<SRxSyncPoint>& syncs) {
@@ -74,8 +70,9 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
                              std::deque<SRxSyncPoint>& syncs) {
     m_strDisplay.clear();
     AppendDisplayText(m_strDisplay, pBytes, nCount, m_layout.bLfToCrLf);
-    m_decoded.resize(static_cast<std::size_t>(m_decoder.requiredSpace(m_strDisplay.size())));
-    const QChar* pEnd = m_decoder.appendToBuffer(m_decoded.data(), QByteArrayView(m_strDisplay));
+    m_decoded.resize(CStreamDecoder::RequiredSpace(m_strDisplay.size()));
+    const QChar* pEnd =
+        m_decoder.Append(m_decoded.data(), m_strDisplay.data(), m_strDisplay.size());
     const QChar* p = m_decoded.data();
 
     // Each decoded LF is the next LF byte of the piece: that gives a hard break its byte offset.

@@ -19,12 +19,13 @@
 // with its absolute byte offset and absolute character position, so that the screen can drop
 // old text from the front by rendering afresh only up to the next sync point.
 #include <QString>
-#include <QStringDecoder>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
+
+#include "CodePage.h"
 
 class CCharWidths;
 
@@ -70,7 +71,7 @@ private:
     void FlushPendingCr(QString& strOut);
 
     SRxLayout m_layout;
-    QStringDecoder m_decoder;
+    CStreamDecoder m_decoder;
     std::string m_strDisplay;      // scratch: the codec's rendering of a piece
     std::vector<QChar> m_decoded;  // scratch: its decoding
     std::uint64_t m_nByte;

@@ -4,6 +4,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <cstdint>
 
 CRxScreen::CRxScreen(QTextDocument* pDoc) : m_pDoc(pDoc) {}
 
@@ -27,6 +28,7 @@ bool CRxScreen::Update(const CByteRing& ring) {
         RenderAll(ring);
         return true;
     }
+    m_nStableFrom = m_nFirstChar;
     Append(ring);
     if (m_nFirstByte < ring.Start() && !TrimFront(ring)) {
         RenderAll(ring);
@@ -41,6 +43,7 @@ void CRxScreen::Clear() {
     m_pRenderer = std::make_unique<CRxRenderer>(m_layout, 0, 0);
     m_nFirstByte = 0;
     m_nFirstChar = 0;
+    m_nStableFrom = UINT64_MAX;
 }
 
 void CRxScreen::RenderAll(const CByteRing& ring) {
@@ -54,6 +57,7 @@ void CRxScreen::RenderAll(const CByteRing& ring) {
     m_pDoc->setPlainText(m_strScratch);
     m_nFirstByte = ring.Start();
     m_nFirstChar = 0;
+    m_nStableFrom = UINT64_MAX;
 }
 
 void CRxScreen::Append(const CByteRing& ring) {
@@ -99,6 +103,7 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
         }
         m_nFirstByte = nStart;
         m_nFirstChar = target.nChar - static_cast<std::uint64_t>(m_strScratch.size());
+        m_nStableFrom = target.nChar;
         m_syncs.erase(m_syncs.begin(), m_syncs.begin() + static_cast<std::ptrdiff_t>(nTarget));
         for (auto it = frontSyncs.rbegin(); it != frontSyncs.rend(); ++it) {
             m_syncs.push_front({it->nByte, it->nChar + m_nFirstChar});
@@ -106,6 +111,13 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
         return true;
     }
     return false;
+}
+
+int CRxScreen::DocPosOf(std::uint64_t nAbsolutePos) const {
+    if (nAbsolutePos < m_nFirstChar) {
+        return -1;
+    }
+    return static_cast<int>(nAbsolutePos - m_nFirstChar);
 }
 
 bool CRxScreen::IsLineBreakBefore(std::uint64_t nAbsChar) const {

@@ -38,6 +38,15 @@ public:
     // The text between two document positions with the wrap points removed and line breaks as
     // '\n'.
     QString LogicalText(int nFrom, int nTo) const;
+    // Positions that stay put while text is added and dropped: the absolute position of a
+    // document position, and back (-1 when that text is no longer in the document).
+    std::uint64_t AbsolutePos(int nDocPos) const {
+        return m_nFirstChar + static_cast<std::uint64_t>(nDocPos);
+    }
+    int DocPosOf(std::uint64_t nAbsolutePos) const;
+    // Text from this absolute position on came through the last Update() unchanged.
+    std::uint64_t StableFrom() const { return m_nStableFrom; }
+
     // Document position to position in the logical text, and back.
     int LogicalPos(int nDocPos) const;
     int DocPos(int nLogicalPos) const;
@@ -56,5 +65,6 @@ private:
     std::deque<SRxSyncPoint> m_syncs;  // sync points within the document, in order
     std::uint64_t m_nFirstByte = 0;    // the stream offset of the document's first byte
     std::uint64_t m_nFirstChar = 0;    // the absolute position of the document's position 0
+    std::uint64_t m_nStableFrom = 0;
     QString m_strScratch;
 };

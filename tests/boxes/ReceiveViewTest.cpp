@@ -1,0 +1,256 @@
+// The receive box through the real widget, offscreen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <random>
+
+#include "BoxTestSupport.h"
+#include "Codec.h"
+#include "IniFile.h"
+#include "ReceiveView.h"
+
+namespace {
+
+class ReceiveViewTest : public ::testing::Test {
+protected:
+    ReceiveViewTest() { Make(); }
+
+    void Make() {
+        m_pBox = std::make_unique<CReceiveView>(m_ini.Path());
+        m_pBox->SetDialogs(std::make_unique<CScriptedDialogs>(m_script));
+        m_pBox->setFont(QFont("WenQuanYi Zen Hei Mono", 12));
+        m_pBox->resize(500, 300);
+        m_pBox->show();
+    }
+    void Receive(const std::vector<std::uint8_t>& bytes) {
+        for (std::uint8_t by : bytes) {
+            m_pBox->AppendByte(by);
+        }
+    }
+    std::string Ini(const char* pszSection, const char* pszKey) const {
+        return CIniFile(m_ini.Path()).ReadString(pszSection, pszKey, "<none>");
+    }
+
+    CTempIni m_ini;
+    CScriptedDialogs::SScript m_script;
+    std::unique_ptr<CReceiveView> m_pBox;
+};
+
+}  // namespace
+
+TEST_F(ReceiveViewTest, showsBytesAsTextOrHexadecimalWithoutChangingThem) {
+    Receive({0x41, 0x00, 0x42});
+    ASSERT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "A.B"; }));
+    m_pBox->SetMode(1);
+    EXPECT_EQ(m_pBox->ShownText(), "41 00 42 ");
+    EXPECT_EQ(Ini("RX", "MODE"), "1");
+    m_pBox->SetMode(0);
+    EXPECT_EQ(m_pBox->ShownText(), "A.B");
+    EXPECT_EQ(Ini("RX", "MODE"), "0");
+    EXPECT_EQ(m_pBox->GetBytes(), (std::vector<std::uint8_t>{0x41, 0x00, 0x42}));
+}
+
+TEST_F(ReceiveViewTest, newlineOptionTakesEffectAtTheNextByte) {
+    Receive({'a', '\n'});
+    m_pBox->Refresh();
+    EXPECT_EQ(m_pBox->ShownText(), "a\n");
+    m_pBox->OnCommand(IDM_LFTOCRLF);
+    EXPECT_EQ(m_pBox->GetLfToCrLf(), 0);
+    m_pBox->Refresh();
+    EXPECT_EQ(m_pBox->ShownText(), "a\n");  // what was shown stays
+    Receive({'b', '\n'});
+    m_pBox->Refresh();
+    EXPECT_EQ(m_pBox->ShownText(), QString::fromUtf8("a\nb␊"));
+    EXPECT_EQ(Ini("RX", "CR"), "<none>");  // never written
+    m_pBox->SetMode(0);                    // a mode change renders everything anew
+    EXPECT_EQ(m_pBox->ShownText(), QString::fromUtf8("a␊b␊"));
+}
+
+TEST_F(ReceiveViewTest, gbkCharacterSplitAcrossTwoArrivalsShowsAsOneCharacter) {
+    Receive({0xC4, 0xE3, 0xBA});
+    m_pBox->Refresh();
+    EXPECT_EQ(m_pBox->ShownText(), QString::fromUtf8("你"));
+    Receive({0xC3});
+    m_pBox->Refresh();
+    EXPECT_EQ(m_pBox->ShownText(), QString::fromUtf8("你好"));
+}
+
+TEST_F(ReceiveViewTest, codePageChoiceRendersAgainAndIsStored) {
+    Receive({0xE4, 0xBD, 0xA0});  // 你 in UTF-8
+    m_pBox->Refresh();
+    EXPECT_NE(m_pBox->ShownText(), QString::fromUtf8("你"));
+    m_pBox->OnCommand(IDM_CODEPAGE_UTF8);
+    EXPECT_EQ(m_pBox->ShownText(), QString::fromUtf8("你"));
+    EXPECT_EQ(Ini("SYSTEM", "CODEPAGE"), "65001");
+    Make();  // a new box reads the choice
+    EXPECT_EQ(m_pBox->CodePage()->Get(), CP_UTF8);
+}
+
+TEST_F(ReceiveViewTest, keepsTheNewestBytesWhenFull) {
+    std::vector<std::uint8_t> bytes(70000);
+    std::mt19937 rng(3);
+    for (auto& by : bytes) {
+        by = static_cast<std::uint8_t>(rng());
+    }
+    m_pBox->SetMode(1);
+    Receive(bytes);
+    EXPECT_EQ(m_pBox->GetLength(), 65536u);
+    const std::vector<std::uint8_t> newest(bytes.end() - 65536, bytes.end());
+    EXPECT_EQ(m_pBox->GetBytes(), newest);
+    m_pBox->Refresh();
+    EXPECT_EQ(m_pBox->ShownText(), QString::fromLatin1(BytesToHexText(newest.data(), 65536)));
+}
+
+TEST_F(ReceiveViewTest, everyLineOfTheDocumentIsOneScreenLine) {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 20000; ++i) {
+        bytes.push_back(i % 7 == 0 ? 0xC4 : static_cast<std::uint8_t>('a' + i % 26));
+    }
+    Receive(bytes);
+    for (int bHex : {0, 1}) {
+        m_pBox->SetMode(bHex);
+        ASSERT_GT(m_pBox->document()->blockCount(), 100);
+        for (QTextBlock block = m_pBox->document()->begin(); block.isValid();
+             block = block.next()) {
+            QTextLayout* pLayout = block.layout();
+            if (pLayout->lineCount() == 0) {
+                continue;  // not laid out yet: off screen
+            }
+            ASSERT_EQ(pLayout->lineCount(), 1)
+                << "mode " << bHex << " line " << block.text().toStdString();
+        }
+    }
+}
+
+TEST_F(ReceiveViewTest, savesTheRawBytesInEitherMode) {
+    Receive({0x41, 0x00, 0x42, 0x0A});
+    for (int bHex : {0, 1}) {
+        m_pBox->SetMode(bHex);
+        m_script.strSavePath = m_ini.Folder() + QString("/saved%1.bin").arg(bHex);
+        m_pBox->OnCommand(IDM_SAVEFILE);
+        EXPECT_EQ(ReadFileBytes(m_script.strSavePath),
+                  (std::vector<std::uint8_t>{0x41, 0x00, 0x42, 0x0A}));
+    }
+    EXPECT_TRUE(m_script.messages.isEmpty());
+}
+
+TEST_F(ReceiveViewTest, saveReportsAFileThatCannotBeOpened) {
+    Receive({0x41});
+    m_script.strSavePath = m_ini.Folder() + "/no such folder/x.bin";
+    m_pBox->SaveToFile();
+    EXPECT_EQ(m_script.messages, QStringList{QString::fromUtf8("开启文件失败")});
+    EXPECT_EQ(m_pBox->GetLength(), 1u);
+}
+
+TEST_F(ReceiveViewTest, saveReportsAFailedWrite) {
+    if (!QFile::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    Receive({0x41});
+    m_script.strSavePath = "/dev/full";
+    m_pBox->SaveToFile();
+    EXPECT_EQ(m_script.messages, QStringList{QString::fromUtf8("写入文件失败")});
+}
+
+TEST_F(ReceiveViewTest, cancelledSaveWritesNothing) {
+    Receive({0x41});
+    m_pBox->SaveToFile();
+    EXPECT_EQ(m_script.nSaveDialogs, 1);
+    EXPECT_TRUE(m_script.messages.isEmpty());
+}
+
+TEST_F(ReceiveViewTest, clearAllEmptiesBufferAndBox) {
+    Receive({'x', 'y'});
+    m_pBox->Refresh();
+    m_pBox->ClearAll();
+    EXPECT_EQ(m_pBox->GetLength(), 0u);
+    EXPECT_EQ(m_pBox->ShownText(), "");
+    Receive({'z'});
+    m_pBox->Refresh();
+    EXPECT_EQ(m_pBox->ShownText(), "z");
+}
+
+TEST_F(ReceiveViewTest, startsFromItsSettings) {
+    m_ini.Write("[RX]\nMODE=1\nCR=0\nCOLORTXT=255\nCOLORBAK=-1\n");
+    Make();
+    EXPECT_EQ(m_pBox->GetMode(), 1);
+    EXPECT_EQ(m_pBox->GetLfToCrLf(), 0);
+    EXPECT_EQ(m_pBox->GetTextColor(), 0x0000FFu);
+    EXPECT_EQ(m_pBox->GetBkColor(), 0xFFFFFFFFu);
+    EXPECT_FALSE(m_pBox->viewport()->autoFillBackground());  // transparent
+    m_ini.Write("[RX]\nMODE=7\n");
+    Make();
+    EXPECT_EQ(m_pBox->GetMode(), 0);
+    EXPECT_EQ(m_pBox->GetLfToCrLf(), 1);
+    EXPECT_EQ(m_pBox->GetTextColor(), 0x008000u);
+    EXPECT_EQ(m_pBox->GetBkColor(), 0xE6FFFFu);
+    EXPECT_EQ(m_pBox->palette().color(QPalette::Base), QColor(255, 255, 230));
+}
+
+TEST_F(ReceiveViewTest, chosenColoursApplyAndAreStoredAtOnce) {
+    m_script.color = QColor(1, 2, 3);
+    m_pBox->OnCommand(IDM_TEXTCOLOR);
+    EXPECT_EQ(m_pBox->GetTextColor(), 0x030201u);
+    EXPECT_EQ(m_pBox->palette().color(QPalette::Text), QColor(1, 2, 3));
+    EXPECT_EQ(Ini("RX", "COLORTXT"), std::to_string(0x030201));
+    m_pBox->OnCommand(IDM_BKCOLOR);
+    EXPECT_EQ(Ini("RX", "COLORBAK"), std::to_string(0x030201));
+    m_script.color.reset();
+    m_pBox->OnCommand(IDM_BKCOLOR);  // cancelled
+    EXPECT_EQ(m_pBox->GetBkColor(), 0x030201u);
+    EXPECT_EQ(m_script.nColorDialogs, 3);
+}
+
+TEST_F(ReceiveViewTest, transparentBackgroundLetsTheParentShowThrough) {
+    m_pBox->SetBkColor(CColorEdit::kTransparent, 1);
+    EXPECT_FALSE(m_pBox->viewport()->autoFillBackground());
+    EXPECT_EQ(m_pBox->palette().color(QPalette::Base).alpha(), 0);
+    m_pBox->SetBkColor(0x0000FF, 1);
+    EXPECT_TRUE(m_pBox->viewport()->autoFillBackground());
+}
+
+TEST_F(ReceiveViewTest, selectionSurvivesArrivingDataAndCopiesWithoutWrapPoints) {
+    m_pBox->SetMode(1);
+    std::vector<std::uint8_t> bytes(300, 0xAB);
+    Receive(bytes);
+    m_pBox->Refresh();
+    ASSERT_GT(m_pBox->document()->blockCount(), 3);
+    m_pBox->selectAll();
+    Receive({0x01, 0x02});
+    m_pBox->Refresh();
+    EXPECT_TRUE(m_pBox->textCursor().hasSelection());
+    m_pBox->copy();
+    QString strExpected;
+    for (int i = 0; i < 300; ++i) {
+        strExpected += "AB ";
+    }
+    EXPECT_EQ(QApplication::clipboard()->text(), strExpected);
+    // Scrolled to the last line all the same.
+    EXPECT_EQ(m_pBox->verticalScrollBar()->value(), m_pBox->verticalScrollBar()->maximum());
+}
+
+TEST_F(ReceiveViewTest, selectionSurvivesANewWidth) {
+    Receive(std::vector<std::uint8_t>(2000, 'q'));
+    Receive({'A', 'B', 'C'});
+    m_pBox->Refresh();
+    QTextCursor cursor(m_pBox->document());
+    const int nEnd = m_pBox->document()->characterCount() - 1;
+    cursor.setPosition(nEnd - 3);
+    cursor.setPosition(nEnd, QTextCursor::KeepAnchor);
+    m_pBox->setTextCursor(cursor);
+    const int nLines = m_pBox->document()->blockCount();
+    m_pBox->resize(333, 300);
+    ASSERT_TRUE(WaitFor([&] { return m_pBox->document()->blockCount() != nLines; }));
+    m_pBox->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), "ABC");
+}
+
+TEST_F(ReceiveViewTest, appendedBytesShowWithinARefreshWithoutAnyCall) {
+    Receive({'h', 'i'});
+    EXPECT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "hi"; }));
+    EXPECT_EQ(m_pBox->verticalScrollBar()->value(), m_pBox->verticalScrollBar()->maximum());
+}

@@ -1,0 +1,267 @@
+// The incremental screen against fresh renderings of the same bytes, and the rendering against a
+// plain reference of the display rules.
+#include <gtest/gtest.h>
+
+#include <QFont>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <random>
+
+#include "ByteRing.h"
+#include "CharWidths.h"
+#include "CodePage.h"
+#include "Codec.h"
+#include "RxScreen.h"
+
+namespace {
+
+// The display rules written plainly over the whole text: decode, then CR LF / CR CR LF are one
+// line break, other CRs and lone LFs and control bytes are control pictures.
+QString ReferenceText(const std::vector<std::uint8_t>& bytes, bool bLfToCrLf, int nCodePage) {
+    const std::string strDisplay = BytesToDisplayText(bytes.data(), bytes.size(), bLfToCrLf);
+    CStreamDecoder decoder(nCodePage);
+    std::vector<QChar> decoded(CStreamDecoder::RequiredSpace(strDisplay.size()));
+    const QChar* pEnd = decoder.Append(decoded.data(), strDisplay.data(), strDisplay.size());
+    const QString strDecoded(decoded.data(), pEnd - decoded.data());
+    QString strText;
+    int nCr = 0;
+    auto picture = [](char16_t ch) {
+        if (ch < 0x20) {
+            return QChar(0x2400 + ch);
+        }
+        if (ch == 0x7F) {
+            return QChar(0x2421);
+        }
+        if (ch == 0x2028 || ch == 0x2029 || ch == 0xFDD0 || ch == 0xFDD1 || ch == 0xFFFC) {
+            return QChar(0xFFFD);
+        }
+        return QChar(ch);
+    };
+    for (QChar ch : strDecoded) {
+        if (ch == u'\r') {
+            ++nCr;
+            continue;
+        }
+        if (ch == u'\n' && nCr > 0) {
+            for (int i = 0; i < nCr - 2; ++i) {
+                strText += picture(u'\r');
+            }
+            strText += u'\n';
+            nCr = 0;
+            continue;
+        }
+        for (; nCr > 0; --nCr) {
+            strText += picture(u'\r');
+        }
+        strText += ch == u'\t' ? ch : picture(ch.unicode());
+    }
+    // Trailing CRs wait for the byte that tells whether they end a line.
+    return strText;
+}
+
+// Where two texts first differ, with a little context, for a readable failure.
+std::string FirstDifference(const QString& a, const QString& b) {
+    qsizetype i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i]) {
+        ++i;
+    }
+    if (i == a.size() && i == b.size()) {
+        return "equal";
+    }
+    auto hex = [i](const QString& s) {
+        std::string str;
+        for (qsizetype j = std::max<qsizetype>(0, i - 4); j < std::min(s.size(), i + 6); ++j) {
+            str += QString::number(s[j].unicode(), 16).toStdString() + (j == i ? "* " : " ");
+        }
+        return str;
+    };
+    return "at " + std::to_string(i) + " of " + std::to_string(a.size()) + "/" +
+           std::to_string(b.size()) + ": " + hex(a) + "| " + hex(b);
+}
+
+class RxScreenTest : public ::testing::Test {
+protected:
+    RxScreenTest() : m_widths(QFont("WenQuanYi Zen Hei Mono", 12)), m_screen(&m_doc) {}
+
+    SRxLayout Layout(bool bHex, int nCodePage = CP_GBK) {
+        SRxLayout layout;
+        layout.bHex = bHex;
+        layout.nCodePage = nCodePage;
+        layout.nHexPerLine = 13;
+        layout.pWidths = &m_widths;
+        layout.fLineWidth = 300;
+        return layout;
+    }
+    // What the screen would show had the ring's bytes arrived at once.
+    QString FreshDocumentText(const SRxLayout& layout) {
+        CRxRenderer fresh(layout, m_ring.Start(), 0);
+        QString strText;
+        std::deque<SRxSyncPoint> syncs;
+        const std::vector<std::uint8_t> bytes = m_ring.Bytes();
+        fresh.Render(bytes.data(), bytes.size(), strText, syncs);
+        return strText;
+    }
+    // The document's characters as they are (toPlainText() would turn U+00A0 into a blank).
+    QString DocumentText() const {
+        QTextCursor cursor(const_cast<QTextDocument*>(&m_doc));
+        cursor.select(QTextCursor::Document);
+        return cursor.selectedText().replace(QChar::ParagraphSeparator, u'\n');
+    }
+    QString Shown() const { return m_screen.LogicalText(0, m_doc.characterCount() - 1); }
+    void Push(std::initializer_list<std::uint8_t> bytes) {
+        for (std::uint8_t by : bytes) {
+            m_ring.Push(by);
+        }
+    }
+
+    CCharWidths m_widths;
+    QTextDocument m_doc;
+    CByteRing m_ring;
+    CRxScreen m_screen;
+};
+
+std::uint8_t RandomByte(std::mt19937& rng, bool bLineHeavy) {
+    const int n = static_cast<int>(rng() % 100);
+    if (bLineHeavy && n < 6) {
+        return '\r';
+    }
+    if (bLineHeavy && n < 12) {
+        return '\n';
+    }
+    if (n < 40) {
+        return static_cast<std::uint8_t>(0x81 + rng() % 0x7E);  // GBK lead / trail range
+    }
+    if (n < 45) {
+        return static_cast<std::uint8_t>(rng() % 0x20);
+    }
+    return static_cast<std::uint8_t>(rng() % 256);
+}
+
+}  // namespace
+
+TEST_F(RxScreenTest, randomPiecesShowExactlyAFreshRenderingOfTheRing) {
+    struct SCase {
+        bool bHex;
+        int nCodePage;
+        bool bLineHeavy;
+    };
+    for (const SCase& c : {SCase{false, CP_GBK, true}, SCase{false, CP_UTF8, true},
+                           SCase{false, CP_GBK, false}, SCase{true, CP_GBK, false}}) {
+        SCOPED_TRACE(testing::Message() << "hex " << c.bHex << " code page " << c.nCodePage
+                                        << " line heavy " << c.bLineHeavy);
+        std::mt19937 rng(1234);
+        m_ring.Clear();
+        m_screen.SetLayout(Layout(c.bHex, c.nCodePage));
+        m_screen.Update(m_ring);
+        int nPartial = 0;
+        while (m_ring.Total() < 3 * CByteRing::kSize) {
+            // Mostly small pieces, now and then one larger than the ring.
+            const std::size_t nPiece = rng() % 50 == 0 ? CByteRing::kSize + rng() % 5000
+                                                       : 1 + rng() % (rng() % 4 == 0 ? 9000 : 40);
+            for (std::size_t i = 0; i < nPiece; ++i) {
+                m_ring.Push(RandomByte(rng, c.bLineHeavy));
+            }
+            nPartial += m_screen.Update(m_ring) ? 0 : 1;
+            const QString strFresh = FreshDocumentText(Layout(c.bHex, c.nCodePage));
+            ASSERT_TRUE(DocumentText() == strFresh)
+                << "after " << m_ring.Total() << " bytes, piece " << nPiece << ", "
+                << FirstDifference(DocumentText(), strFresh);
+        }
+        EXPECT_GT(nPartial, 50);  // most updates were pieces, not whole renderings
+        const std::vector<std::uint8_t> bytes = m_ring.Bytes();
+        if (c.bHex) {
+            EXPECT_EQ(Shown(), QString::fromLatin1(BytesToHexText(bytes.data(), bytes.size())));
+        } else {
+            EXPECT_EQ(Shown(), ReferenceText(bytes, true, c.nCodePage));
+        }
+    }
+}
+
+TEST_F(RxScreenTest, everyScreenLineFitsTheWidth) {
+    for (bool bHex : {false, true}) {
+        m_ring.Clear();
+        m_screen.SetLayout(Layout(bHex));
+        std::mt19937 rng(7);
+        for (int i = 0; i < 5000; ++i) {
+            m_ring.Push(i % 3 == 0 ? 0xC4 : static_cast<std::uint8_t>(0xA1 + rng() % 90));
+        }
+        m_screen.Update(m_ring);
+        const QFontMetricsF fm(QFont("WenQuanYi Zen Hei Mono", 12));
+        for (QTextBlock block = m_doc.begin(); block.isValid(); block = block.next()) {
+            if (bHex) {  // pairs a line as the layout says
+                EXPECT_LE(block.text().size(), 13 * 3) << block.blockNumber();
+            } else {
+                EXPECT_LE(fm.horizontalAdvance(block.text()), 300.0) << block.blockNumber();
+            }
+        }
+    }
+}
+
+TEST_F(RxScreenTest, lineBreaksAndControlBytesShowAsDocumented) {
+    m_screen.SetLayout(Layout(false));
+    SRxLayout off = Layout(false);
+    off.bLfToCrLf = false;
+    m_screen.SetLayout(off);
+    Push({'a', '\r', '\n', 'b', '\r', 'c', '\n', 'd', '\r', '\r', '\n', 'e', 0x1B, 0x7F, 0x00, '\t',
+          'f'});
+    m_screen.Update(m_ring);
+    EXPECT_EQ(Shown(), QString::fromUtf8("a\nb␍c␊d\ne␛␡.\tf"));
+
+    m_ring.Clear();
+    m_screen.SetLayout(Layout(false));  // newline option on: LF becomes CR LF
+    Push({'a', '\n', 'b', '\r', '\n', 'c', '\r', '\r', '\n', 'd', '\r'});
+    m_screen.Update(m_ring);
+    EXPECT_EQ(Shown(), QString::fromUtf8("a\nb\nc␍\nd"));  // the last CR waits
+    Push({'e'});
+    m_screen.Update(m_ring);
+    EXPECT_EQ(Shown(), QString::fromUtf8("a\nb\nc␍\nd␍e"));
+}
+
+TEST(StreamDecoderTest, validUtf8DecodesAsQtDoesWhereverThePiecesEnd) {
+    const QByteArray bytes = QString::fromUtf8("aé你😀\xEF\xBB\xBFz").toUtf8();
+    for (int nCut = 0; nCut <= bytes.size(); ++nCut) {
+        CStreamDecoder decoder(CP_UTF8);
+        std::vector<QChar> out(CStreamDecoder::RequiredSpace(bytes.size()));
+        QChar* pEnd = decoder.Append(out.data(), bytes.constData(), nCut);
+        pEnd = decoder.Append(pEnd, bytes.constData() + nCut, bytes.size() - nCut);
+        EXPECT_EQ(QString(out.data(), pEnd - out.data()), QString::fromUtf8(bytes)) << nCut;
+    }
+}
+
+TEST(StreamDecoderTest, invalidUtf8GivesOneReplacementPerInvalidPart) {
+    const QByteArray bytes(
+        "a\xE4\xBD"
+        "b\xFF\xC0\x80\xED\xA0\x80"
+        "c",
+        11);
+    CStreamDecoder decoder(CP_UTF8);
+    std::vector<QChar> out(CStreamDecoder::RequiredSpace(bytes.size()));
+    const QChar* pEnd = decoder.Append(out.data(), bytes.constData(), bytes.size());
+    EXPECT_EQ(QString(out.data(), pEnd - out.data()),
+              QString::fromUtf8("a\uFFFDb\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDc"));
+}
+
+TEST_F(RxScreenTest, gbkCharacterSplitBetweenTwoUpdatesShowsAsOne) {
+    m_screen.SetLayout(Layout(false));
+    Push({0xC4, 0xE3, 0xBA});
+    m_screen.Update(m_ring);
+    EXPECT_EQ(Shown(), QString::fromUtf8("你"));
+    Push({0xC3});
+    m_screen.Update(m_ring);
+    EXPECT_EQ(Shown(), QString::fromUtf8("你好"));
+}
+
+TEST_F(RxScreenTest, droppingTheFirstByteOfACharacterRendersTheFrontAfresh) {
+    m_screen.SetLayout(Layout(false));
+    Push({0xC4, 0xE3, 0xBA, 0xC3, '\r', '\n', 'x'});
+    m_screen.Update(m_ring);
+    for (std::size_t i = 0; i < CByteRing::kSize - 6; ++i) {
+        m_ring.Push('y');
+    }
+    m_screen.Update(m_ring);  // the ring now starts at E3: a fresh decoder pairs E3 BA
+    EXPECT_EQ(DocumentText(), FreshDocumentText(Layout(false)));
+    const QString strPaired = QStringDecoder("GBK").decode(QByteArray("\xE3\xBA"));
+    EXPECT_EQ(strPaired.size(), 1);
+    EXPECT_TRUE(Shown().startsWith(strPaired)) << Shown().left(4).toStdString();
+}
