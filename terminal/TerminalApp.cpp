@@ -1,0 +1,22 @@
+#include "TerminalApp.h"
+
+#include "Fonts.h"
+#include "IniFile.h"
+#include "Resources.h"
+#include "TerminalDlg.h"
+
+CTerminalApp::CTerminalApp(int& argc, char** argv)
+    : QApplication(argc, argv),
+      m_strIniPath(CIniFile::SettingsPathFor(argc > 0 ? argv[0] : nullptr)) {
+    setApplicationName(QStringLiteral("diVE"));
+    setApplicationVersion(QStringLiteral("1.04"));
+    // Message boxes and the about box are windows of their own: they take the application's font.
+    setFont(DialogFont());
+    setWindowIcon(AppIcon());
+}
+
+bool CTerminalApp::InitInstance() {
+    CTerminalDlg dlg(m_strIniPath);
+    dlg.exec();
+    return false;
+}

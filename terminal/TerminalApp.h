@@ -1,0 +1,19 @@
+#pragma once
+// CTerminalApp: the application. It finds the settings file beside the program, runs the main
+// window, and the program ends when that window has closed.
+#include <QApplication>
+#include <string>
+
+class CTerminalApp : public QApplication {
+    Q_OBJECT
+public:
+    // argc is kept by reference, as QApplication requires.
+    CTerminalApp(int& argc, char** argv);
+
+    // Runs the main window until it closes; false: there is no further event loop to run.
+    bool InitInstance();
+    const std::string& IniPath() const { return m_strIniPath; }
+
+private:
+    std::string m_strIniPath;
+};

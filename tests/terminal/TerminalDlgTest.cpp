@@ -1,0 +1,701 @@
+// The main window, driven through its real widgets offscreen: against a pseudo-terminal that
+// section "DEVICES" maps to COM1, and against the engine's scripted device for the status and
+// control lines. Message boxes are intercepted and their texts compared.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AboutBox.h"
+#include "DialogTemplate.h"
+#include "DialogUnits.h"
+#include "FakeTerminalDevice.h"
+#include "IniFile.h"
+#include "MessageBox.h"
+#include "PtyPair.h"
+#include "ReceiveView.h"
+#include "TerminalDlg.h"
+
+namespace {
+
+const QString kOpenFailed = QStringLiteral("开启串口失败\n\n串口不存在或已被其他应用程序占用");
+const QString kPortLost = QStringLiteral("串口已断开\n\n设备已被移除或发生读写错误");
+
+bool WaitFor(const std::function<bool()>& fnDone, int nLimitMs = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!fnDone()) {
+        if (clock.elapsed() > nLimitMs) {
+            return false;
+        }
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+class TerminalDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(m_pty.IsValid());
+        m_strIni = m_dir.filePath(QStringLiteral("Vexor.ini")).toStdString();
+        m_strLocks = m_dir.filePath(QStringLiteral("locks")).toStdString();
+        m_strDevRoot = m_dir.filePath(QStringLiteral("root")).toStdString();
+        QDir().mkpath(QString::fromStdString(m_strLocks));
+        QDir().mkpath(QString::fromStdString(m_strDevRoot));
+        m_strMissing = m_dir.filePath(QStringLiteral("ttyGone")).toStdString();
+        CMessageBox::SetInterceptor(
+            [this](const SMessage& message) { m_arrMessages.push_back(message); });
+    }
+
+    void TearDown() override { CMessageBox::SetInterceptor({}); }
+
+    // The settings file: COM1 is the pseudo-terminal, COM2 a device that does not exist, then
+    // strMore.
+    void WriteIni(const std::string& strMore = {}) {
+        QFile file(QString::fromStdString(m_strIni));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        const std::string strText = "[DEVICES]\nCOM1=" + m_pty.SlavePath() +
+                                    "\nCOM2=" + m_strMissing + "\nCOM3=/dev/fake-diVE\n" + strMore;
+        file.write(strText.data(), static_cast<qint64>(strText.size()));
+    }
+
+    // A window as the program builds it, shown, with its engine kept inside the test's folders.
+    std::unique_ptr<CTerminalDlg> MakeDialog(CSerialLink::DeviceFactory factory = {}) {
+        auto pDlg = std::make_unique<CTerminalDlg>(m_strIni);
+        pDlg->Link().SetDeviceMapSource(m_strIni, m_strDevRoot);
+        pDlg->Link().SetLockFolder(m_strLocks);
+        if (factory) {
+            pDlg->Link().SetDeviceFactory(std::move(factory));
+        }
+        pDlg->show();
+        QCoreApplication::processEvents();
+        return pDlg;
+    }
+
+    template <class T>
+    static T* Ctl(const CTerminalDlg& dlg, int nId) {
+        T* pControl = qobject_cast<T*>(dlg.Control(nId));
+        EXPECT_NE(pControl, nullptr) << nId;
+        return pControl;
+    }
+
+    static void Click(const CTerminalDlg& dlg, int nId) {
+        QTest::mouseClick(Ctl<QAbstractButton>(dlg, nId), Qt::LeftButton);
+    }
+
+    static QString Text(const CTerminalDlg& dlg, int nId) {
+        return Ctl<QLineEdit>(dlg, nId)->text();
+    }
+
+    static int Bitmap(const CTerminalDlg& dlg, int nId) {
+        return dlg.Control(nId)->property("bitmapId").toInt();
+    }
+
+    // The enabling rules of the closed and the open port.
+    static void ExpectState(const CTerminalDlg& dlg, bool bOpen) {
+        EXPECT_EQ(dlg.IsPortOpen(), bOpen);
+        for (int nId : {IDC_PORT, IDC_BAUD, IDC_DATABITS, IDC_PARITY, IDC_STOPBITS}) {
+            EXPECT_EQ(dlg.Control(nId)->isEnabled(), !bOpen) << nId;
+        }
+        for (int nId : {IDC_DTR, IDC_RTS, IDC_MANUAL_SEND, IDC_SEND_FILE, IDC_AUTO_SEND}) {
+            EXPECT_EQ(dlg.Control(nId)->isEnabled(), bOpen) << nId;
+        }
+        auto* pOpen = Ctl<QPushButton>(dlg, IDC_OPEN);
+        EXPECT_TRUE(pOpen->isEnabled());
+        EXPECT_EQ(pOpen->text(), bOpen ? QStringLiteral("关闭串口") : QStringLiteral("打开串口"));
+        EXPECT_EQ(Bitmap(dlg, IDC_OPEN), bOpen ? 132 : 133);
+        EXPECT_EQ(Ctl<QPushButton>(dlg, IDC_AUTO_SEND)->text(), QStringLiteral("自动发送"));
+        EXPECT_TRUE(dlg.Control(IDC_PERIOD)->isEnabled());
+        if (!bOpen) {
+            ExpectLamps(dlg, 140, 142, 136, 138);
+        }
+        for (int nId : {IDC_LAMP_CTS, IDC_LAMP_DSR, IDC_LAMP_RING, IDC_LAMP_CD}) {
+            EXPECT_FALSE(dlg.Control(nId)->isEnabled()) << nId;
+        }
+    }
+
+    static void ExpectLamps(const CTerminalDlg& dlg, int nCts, int nDsr, int nRing, int nCd) {
+        EXPECT_EQ(Bitmap(dlg, IDC_LAMP_CTS), nCts);
+        EXPECT_EQ(Bitmap(dlg, IDC_LAMP_DSR), nDsr);
+        EXPECT_EQ(Bitmap(dlg, IDC_LAMP_RING), nRing);
+        EXPECT_EQ(Bitmap(dlg, IDC_LAMP_CD), nCd);
+    }
+
+    static void SelectPort(const CTerminalDlg& dlg, int nPort) {
+        Ctl<QComboBox>(dlg, IDC_PORT)->setCurrentIndex(nPort - 1);
+    }
+
+    int ReadIni(const char* pszSection, const char* pszKey) const {
+        return CIniFile(m_strIni).ReadInt(pszSection, pszKey, -999);
+    }
+
+    QTemporaryDir m_dir;
+    CPtyPair m_pty;
+    std::string m_strIni;
+    std::string m_strLocks;
+    std::string m_strDevRoot;
+    std::string m_strMissing;
+    std::vector<SMessage> m_arrMessages;
+};
+
+TEST_F(TerminalDlgTest, FirstRunShowsTheDefaultsInTheClosedState) {
+    auto pDlg = MakeDialog();
+    EXPECT_EQ(pDlg->windowTitle(), QStringLiteral("diVE 串口调试终端 V1.04"));
+    EXPECT_EQ(Ctl<QComboBox>(*pDlg, IDC_PORT)->currentText(), "COM1");
+    EXPECT_EQ(Ctl<QComboBox>(*pDlg, IDC_BAUD)->currentText(), "110");
+    EXPECT_EQ(Ctl<QComboBox>(*pDlg, IDC_DATABITS)->currentText(), "8");
+    EXPECT_EQ(Ctl<QComboBox>(*pDlg, IDC_PARITY)->currentText(), "None");
+    EXPECT_EQ(Ctl<QComboBox>(*pDlg, IDC_STOPBITS)->currentText(), "1");
+    EXPECT_EQ(Text(*pDlg, IDC_PERIOD), "100");
+    EXPECT_EQ(Text(*pDlg, IDC_RX_COUNT), "0");
+    EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT), "0");
+    EXPECT_TRUE(Ctl<QRadioButton>(*pDlg, IDC_FORMAT_TEXT)->isChecked());
+    EXPECT_FALSE(Ctl<QCheckBox>(*pDlg, IDC_DTR)->isChecked());
+    EXPECT_FALSE(Ctl<QCheckBox>(*pDlg, IDC_RTS)->isChecked());
+    ExpectState(*pDlg, false);
+    EXPECT_TRUE(m_arrMessages.empty());
+}
+
+TEST_F(TerminalDlgTest, ListsHoldTheirEntriesInOrder) {
+    auto pDlg = MakeDialog();
+    const auto entries = [&](int nId) {
+        QStringList arr;
+        auto* pList = Ctl<QComboBox>(*pDlg, nId);
+        for (int i = 0; i < pList->count(); ++i) {
+            arr << pList->itemText(i);
+        }
+        return arr;
+    };
+    QStringList arrPorts;
+    for (int i = 1; i <= 32; ++i) {
+        arrPorts << QStringLiteral("COM%1").arg(i);
+    }
+    EXPECT_EQ(entries(IDC_PORT), arrPorts);
+    EXPECT_EQ(entries(IDC_BAUD),
+              QStringList({"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
+                           "38400", "56000", "57600", "115200", "128000", "256000"}));
+    EXPECT_EQ(entries(IDC_DATABITS), QStringList({"6", "7", "8"}));
+    EXPECT_EQ(entries(IDC_PARITY), QStringList({"None", "Odd", "Even", "Mark", "Space"}));
+    EXPECT_EQ(entries(IDC_STOPBITS), QStringList({"1", "1.5", "2"}));
+}
+
+TEST_F(TerminalDlgTest, PortEntriesNameTheDeviceTheyOpen) {
+    WriteIni();
+    auto pDlg = MakeDialog();
+    auto* pPorts = Ctl<QComboBox>(*pDlg, IDC_PORT);
+    EXPECT_EQ(pPorts->itemData(0, Qt::ToolTipRole).toString(),
+              QString::fromStdString(m_pty.SlavePath()));
+    EXPECT_EQ(pPorts->itemData(1, Qt::ToolTipRole).toString(),
+              QString::fromStdString(m_strMissing));
+    EXPECT_EQ(pPorts->itemData(9, Qt::ToolTipRole).toString(), QStringLiteral("未映射设备"));
+}
+
+TEST_F(TerminalDlgTest, ControlsStandAtTheirTemplateRectanglesInTabOrder) {
+    auto pDlg = MakeDialog();
+    const CDialogUnits units(pDlg->logicalDpiY());
+    EXPECT_EQ(pDlg->size(), units.ToPixels(QSize(450, 315)));
+    std::vector<QWidget*> arrFocusable;
+    for (const SDlgItem& item : kMainDialogTemplate.items) {
+        QWidget* pControl = pDlg->Control(item.nId);
+        ASSERT_NE(pControl, nullptr) << item.nId;
+        EXPECT_EQ(pControl->geometry(), units.ToPixels(item.rcDlu)) << item.nId;
+        EXPECT_EQ(pControl->objectName(), QStringLiteral("IDC_%1").arg(item.nId));
+        EXPECT_EQ(pControl->property("dlgId").toInt(), item.nId);
+        EXPECT_EQ(pControl->isVisible(), (item.uFlags & DLG_HIDDEN) == 0) << item.nId;
+        if (pControl->focusPolicy() != Qt::NoFocus) {
+            arrFocusable.push_back(pControl);
+        }
+    }
+    // The focus chain, walked from the first control, meets the controls in template order.
+    std::vector<QWidget*> arrChain;
+    QWidget* pWalk = arrFocusable.front();
+    do {
+        if (std::find(arrFocusable.begin(), arrFocusable.end(), pWalk) != arrFocusable.end()) {
+            arrChain.push_back(pWalk);
+        }
+        pWalk = pWalk->nextInFocusChain();
+    } while (pWalk != arrFocusable.front() && arrChain.size() <= arrFocusable.size());
+    EXPECT_EQ(arrChain, arrFocusable);
+    // The design font of the boxes is replaced by a CJK font with a fixed grid.
+    const QFont fontBox = pDlg->Control(IDC_RECEIVE)->font();
+    EXPECT_EQ(fontBox.pixelSize(), 16);
+    EXPECT_EQ(fontBox.families().value(0), QStringLiteral("WenQuanYi Zen Hei Mono"));
+    EXPECT_EQ(pDlg->Control(IDC_SEND)->font(), fontBox);
+}
+
+TEST_F(TerminalDlgTest, OpenReceiveCloseAndReopen) {
+    WriteIni();
+    auto pDlg = MakeDialog();
+    Click(*pDlg, IDC_OPEN);
+    {
+        SCOPED_TRACE("open");
+        ExpectState(*pDlg, true);
+    }
+    ASSERT_TRUE(m_arrMessages.empty());
+
+    ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>{0x41, 0x00, 0x42}));
+    EXPECT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "3"; }));
+    auto* pReceive = Ctl<CReceiveView>(*pDlg, IDC_RECEIVE);
+    EXPECT_EQ(pReceive->GetBytes(), (std::vector<std::uint8_t>{0x41, 0x00, 0x42}));
+
+    Click(*pDlg, IDC_OPEN);
+    {
+        SCOPED_TRACE("closed");
+        ExpectState(*pDlg, false);
+    }
+    EXPECT_EQ(Text(*pDlg, IDC_RX_COUNT), "3");
+
+    Click(*pDlg, IDC_OPEN);
+    {
+        SCOPED_TRACE("reopened");
+        ExpectState(*pDlg, true);
+    }
+    ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>{0x0A}));
+    EXPECT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "4"; }));
+    EXPECT_EQ(pReceive->GetBytes(), (std::vector<std::uint8_t>{0x41, 0x00, 0x42, 0x0A}));
+    EXPECT_TRUE(m_arrMessages.empty());
+}
+
+TEST_F(TerminalDlgTest, NoticeAfterTheCloseChangesNothing) {
+    WriteIni();
+    auto pDlg = MakeDialog();
+    Click(*pDlg, IDC_OPEN);
+    Click(*pDlg, IDC_OPEN);
+    pDlg->OnSerialEvent(SN_RX_BYTE, 0x41);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Text(*pDlg, IDC_RX_COUNT), "0");
+    EXPECT_EQ(Ctl<CReceiveView>(*pDlg, IDC_RECEIVE)->GetLength(), 0u);
+}
+
+TEST_F(TerminalDlgTest, MissingDeviceShowsTheErrorBox) {
+    WriteIni();
+    auto pDlg = MakeDialog();
+    SelectPort(*pDlg, 2);
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_EQ(m_arrMessages.size(), 1u);
+    EXPECT_EQ(m_arrMessages[0].strText, kOpenFailed);
+    EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("错误"));
+    EXPECT_EQ(m_arrMessages[0].icon, QMessageBox::Warning);
+    ExpectState(*pDlg, false);
+
+    // The user picks another port and carries on.
+    SelectPort(*pDlg, 1);
+    Click(*pDlg, IDC_OPEN);
+    ExpectState(*pDlg, true);
+    EXPECT_EQ(m_arrMessages.size(), 1u);
+}
+
+TEST_F(TerminalDlgTest, HeldDeviceShowsTheErrorBoxNamingTheHolder) {
+    WriteIni();
+    // Another program holds the port by the lock-file convention of serial programs.
+    QProcess holder;
+    holder.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(holder.waitForStarted());
+    const QString strLock = QString::fromStdString(m_strLocks) + "/LCK.." +
+                            QString::fromStdString(m_pty.SlavePath()).mid(5).replace('/', '_');
+    QFile lock(strLock);
+    ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
+    lock.write(QStringLiteral("%1\n").arg(holder.processId(), 10).toLatin1());
+    lock.close();
+
+    auto pDlg = MakeDialog();
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_EQ(m_arrMessages.size(), 1u);
+    EXPECT_EQ(m_arrMessages[0].strText,
+              kOpenFailed + QStringLiteral("\n占用程序：sleep (PID %1)").arg(holder.processId()));
+    EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("错误"));
+    ExpectState(*pDlg, false);
+    holder.kill();
+    holder.waitForFinished();
+}
+
+TEST_F(TerminalDlgTest, DeviceHeldByAnotherEngineShowsTheErrorBox) {
+    WriteIni();
+    CSerialLink other;
+    other.SetDeviceMapSource(m_strIni, m_strDevRoot);
+    other.SetLockFolder(m_strLocks);
+    struct SNoOwner : ISerialOwner {
+        void OnNoticesPending() override {}
+        void OnSerialEvent(unsigned, unsigned) override {}
+    } owner;
+    ASSERT_TRUE(other.Open(&owner, PortSettings{}));
+
+    auto pDlg = MakeDialog();
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_EQ(m_arrMessages.size(), 1u);
+    const std::string& strHolder = pDlg->Link().GetHolder();
+    const QString strExpected = strHolder.empty() ? kOpenFailed
+                                                  : kOpenFailed + QStringLiteral("\n占用程序：") +
+                                                        QString::fromStdString(strHolder);
+    EXPECT_EQ(m_arrMessages[0].strText, strExpected);
+    ExpectState(*pDlg, false);
+    other.Close();
+}
+
+TEST_F(TerminalDlgTest, EscapeAndEnterLeaveTheWindowOpen) {
+    WriteIni();
+    auto pDlg = MakeDialog();
+    const auto pressBoth = [&](QWidget* pTarget) {
+        pTarget->setFocus();
+        for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+            QTest::keyClick(pTarget, key);
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(pDlg->isVisible()) << pTarget->objectName().toStdString() << " " << key;
+        }
+    };
+    pressBoth(pDlg.get());
+    pressBoth(pDlg->Control(IDC_PERIOD));
+    pressBoth(pDlg->Control(IDC_BAUD));
+    Click(*pDlg, IDC_OPEN);
+    pressBoth(pDlg->Control(IDC_DTR));
+    EXPECT_TRUE(pDlg->isVisible());
+    EXPECT_EQ(pDlg->result(), 0);
+    // Nothing ended the window, so nothing was saved.
+    EXPECT_EQ(ReadIni("PORT", "COM"), -999);
+    ExpectState(*pDlg, true);
+}
+
+TEST_F(TerminalDlgTest, ClearingTheCountersShowsZero) {
+    WriteIni();
+    auto pDlg = MakeDialog();
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>(5, 0x55)));
+    ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "5"; }));
+    Click(*pDlg, IDC_CLEAR_COUNTERS);
+    EXPECT_EQ(Text(*pDlg, IDC_RX_COUNT), "0");
+    EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT), "0");
+    // Counting goes on from 0; the box keeps its bytes.
+    ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>{0x31, 0x32}));
+    EXPECT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "2"; }));
+    EXPECT_EQ(Ctl<CReceiveView>(*pDlg, IDC_RECEIVE)->GetLength(), 7u);
+}
+
+TEST_F(TerminalDlgTest, DtrAndRtsFollowTheirBoxesWhileOpen) {
+    WriteIni();
+    auto pLine = std::make_shared<CFakeSerialLine>();
+    auto pDlg = MakeDialog(pLine->Factory());
+    SelectPort(*pDlg, 3);
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(pDlg->IsPortOpen());
+    EXPECT_FALSE(pLine->OutputLine(EOutputLine::DTR));
+
+    Click(*pDlg, IDC_DTR);
+    EXPECT_TRUE(pLine->OutputLine(EOutputLine::DTR));
+    EXPECT_FALSE(pLine->OutputLine(EOutputLine::RTS));
+    Click(*pDlg, IDC_RTS);
+    EXPECT_TRUE(pLine->OutputLine(EOutputLine::RTS));
+    Click(*pDlg, IDC_DTR);
+    EXPECT_FALSE(pLine->OutputLine(EOutputLine::DTR));
+    EXPECT_TRUE(pLine->OutputLine(EOutputLine::RTS));
+
+    // The ticks survive closing and reopening.
+    Click(*pDlg, IDC_OPEN);
+    Click(*pDlg, IDC_OPEN);
+    EXPECT_FALSE(Ctl<QCheckBox>(*pDlg, IDC_DTR)->isChecked());
+    EXPECT_TRUE(Ctl<QCheckBox>(*pDlg, IDC_RTS)->isChecked());
+}
+
+TEST_F(TerminalDlgTest, LampsFollowTheStatusLinesWhileOpen) {
+    WriteIni();
+    auto pLine = std::make_shared<CFakeSerialLine>();
+    pLine->SetStatusLines(MS_CTS_ON | MS_DSR_ON);
+    auto pDlg = MakeDialog(pLine->Factory());
+    SelectPort(*pDlg, 3);
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(pDlg->IsPortOpen());
+    ExpectLamps(*pDlg, 141, 143, 136, 138);
+    // A received byte shows that the watcher runs and has taken its first look at the lines.
+    pLine->Receive({0x30});
+    ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "1"; }));
+
+    pLine->SetStatusLines(MS_RING_ON | MS_RLSD_ON);
+    EXPECT_TRUE(WaitFor([&] { return Bitmap(*pDlg, IDC_LAMP_CD) == 139; }));
+    EXPECT_TRUE(WaitFor([&] { return Bitmap(*pDlg, IDC_LAMP_CTS) == 140; }));
+    ExpectLamps(*pDlg, 140, 142, 137, 139);
+
+    Click(*pDlg, IDC_OPEN);
+    ExpectState(*pDlg, false);
+}
+
+TEST_F(TerminalDlgTest, SettingDifferencesGoIntoTheOpenButtonsTip) {
+    WriteIni("[PORT]\nDATABITS=1\n");
+    auto pLine = std::make_shared<CFakeSerialLine>();
+    pLine->SetSettingsFilter([](LineSettings& settings) { settings.nDataBits = 8; });
+    auto pDlg = MakeDialog(pLine->Factory());
+    SelectPort(*pDlg, 3);
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(pDlg->IsPortOpen());
+    EXPECT_TRUE(m_arrMessages.empty());
+    const QString strTip = pDlg->Control(IDC_OPEN)->toolTip();
+    EXPECT_TRUE(strTip.contains(QStringLiteral("数据位"))) << strTip.toStdString();
+    EXPECT_TRUE(strTip.contains(QStringLiteral("7"))) << strTip.toStdString();
+    Click(*pDlg, IDC_OPEN);
+    EXPECT_TRUE(pDlg->Control(IDC_OPEN)->toolTip().isEmpty());
+}
+
+TEST_F(TerminalDlgTest, UnpluggedDeviceClosesThePortAndKeepsTheData) {
+    WriteIni();
+    auto pDlg = MakeDialog();
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>{0x61, 0x62}));
+    ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "2"; }));
+    m_pty.CloseMaster();
+    ASSERT_TRUE(WaitFor([&] { return !m_arrMessages.empty(); }));
+    EXPECT_EQ(m_arrMessages[0].strText, kPortLost);
+    EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("错误"));
+    ExpectState(*pDlg, false);
+    EXPECT_EQ(Text(*pDlg, IDC_RX_COUNT), "2");
+    EXPECT_EQ(Ctl<CReceiveView>(*pDlg, IDC_RECEIVE)->GetBytes(),
+              (std::vector<std::uint8_t>{0x61, 0x62}));
+    QTest::qWait(50);
+    EXPECT_EQ(m_arrMessages.size(), 1u);
+}
+
+TEST_F(TerminalDlgTest, CloseBoxSavesTheSettings) {
+    WriteIni("[RX]\nCR=0\n");
+    auto pDlg = MakeDialog();
+    SelectPort(*pDlg, 5);
+    Ctl<QComboBox>(*pDlg, IDC_BAUD)->setCurrentIndex(12);
+    Ctl<QComboBox>(*pDlg, IDC_DATABITS)->setCurrentIndex(1);
+    Ctl<QComboBox>(*pDlg, IDC_PARITY)->setCurrentIndex(2);
+    Ctl<QComboBox>(*pDlg, IDC_STOPBITS)->setCurrentIndex(2);
+    auto* pPeriod = Ctl<QLineEdit>(*pDlg, IDC_PERIOD);
+    pPeriod->selectAll();
+    QTest::keyClicks(pPeriod, "2500");
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(pDlg->close());
+    EXPECT_FALSE(pDlg->isVisible());
+    EXPECT_FALSE(pDlg->Link().IsOpen());
+    EXPECT_EQ(ReadIni("PORT", "COM"), 4);
+    EXPECT_EQ(ReadIni("PORT", "BAUD"), 12);
+    EXPECT_EQ(ReadIni("PORT", "DATABITS"), 1);
+    EXPECT_EQ(ReadIni("PORT", "PARITY"), 2);
+    EXPECT_EQ(ReadIni("PORT", "STOPBITS"), 2);
+    EXPECT_EQ(ReadIni("SYSTEM", "TXFORMAT"), 0);
+    EXPECT_EQ(ReadIni("SYSTEM", "PERIOD"), 2500);
+    EXPECT_EQ(ReadIni("RX", "CR"), 0);  // never written by the program
+
+    // The next start shows what was saved.
+    auto pNext = MakeDialog();
+    EXPECT_EQ(Ctl<QComboBox>(*pNext, IDC_PORT)->currentText(), "COM5");
+    EXPECT_EQ(Ctl<QComboBox>(*pNext, IDC_BAUD)->currentText(), "115200");
+    EXPECT_EQ(Ctl<QComboBox>(*pNext, IDC_DATABITS)->currentText(), "7");
+    EXPECT_EQ(Ctl<QComboBox>(*pNext, IDC_PARITY)->currentText(), "Even");
+    EXPECT_EQ(Ctl<QComboBox>(*pNext, IDC_STOPBITS)->currentText(), "2");
+    EXPECT_EQ(Text(*pNext, IDC_PERIOD), "2500");
+}
+
+TEST_F(TerminalDlgTest, ListWithoutSelectionIsSavedAsMinusOneAndReadAsItsDefault) {
+    WriteIni("[PORT]\nBAUD=5\n");
+    auto pDlg = MakeDialog();
+    Ctl<QComboBox>(*pDlg, IDC_BAUD)->setCurrentIndex(-1);
+    pDlg->close();
+    EXPECT_EQ(ReadIni("PORT", "BAUD"), -1);
+    auto pNext = MakeDialog();
+    EXPECT_EQ(Ctl<QComboBox>(*pNext, IDC_BAUD)->currentIndex(), 0);
+}
+
+struct SLoadCase {
+    const char* pszName;
+    const char* pszIni;
+    int nList;
+    int nExpectedIndex;
+};
+
+void PrintTo(const SLoadCase& row, std::ostream* pOut) {
+    *pOut << row.pszName;
+}
+
+class SettingsLoadTest : public TerminalDlgTest, public ::testing::WithParamInterface<SLoadCase> {};
+
+TEST_P(SettingsLoadTest, OutOfRangeIndicesFallBackToTheirDefaults) {
+    WriteIni(GetParam().pszIni);
+    auto pDlg = MakeDialog();
+    EXPECT_EQ(Ctl<QComboBox>(*pDlg, GetParam().nList)->currentIndex(), GetParam().nExpectedIndex);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, SettingsLoadTest,
+    ::testing::Values(SLoadCase{"Parity4IsSpace", "[PORT]\nPARITY=4\n", IDC_PARITY, 4},
+                      SLoadCase{"Parity5IsNone", "[PORT]\nPARITY=5\n", IDC_PARITY, 0},
+                      SLoadCase{"Com31IsCom32", "[PORT]\nCOM=31\n", IDC_PORT, 31},
+                      SLoadCase{"Com40IsCom1", "[PORT]\nCOM=40\n", IDC_PORT, 0},
+                      SLoadCase{"DataBits9Is8", "[PORT]\nDATABITS=9\n", IDC_DATABITS, 2},
+                      SLoadCase{"DataBits0Is6", "[PORT]\nDATABITS=0\n", IDC_DATABITS, 0},
+                      SLoadCase{"BaudMinus1Is110", "[PORT]\nBAUD=-1\n", IDC_BAUD, 0},
+                      SLoadCase{"Baud14Is256000", "[PORT]\nBAUD=14\n", IDC_BAUD, 14},
+                      SLoadCase{"Baud15Is110", "[PORT]\nBAUD=15\n", IDC_BAUD, 0},
+                      SLoadCase{"StopBits3IsOne", "[PORT]\nSTOPBITS=3\n", IDC_STOPBITS, 0},
+                      SLoadCase{"StopBits1IsOneAndAHalf", "[PORT]\nSTOPBITS=1\n", IDC_STOPBITS, 1}),
+    [](const auto& info) { return std::string(info.param.pszName); });
+
+struct SFormatCase {
+    const char* pszName;
+    int nStored;
+    bool bText;
+    bool bHex;
+    int nWritten;
+};
+
+void PrintTo(const SFormatCase& row, std::ostream* pOut) {
+    *pOut << row.pszName;
+}
+
+class SendFormatTest : public TerminalDlgTest, public ::testing::WithParamInterface<SFormatCase> {};
+
+TEST_P(SendFormatTest, ChoiceIsShownAndWrittenBack) {
+    WriteIni("[SYSTEM]\nTXFORMAT=" + std::to_string(GetParam().nStored) + "\n");
+    auto pDlg = MakeDialog();
+    EXPECT_EQ(Ctl<QRadioButton>(*pDlg, IDC_FORMAT_TEXT)->isChecked(), GetParam().bText);
+    EXPECT_EQ(Ctl<QRadioButton>(*pDlg, IDC_FORMAT_HEX)->isChecked(), GetParam().bHex);
+    pDlg->close();
+    EXPECT_EQ(ReadIni("SYSTEM", "TXFORMAT"), GetParam().nWritten);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SendFormatTest,
+                         ::testing::Values(SFormatCase{"Text", 0, true, false, 0},
+                                           SFormatCase{"Hex", 1, false, true, 1},
+                                           SFormatCase{"FiveIsNeither", 5, false, false, -1},
+                                           SFormatCase{"MinusOneIsNeither", -1, false, false, -1}),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+TEST_F(TerminalDlgTest, PeriodOfSixDigitsShowsItsLastFiveAndIsWrittenSo) {
+    WriteIni("[SYSTEM]\nPERIOD=1234567\n");
+    auto pDlg = MakeDialog();
+    EXPECT_EQ(Text(*pDlg, IDC_PERIOD), "34567");
+    pDlg->close();
+    EXPECT_EQ(ReadIni("SYSTEM", "PERIOD"), 34567);
+}
+
+TEST_F(TerminalDlgTest, EveryControlHasAnAccessibleName) {
+    auto pDlg = MakeDialog();
+    const auto name = [&](int nId) {
+        QAccessibleInterface* pAccessible =
+            QAccessible::queryAccessibleInterface(pDlg->Control(nId));
+        return pAccessible != nullptr ? pAccessible->text(QAccessible::Name) : QString();
+    };
+    for (const SDlgItem& item : kMainDialogTemplate.items) {
+        EXPECT_FALSE(name(item.nId).isEmpty()) << item.nId;
+    }
+    const std::pair<int, const char*> arrNames[] = {
+        {IDC_PORT, "端口号："},
+        {IDC_BAUD, "波特率："},
+        {IDC_DATABITS, "数据位："},
+        {IDC_PARITY, "校验位："},
+        {IDC_STOPBITS, "停止位："},
+        {IDC_RX_COUNT, "RX"},
+        {IDC_TX_COUNT, "TX"},
+        {IDC_PERIOD, "周期(ms)"},
+        {IDC_RECEIVE, "接收信息框"},
+        {IDC_SEND, "发送信息框"},
+        {IDC_LAMP_CTS, "CTS"},
+        {IDC_LAMP_DSR, "DSR"},
+        {IDC_LAMP_RING, "RING"},
+        {IDC_LAMP_CD, "CD"},
+        {IDC_OPEN, "打开串口"},
+        {IDC_CLEAR_COUNTERS, "计数清零"},
+        {IDC_DTR, "DTR"},
+        {IDC_RTS, "RTS"},
+        {IDC_SEND_FILE, "发送文件"},
+        {IDC_AUTO_SEND, "自动发送"},
+        {IDC_MANUAL_SEND, "手动发送"},
+        {ID_HELP, "帮助..."},
+        {IDC_PERIOD_GROUP, "自动发送"},
+        {IDC_PERIOD_LABEL, "周期(ms)"},
+    };
+    for (const auto& [nId, pszName] : arrNames) {
+        EXPECT_EQ(pDlg->Control(nId)->accessibleName().isEmpty()
+                      ? name(nId)
+                      : pDlg->Control(nId)->accessibleName(),
+                  QString::fromUtf8(pszName))
+            << nId;
+    }
+    // Qt names a list by its current entry on Linux; screen readers there take the list's name
+    // from the label that its "labelled by" relation points to.
+    for (int nId : {IDC_PORT, IDC_BAUD, IDC_DATABITS, IDC_PARITY, IDC_STOPBITS}) {
+        QAccessibleInterface* pList = QAccessible::queryAccessibleInterface(pDlg->Control(nId));
+        ASSERT_NE(pList, nullptr);
+        const auto arrLabels = pList->relations(QAccessible::Label);
+        ASSERT_EQ(arrLabels.size(), 1) << nId;
+        EXPECT_EQ(arrLabels[0].first->text(QAccessible::Name),
+                  pDlg->Control(nId)->accessibleName());
+    }
+    // The counters read out the number they show.
+    QAccessibleInterface* pRx = QAccessible::queryAccessibleInterface(pDlg->Control(IDC_RX_COUNT));
+    ASSERT_NE(pRx, nullptr);
+    EXPECT_EQ(pRx->text(QAccessible::Value), "0");
+}
+
+TEST_F(TerminalDlgTest, HelpOpensTheAboutBoxWithTheSameContentEachTime) {
+    auto pDlg = MakeDialog();
+    QStringList arrTexts;
+    QStringList arrCaptions;
+    for (int i = 0; i < 2; ++i) {
+        QTimer::singleShot(0, [&] {
+            auto* pBox = qobject_cast<CAboutBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(pBox, nullptr);
+            arrCaptions << pBox->windowTitle();
+            arrTexts << pBox->findChild<QPlainTextEdit*>()->toPlainText();
+            pBox->accept();
+        });
+        Click(*pDlg, ID_HELP);
+    }
+    ASSERT_EQ(arrTexts.size(), 2);
+    EXPECT_EQ(arrTexts[0], arrTexts[1]);
+    EXPECT_EQ(arrTexts[0], CAboutBox::AboutText());
+    EXPECT_EQ(arrCaptions[0], QStringLiteral("关于diVE"));
+    EXPECT_TRUE(pDlg->isVisible());
+}
+
+TEST(AboutBox, ShowsTheFeaturesInOrderIndentedWithIdeographicSpaces) {
+    CAboutBox box;
+    const QStringList arrLines = CAboutBox::AboutText().split('\n');
+    EXPECT_EQ(arrLines.value(0), QStringLiteral("\t\t\t说明"));
+    const QStringList arrFeatures = {"支持标准的波特率、数据位、校验位与停止位",
+                                     "支持串口号从COM1~COM255",
+                                     "支持文本模式与十六进制模式发送",
+                                     "接收数据可以文本模式或十六进制模式显示",
+                                     "支持Modem控制线与状态线",
+                                     "支持文件发送",
+                                     "支持自动周期性发送"};
+    const int nFeatures = static_cast<int>(arrLines.indexOf(QStringLiteral("特点：")));
+    ASSERT_GT(nFeatures, 0);
+    for (int i = 0; i < arrFeatures.size(); ++i) {
+        const QString& strLine = arrLines.value(nFeatures + 1 + i);
+        EXPECT_TRUE(strLine.startsWith(QStringLiteral("　　"))) << strLine.toStdString();
+        EXPECT_TRUE(strLine.endsWith(arrFeatures[i])) << strLine.toStdString();
+    }
+    EXPECT_TRUE(arrLines.contains(QStringLiteral("　　非常感谢您的使用！")));
+    EXPECT_TRUE(arrLines.value(1).startsWith(QStringLiteral("　　")));
+    bool bVersion = false;
+    for (QLabel* pLabel : box.findChildren<QLabel*>()) {
+        bVersion = bVersion || pLabel->text().contains(QStringLiteral("1.04"));
+    }
+    EXPECT_TRUE(bVersion);
+    auto* pOk = box.findChild<QPushButton*>();
+    ASSERT_NE(pOk, nullptr);
+    EXPECT_EQ(pOk->text(), QStringLiteral("确定"));
+    EXPECT_TRUE(box.findChild<QPlainTextEdit*>()->isReadOnly());
+}
+
+}  // namespace
