@@ -12,8 +12,8 @@
 // SN_RX_BYTE per received byte). A full queue pauses reading until the owner drains it, so the
 // sender sees back-pressure and no byte is lost.
 //
-// Threads. Every public operation runs on the owner's thread; GetTxDone() and IsTransmitting()
-// may be called from anywhere. The engine never throws.
+// Threads. Every public operation runs on the owner's thread (the progress of a file send is
+// read there too, with GetTxDone()). The engine never throws.
 #include <cstdint>
 #include <functional>
 #include <memory>
