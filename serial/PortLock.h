@@ -20,7 +20,6 @@ public:
     // Removes the file if it still carries our PID.
     void Release();
     const std::string& GetHolder() const { return m_strHolder; }
-    const std::string& GetPath() const { return m_strPath; }
 
     // "LCK..ttyUSB0" for "/dev/ttyUSB0" (symbolic links followed).
     static std::string LockNameFor(const std::string& strDevicePath);

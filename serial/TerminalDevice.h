@@ -14,8 +14,6 @@ struct LineSettings {
     int nParity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
     int nStopBits = 0;  // 0 one, 1 one and a half, 2 two
     int nFlow = 0;      // 0 none, 1 CTS/RTS, 5 XON/XOFF (the modes a Linux driver can do)
-
-    bool operator==(const LineSettings&) const = default;
 };
 
 // The driver's cumulative error counters (TIOCGICOUNT); a change in any means a line error.
@@ -25,8 +23,6 @@ struct LineErrorCounts {
     std::uint32_t dwOverrun = 0;
     std::uint32_t dwBufferOverrun = 0;
     std::uint32_t dwBreak = 0;
-
-    bool operator==(const LineErrorCounts&) const = default;
 };
 
 // Output lines that SetOutputLine() drives.

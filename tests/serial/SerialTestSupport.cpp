@@ -14,7 +14,6 @@
 #include "IniFile.h"
 
 void CRecordingOwner::OnNoticesPending() {
-    ++nPendingCalls;
     {
         std::lock_guard lock(m_mtx);
         m_bPending = true;

@@ -32,7 +32,6 @@ public:
     std::vector<std::uint8_t> bytes;  // every SN_RX_BYTE value, in order
     std::vector<unsigned> codes;      // every other code, in order
     std::size_t Count(unsigned nCode) const;
-    std::atomic<unsigned> nPendingCalls{0};
 
 private:
     std::mutex m_mtx;
