@@ -265,6 +265,8 @@ void CTerminalDlg::RefreshPortTips() {
 void CTerminalDlg::OnOpenClose() {
     StopAutoSend();
     SaveControls();
+    // Disabling the focused button would pass the focus on to whatever control comes next.
+    const bool bHadFocus = m_btnOpen->hasFocus();
     m_btnOpen->setEnabled(false);
 
     if (!m_bPortOpen) {
@@ -302,6 +304,9 @@ void CTerminalDlg::OnOpenClose() {
     ShowPortState();
     UpdateControlStates();
     m_btnOpen->setEnabled(true);
+    if (bHadFocus) {
+        m_btnOpen->setFocus();
+    }
 }
 
 void CTerminalDlg::ShowPortState() {

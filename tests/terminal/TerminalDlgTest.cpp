@@ -276,6 +276,20 @@ TEST_F(TerminalDlgTest, OpenReceiveCloseAndReopen) {
     EXPECT_TRUE(m_arrMessages.empty());
 }
 
+TEST_F(TerminalDlgTest, OpenButtonKeepsTheFocusAcrossOpenAndClose) {
+    WriteIni();
+    auto pDlg = MakeDialog();
+    pDlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(pDlg.get()));
+    QWidget* pOpen = pDlg->Control(IDC_OPEN);
+    pOpen->setFocus();
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(pDlg->IsPortOpen());
+    EXPECT_EQ(QApplication::focusWidget(), pOpen);
+    Click(*pDlg, IDC_OPEN);
+    EXPECT_EQ(QApplication::focusWidget(), pOpen);
+}
+
 TEST_F(TerminalDlgTest, NoticeAfterTheCloseChangesNothing) {
     WriteIni();
     auto pDlg = MakeDialog();
