@@ -11,8 +11,9 @@
 //
 // What shows. Text mode: the codec's rendering (0x00 as ".", CR before LF with the newline
 // option) decoded with the code page. CR LF and CR CR LF are one line break; any other CR, a lone
-// LF and the other control bytes show as their Unicode control pictures (CR "␍", LF "␊", ESC "␛",
-// DEL "␡"), so that nothing received is invisible; TAB advances to the next tab stop (8 blanks
+// LF and the other control bytes show in caret notation (CR "^M", LF "^J", ESC "^[", DEL "^?"),
+// so that nothing received is invisible and any font can draw it (the Unicode control pictures are
+// missing from the usual Linux fonts); TAB advances to the next tab stop (8 blanks
 // wide). Hexadecimal mode: "41 00 42 ", wrapped between pairs. Lines are wrapped by the box
 // itself, at the viewport's width, and each screen line is a block of the document; in
 // hexadecimal mode the lines start at stream offsets that are multiples of the pairs per line, so

@@ -8,23 +8,12 @@
 
 namespace {
 
-// The character shown for one the document must not hold as it is.
-char16_t ShownChar(char16_t ch) {
-    if (ch < 0x20) {
-        return static_cast<char16_t>(0x2400 + ch);  // control pictures: CR "␍", LF "␊", ESC "␛"
-    }
-    switch (ch) {
-        case 0x7F:
-            return 0x2421;  // "␡"
-        case 0x2028:        // line and paragraph separators would break the line,
-        case 0x2029:
-        case 0xFDD0:  // frame markers and the object character would be read as structure
-        case 0xFDD1:
-        case 0xFFFC:
-            return 0xFFFD;
-        default:
-            return ch;
-    }
+// Whether a character is shown otherwise than as itself: the C0 controls and DEL in caret
+// notation, and characters that the document would take for structure (line and paragraph
+// separators, frame markers, the object character) as U+FFFD.
+bool IsShownOtherwise(char16_t ch) {
+    return ch < 0x20 || ch == 0x7F || ch == 0x2028 || ch == 0x2029 || ch == 0xFDD0 ||
+           ch == 0xFDD1 || ch == 0xFFFC;
 }
 
 }  // namespace
@@ -84,7 +73,7 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
         const char16_t ch = p->unicode();
         if (ch == u'\r') {
             if (m_nPendingCr == 2) {  // a third CR: the oldest cannot end a line any more
-                PutPicture(strOut, u'\r');
+                PutSubstitute(strOut, u'\r');
                 --m_nPendingCr;
             }
             ++m_nPendingCr;
@@ -95,7 +84,7 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
                 std::memchr(pNextLf, '\n', static_cast<std::size_t>(pBytesEnd - pNextLf)));
             pNextLf = pLf != nullptr ? pLf + 1 : pBytesEnd;
             if (m_nPendingCr == 0) {
-                PutPicture(strOut, u'\n');
+                PutSubstitute(strOut, u'\n');
                 continue;
             }
             m_nPendingCr = 0;
@@ -118,11 +107,10 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
             Put(strOut, p, 2, widths.Advance(QChar::surrogateToUcs4(p[0], p[1])));
             ++p;
         } else {
-            const char16_t shown = ShownChar(ch);
-            if (shown == ch) {
-                Put(strOut, p, 1, widths.Advance(ch));
+            if (IsShownOtherwise(ch)) {
+                PutSubstitute(strOut, ch);
             } else {
-                PutPicture(strOut, shown);
+                Put(strOut, p, 1, widths.Advance(ch));
             }
         }
     }
@@ -138,13 +126,22 @@ void CRxRenderer::Put(QString& strOut, const QChar* pChars, int nChars, qreal fW
     m_bLineUsed = true;
 }
 
-void CRxRenderer::PutPicture(QString& strOut, char16_t ch) {
-    const QChar shown(ShownChar(ch));
-    Put(strOut, &shown, 1, m_layout.pWidths->Advance(shown.unicode()));
+void CRxRenderer::PutSubstitute(QString& strOut, char16_t ch) {
+    CCharWidths& widths = *m_layout.pWidths;
+    if (ch < 0x20 || ch == 0x7F) {
+        // Caret notation, as cat -v and editors show control bytes: CR "^M", LF "^J", ESC "^[",
+        // DEL "^?". Every font has these two characters; the pair never wraps apart.
+        const QChar caret[2] = {QChar(u'^'), QChar(static_cast<char16_t>(ch ^ 0x40))};
+        Put(strOut, caret, 2,
+            widths.Advance(caret[0].unicode()) + widths.Advance(caret[1].unicode()));
+    } else {
+        const QChar replacement(QChar::ReplacementCharacter);
+        Put(strOut, &replacement, 1, widths.Advance(replacement.unicode()));
+    }
 }
 
 void CRxRenderer::FlushPendingCr(QString& strOut) {
     for (; m_nPendingCr > 0; --m_nPendingCr) {
-        PutPicture(strOut, u'\r');
+        PutSubstitute(strOut, u'\r');
     }
 }

@@ -4,7 +4,7 @@
 // The text is the codec's rendering (hexadecimal pairs, or the display text decoded with the code
 // page), cut into screen lines separated by '\n': each line becomes one block of the document.
 // Text mode: CR LF and CR CR LF end a line (a hard break); any other CR, a lone LF, the other C0
-// controls and DEL show as their Unicode control pictures (U+2400..U+2421); TAB advances to the
+// controls and DEL show in caret notation ("^M", "^J", "^[", "^?"); TAB advances to the
 // next tab stop; characters the document would take for structure (U+2028, U+2029, U+FDD0,
 // U+FDD1, U+FFFC) show as U+FFFD. A line wraps (a soft break) before the character that would
 // cross the line width. Hexadecimal mode: nHexPerLine pairs a line, each line starting at a stream
@@ -67,7 +67,8 @@ private:
                     std::deque<SRxSyncPoint>& syncs);
     // One shown character (or surrogate pair) of width fWidth, wrapping first when needed.
     void Put(QString& strOut, const QChar* pChars, int nChars, qreal fWidth);
-    void PutPicture(QString& strOut, char16_t ch);
+    // A character shown otherwise than as itself (see the top of this file).
+    void PutSubstitute(QString& strOut, char16_t ch);
     void FlushPendingCr(QString& strOut);
 
     SRxLayout m_layout;

@@ -64,10 +64,10 @@ TEST_F(ReceiveViewTest, newlineOptionTakesEffectAtTheNextByte) {
     EXPECT_EQ(m_pBox->ShownText(), "a\n");  // what was shown stays
     Receive({'b', '\n'});
     m_pBox->Refresh();
-    EXPECT_EQ(m_pBox->ShownText(), QString::fromUtf8("a\nb␊"));
+    EXPECT_EQ(m_pBox->ShownText(), QString("a\nb^J"));
     EXPECT_EQ(Ini("RX", "CR"), "<none>");  // never written
     m_pBox->SetMode(0);                    // a mode change renders everything anew
-    EXPECT_EQ(m_pBox->ShownText(), QString::fromUtf8("a␊b␊"));
+    EXPECT_EQ(m_pBox->ShownText(), QString("a^Jb^J"));
 }
 
 TEST_F(ReceiveViewTest, gbkCharacterSplitAcrossTwoArrivalsShowsAsOneCharacter) {

@@ -17,7 +17,7 @@
 namespace {
 
 // The display rules written plainly over the whole text: decode, then CR LF / CR CR LF are one
-// line break, other CRs and lone LFs and control bytes are control pictures.
+// line break, other CRs and lone LFs and control bytes show in caret notation.
 QString ReferenceText(const std::vector<std::uint8_t>& bytes, bool bLfToCrLf, int nCodePage) {
     const std::string strDisplay = BytesToDisplayText(bytes.data(), bytes.size(), bLfToCrLf);
     CStreamDecoder decoder(nCodePage);
@@ -27,16 +27,13 @@ QString ReferenceText(const std::vector<std::uint8_t>& bytes, bool bLfToCrLf, in
     QString strText;
     int nCr = 0;
     auto picture = [](char16_t ch) {
-        if (ch < 0x20) {
-            return QChar(0x2400 + ch);
-        }
-        if (ch == 0x7F) {
-            return QChar(0x2421);
+        if (ch < 0x20 || ch == 0x7F) {
+            return QString(QChar(u'^')) + QChar(static_cast<char16_t>(ch ^ 0x40));
         }
         if (ch == 0x2028 || ch == 0x2029 || ch == 0xFDD0 || ch == 0xFDD1 || ch == 0xFFFC) {
-            return QChar(0xFFFD);
+            return QString(QChar(0xFFFD));
         }
-        return QChar(ch);
+        return QString(QChar(ch));
     };
     for (QChar ch : strDecoded) {
         if (ch == u'\r') {
@@ -54,7 +51,7 @@ QString ReferenceText(const std::vector<std::uint8_t>& bytes, bool bLfToCrLf, in
         for (; nCr > 0; --nCr) {
             strText += picture(u'\r');
         }
-        strText += ch == u'\t' ? ch : picture(ch.unicode());
+        strText += ch == u'\t' ? QString(ch) : picture(ch.unicode());
     }
     // Trailing CRs wait for the byte that tells whether they end a line.
     return strText;
@@ -206,16 +203,16 @@ TEST_F(RxScreenTest, lineBreaksAndControlBytesShowAsDocumented) {
     Push({'a', '\r', '\n', 'b', '\r', 'c', '\n', 'd', '\r', '\r', '\n', 'e', 0x1B, 0x7F, 0x00, '\t',
           'f'});
     m_screen.Update(m_ring);
-    EXPECT_EQ(Shown(), QString::fromUtf8("a\nb␍c␊d\ne␛␡.\tf"));
+    EXPECT_EQ(Shown(), QString("a\nb^Mc^Jd\ne^[^?.\tf"));
 
     m_ring.Clear();
     m_screen.SetLayout(Layout(false));  // newline option on: LF becomes CR LF
     Push({'a', '\n', 'b', '\r', '\n', 'c', '\r', '\r', '\n', 'd', '\r'});
     m_screen.Update(m_ring);
-    EXPECT_EQ(Shown(), QString::fromUtf8("a\nb\nc␍\nd"));  // the last CR waits
+    EXPECT_EQ(Shown(), QString("a\nb\nc^M\nd"));  // the last CR waits
     Push({'e'});
     m_screen.Update(m_ring);
-    EXPECT_EQ(Shown(), QString::fromUtf8("a\nb\nc␍\nd␍e"));
+    EXPECT_EQ(Shown(), QString("a\nb\nc^M\nd^Me"));
 }
 
 TEST(StreamDecoderTest, validUtf8DecodesAsQtDoesWhereverThePiecesEnd) {
