@@ -97,6 +97,8 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
     SetAccessibleNames();
 
     m_timerAutoSend.setSingleShot(true);
+    connect(&m_timerAutoSend, &QTimer::timeout, this, &CTerminalDlg::OnTimer);
+    connect(&m_timerFileProgress, &QTimer::timeout, this, &CTerminalDlg::UpdateFileProgress);
     m_timerCounters.setSingleShot(true);
     connect(&m_timerCounters, &QTimer::timeout, this, &CTerminalDlg::ShowCounters);
 }
@@ -181,6 +183,11 @@ void CTerminalDlg::CreateControls() {
     connect(pClear, &QPushButton::clicked, this, &CTerminalDlg::OnClearCounters);
     connect(m_chkDTR, &QCheckBox::clicked, this, &CTerminalDlg::OnDTR);
     connect(m_chkRTS, &QCheckBox::clicked, this, &CTerminalDlg::OnRTS);
+    connect(m_btnManualSend, &QPushButton::clicked, this, &CTerminalDlg::OnManualSend);
+    connect(m_btnAutoSend, &QPushButton::clicked, this, &CTerminalDlg::OnAutoSend);
+    connect(m_btnSendFile, &QPushButton::clicked, this, &CTerminalDlg::OnSendFile);
+    connect(m_radText, &QRadioButton::clicked, this, &CTerminalDlg::OnSendFormat);
+    connect(m_radHex, &QRadioButton::clicked, this, &CTerminalDlg::OnSendFormat);
 }
 
 void CTerminalDlg::SetAccessibleNames() {
@@ -297,6 +304,7 @@ void CTerminalDlg::OnOpenClose() {
                               QMessageBox::Warning);
         }
     } else {
+        EndFileSend();
         m_link.Close();
         m_bPortOpen = 0;
     }
@@ -381,6 +389,7 @@ void CTerminalDlg::OnClose() {
     m_bClosed = true;
     m_bAutoSend = 0;
     m_timerAutoSend.stop();
+    EndFileSend();
     m_link.Close();
     m_bPortOpen = 0;
     SaveSettings();
@@ -433,22 +442,12 @@ void CTerminalDlg::OnSerialEvent(unsigned nCode, unsigned nValue) {
     }
 }
 
-void CTerminalDlg::OnTxEmpty() {
-    if (m_bAutoSend) {
-        LoadControls();
-        m_timerAutoSend.start(static_cast<int>(m_dwPeriod));
-    } else {
-        m_btnManualSend->setEnabled(true);
-        m_btnSendFile->setEnabled(true);
-        m_btnAutoSend->setEnabled(true);
-    }
-}
-
 void CTerminalDlg::OnPortLost(std::uint64_t nSession) {
     if (!m_bPortOpen || nSession != m_nSession) {
         return;
     }
     StopAutoSend();
+    EndFileSend();
     m_link.Close();
     m_bPortOpen = 0;
     ShowPortState();

@@ -9,6 +9,10 @@
 // Only the close box ends the window (through OnClose, which saves): Escape is swallowed, and
 // Enter in a list, a check box or the period field does nothing.
 //
+// Sending (the manual, automatic and file sends) hands bytes to the engine, which copies them and
+// returns at once; the send buttons come back with the transmit-empty notice. A file is streamed
+// from disk while a progress window shows the bytes sent and offers to cancel.
+//
 // Received data. The engine queues its notices and calls OnNoticesPending() from its watcher
 // thread; the window then calls DeliverNotices() on its own thread in batches, posting the next
 // batch so that the event loop runs in between. Counting a byte only marks the counters stale: they
@@ -31,6 +35,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressDialog;
 class QPushButton;
 class QRadioButton;
 class CNumEdit;
@@ -81,6 +86,17 @@ private:
     void ShowPortState();  // open button and lamps for the open or closed port
     void UpdateControlStates();
     void StopAutoSend();
+
+    // Transmit operations (TerminalSend.cpp).
+    bool SendNow();
+    void OnManualSend();
+    void OnAutoSend();
+    void OnTimer();  // IDT_AUTOSEND
+    void OnSendFile();
+    void OnSendFormat();
+    void EnableSendButtons(bool bEnable);
+    void UpdateFileProgress();
+    void EndFileSend();
 
     void OnClearCounters();
     void OnDTR();
@@ -142,7 +158,13 @@ private:
     int m_bPortOpen = 0;
     std::uint64_t m_nSession = 0;  // counts opens, so a late port-lost call finds a newer port
 
-    QTimer m_timerAutoSend;  // IDT_AUTOSEND
+    QTimer m_timerAutoSend;  // IDT_AUTOSEND: one shot, armed after each transmission
+    // A file send: its size, the bytes already counted in m_dwTxCount, its progress window.
+    bool m_bFileSending = false;
+    std::uint64_t m_nFileTotal = 0;
+    std::uint64_t m_nFileCounted = 0;
+    QProgressDialog* m_pFileProgress = nullptr;
+    QTimer m_timerFileProgress;
     QTimer m_timerCounters;  // shows stale counters after a quiet spell
     QElapsedTimer m_clkCounters;
     bool m_bCountersStale = false;
