@@ -1,0 +1,113 @@
+#pragma once
+// Shared pieces of the stream benchmarks: a pseudo-terminal pair whose far end a feeder thread
+// fills with a known pattern, the plain read loop that every stream is compared with on an
+// identical pair, the settings file that maps COM1 to a pair, and the process's CPU time and
+// memory. Each benchmark runs its measurements several times, interleaved, and reports medians:
+// the machine is shared and single runs wander.
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "PtyPair.h"
+
+class CSerialLink;
+
+// The stream's byte at offset nIndex: every value occurs, and no short period hides reordering.
+std::uint8_t PatternByte(std::size_t nIndex);
+// An order-sensitive checksum of a byte sequence.
+inline std::uint32_t FoldByte(std::uint32_t nSum, std::uint8_t by) {
+    return (nSum * 31) ^ by;
+}
+std::uint32_t PatternSum(std::size_t nCount);
+// The last nCount bytes of a stream of nTotal.
+std::vector<std::uint8_t> PatternTail(std::size_t nTotal, std::size_t nCount);
+
+double ProcessCpuSeconds();  // user + system, every thread of the process
+double ThreadCpuSeconds();   // user + system, the calling thread
+double PeakRssMiB();         // ru_maxrss: the highest resident size so far
+double CurrentRssMiB();      // VmRSS of /proc/self/status
+
+constexpr double kMiB = 1024.0 * 1024.0;
+
+// Writes nTotal pattern bytes into a pty master from its own thread, nChunk at a time, waiting
+// through a full buffer. Its CPU time is kept apart: it plays the far device, not the program.
+class CStreamFeeder {
+public:
+    CStreamFeeder(int nMasterFd, std::size_t nTotal, std::size_t nChunk);
+    ~CStreamFeeder() { Join(); }
+    CStreamFeeder(const CStreamFeeder&) = delete;
+    CStreamFeeder& operator=(const CStreamFeeder&) = delete;
+
+    void Join();
+    double CpuSeconds() const { return m_dCpu; }  // valid after Join()
+
+private:
+    double m_dCpu = 0;
+    std::thread m_thread;
+};
+
+// A temporary folder holding the settings file "Vexor.ini", whose section "DEVICES" maps COM1 to
+// a pair's slave, the device root and the lock folder of the engine. Removed with the object.
+class CBenchFolder {
+public:
+    explicit CBenchFolder(const std::string& strTag);
+    ~CBenchFolder();
+    CBenchFolder(const CBenchFolder&) = delete;
+    CBenchFolder& operator=(const CBenchFolder&) = delete;
+
+    const std::string& Path() const { return m_strPath; }
+    std::string IniPath() const { return m_strPath + "/Vexor.ini"; }
+    std::string DevRoot() const { return m_strPath + "/root"; }
+    // COM1 leads to the pair's slave side.
+    void MapComOne(const CPtyPair& pty) const;
+    // The engine finds its devices and keeps its lock files inside the folder.
+    void Confine(CSerialLink& link) const;
+
+private:
+    std::string m_strPath;
+};
+
+// One stream's figures. dCpu is the whole process's, the feeder's included.
+struct SStreamRun {
+    double dSeconds = 0;
+    double dCpu = 0;
+    double dFeederCpu = 0;
+    std::size_t nBytes = 0;
+    std::uint32_t nSum = 0;  // FoldByte of every byte, when the run keeps it
+    bool bIntact = false;
+
+    double MiBPerSecond() const { return static_cast<double>(nBytes) / kMiB / dSeconds; }
+    double CpuPerMiB() const { return dCpu / (static_cast<double>(nBytes) / kMiB); }
+    double CpuPerMiBWithoutFeeder() const {
+        return (dCpu - dFeederCpu) / (static_cast<double>(nBytes) / kMiB);
+    }
+};
+
+// The reference: read() on the slave of a fresh pair, nReadSize at a time, while a feeder writes
+// nTotal bytes nWriteSize at a time. bChecksum folds every byte (for comparison with a reader
+// that does the same); otherwise the bytes are only counted.
+SStreamRun RunPlainReadLoop(std::size_t nTotal, std::size_t nReadSize, std::size_t nWriteSize,
+                            bool bChecksum);
+
+// Median, lowest and highest of one figure over several runs.
+struct SSpread {
+    double dMedian = 0;
+    double dMin = 0;
+    double dMax = 0;
+};
+template <class TRun, class TKey>
+SSpread SpreadOf(const std::vector<TRun>& arrRuns, TKey key) {
+    std::vector<double> arrValues;
+    for (const TRun& run : arrRuns) {
+        arrValues.push_back(key(run));
+    }
+    std::sort(arrValues.begin(), arrValues.end());
+    if (arrValues.empty()) {
+        return {};
+    }
+    return {arrValues[arrValues.size() / 2], arrValues.front(), arrValues.back()};
+}

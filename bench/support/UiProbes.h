@@ -1,0 +1,58 @@
+#pragma once
+// Clocks that watch a shown window while a stream runs through it.
+//
+// CPaintClock counts the paint events of a widget (install it on a scroll area's viewport) and
+// keeps the worst gap between two of them, the start and the end of the watch counting as paints.
+//
+// CLatencyProbe measures how soon the event loop answers while the stream runs: a single-shot
+// timer armed for 50 ms again and again (how late it fires), and, with each firing, a mouse press
+// and release posted to a button (the time until its clicked() signal), or a posted call when no
+// button is given.
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+class QAbstractButton;
+
+class CPaintClock : public QObject {
+public:
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override;
+    void Start();
+    void Stop();
+
+    int Paints() const { return m_nPaints; }
+    double WorstGapMs() const { return m_dWorstGapMs; }
+
+private:
+    QElapsedTimer m_clock;
+    double m_dLastMs = 0;
+    double m_dWorstGapMs = 0;
+    int m_nPaints = 0;
+    bool m_bOn = false;
+};
+
+class CLatencyProbe : public QObject {
+public:
+    explicit CLatencyProbe(QAbstractButton* pButton = nullptr);
+    void Start();
+    void Stop();
+
+    double WorstTimerLateMs() const { return m_dWorstTimerLateMs; }
+    double WorstAnswerMs() const { return m_dWorstAnswerMs; }  // click, or posted call
+    int Answers() const { return m_nAnswers; }
+
+private:
+    void OnTimer();
+    void Answered();
+
+    static constexpr int kPeriodMs = 50;
+    QAbstractButton* m_pButton;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_nArmedNs = 0;
+    qint64 m_nPostedNs = -1;  // -1: no click on its way
+    double m_dWorstTimerLateMs = 0;
+    double m_dWorstAnswerMs = 0;
+    int m_nAnswers = 0;
+    bool m_bOn = false;
+};

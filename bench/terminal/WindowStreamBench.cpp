@@ -1,0 +1,243 @@
+// The main window at full pseudo-terminal speed. A real CTerminalDlg, shown, opens COM1 (mapped
+// to the slave side of a pty pair) with its own open button; a feeder thread streams 16 MiB into
+// the master side; the engine, the window's dispatch and its receive box take it, in text mode
+// and in hexadecimal mode. A plain 64 KiB read loop on an identical pair, in the same run, gives
+// the reference rate.
+//
+// Measured per run: throughput and its ratio to the plain loop; CPU seconds per MiB of the whole
+// process (getrusage deltas), with and without the feeder thread (it plays the far device); the
+// repaints of the receive box and the worst gap between two; how late a 50 ms timer fires and how
+// long a click posted to a button waits for its answer; resident memory before and after and the
+// peak. Checked: the window's RX counter shows every byte, and the box holds the stream's last
+// 65,536 bytes. Rounds are interleaved; medians and the spread close the report.
+//
+// Usage: dive_window_stream_bench [MiB, default 16] [rounds, default 3]
+// (offscreen unless QT_QPA_PLATFORM says otherwise)
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "DialogTemplate.h"
+#include "IniFile.h"
+#include "MessageBox.h"
+#include "ReceiveView.h"
+#include "StreamBench.h"
+#include "TerminalDlg.h"
+#include "UiProbes.h"
+
+namespace {
+constexpr std::size_t kChunk = 65536;
+constexpr std::size_t kBoxBytes = 65536;
+
+struct SWindowRun : SStreamRun {
+    int nPaints = 0;
+    double dWorstPaintGapMs = 0;
+    double dWorstClickMs = 0;
+    double dWorstTimerLateMs = 0;
+    int nClicks = 0;
+    double dRssBeforeMiB = 0;
+    double dRssAfterMiB = 0;
+    double dPeakRssMiB = 0;
+    bool bCounterRight = false;
+};
+
+// The real window; only notes when its dispatch has taken the last byte of the stream, so the
+// stream's end is timed exactly (the RX counter is shown at most every 33 ms).
+class CTimedTerminalDlg : public CTerminalDlg {
+public:
+    CTimedTerminalDlg(const std::string& strIniPath, std::size_t nExpected)
+        : CTerminalDlg(strIniPath), m_nExpected(nExpected) {}
+    void OnSerialEvent(unsigned nCode, unsigned nValue) override {
+        CTerminalDlg::OnSerialEvent(nCode, nValue);
+        if (nCode == SN_RX_BYTE && ++m_nSeen == m_nExpected) {
+            m_tDone = std::chrono::steady_clock::now();
+        }
+    }
+    bool Done() const { return m_nSeen >= m_nExpected; }
+    std::chrono::steady_clock::time_point DoneAt() const { return m_tDone; }
+
+private:
+    std::size_t m_nExpected;
+    std::size_t m_nSeen = 0;
+    std::chrono::steady_clock::time_point m_tDone;
+};
+
+bool WaitUntil(const std::function<bool()>& fnDone, int nLimitMs) {
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nLimitMs);
+    while (!fnDone()) {
+        if (std::chrono::steady_clock::now() > tEnd) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    }
+    return true;
+}
+
+SWindowRun RunWindow(std::size_t nTotal, int bHex, const CBenchFolder& folder) {
+    SWindowRun r;
+    CPtyPair pty;
+    folder.MapComOne(pty);
+    {
+        CIniFile ini(folder.IniPath());
+        ini.WriteInt("PORT", "COM", 0);
+        ini.WriteInt("PORT", "BAUD", 14);
+        ini.WriteInt("RX", "MODE", bHex);
+    }
+    CTimedTerminalDlg dlg(folder.IniPath(), nTotal);
+    folder.Confine(dlg.Link());
+    dlg.show();
+    QApplication::processEvents();
+
+    auto* pBox = qobject_cast<CReceiveView*>(dlg.Control(IDC_RECEIVE));
+    auto* pOpen = qobject_cast<QAbstractButton*>(dlg.Control(IDC_OPEN));
+    auto* pRxCount = qobject_cast<QLineEdit*>(dlg.Control(IDC_RX_COUNT));
+    // Clicking the send-format radio that is already chosen changes nothing the stream touches.
+    auto* pClickTarget = qobject_cast<QAbstractButton*>(dlg.Control(IDC_FORMAT_TEXT));
+    if (pBox == nullptr || pOpen == nullptr || pRxCount == nullptr || pClickTarget == nullptr) {
+        std::fprintf(stderr, "the window lacks a control\n");
+        return r;
+    }
+    if (pBox->GetMode() != bHex) {
+        std::fprintf(stderr, "the box did not start in mode %d from the settings file\n", bHex);
+        pBox->SetMode(bHex);
+    }
+    pOpen->click();
+    if (!dlg.IsPortOpen()) {
+        std::fprintf(stderr, "cannot open %s\n", pty.SlavePath().c_str());
+        return r;
+    }
+    CPaintClock paints;
+    pBox->viewport()->installEventFilter(&paints);
+    CLatencyProbe probe(pClickTarget);
+    WaitUntil([] { return false; },
+              100);  // let the opening settle: its paints are not the stream's
+
+    r.dRssBeforeMiB = CurrentRssMiB();
+    const double dCpu0 = ProcessCpuSeconds();
+    const auto t0 = std::chrono::steady_clock::now();
+    paints.Start();
+    probe.Start();
+    CStreamFeeder feeder(pty.MasterFd(), nTotal, kChunk);
+    while (!dlg.Done()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    paints.Stop();
+    probe.Stop();
+    feeder.Join();
+    r.dCpu = ProcessCpuSeconds() - dCpu0;
+    r.dSeconds = std::chrono::duration<double>(dlg.DoneAt() - t0).count();
+    r.dFeederCpu = feeder.CpuSeconds();
+    r.dRssAfterMiB = CurrentRssMiB();
+    r.dPeakRssMiB = PeakRssMiB();
+    r.nBytes = nTotal;
+    r.nPaints = paints.Paints();
+    r.dWorstPaintGapMs = paints.WorstGapMs();
+    r.dWorstClickMs = probe.WorstAnswerMs();
+    r.dWorstTimerLateMs = probe.WorstTimerLateMs();
+    r.nClicks = probe.Answers();
+
+    const QString strTotal = QString::number(nTotal);
+    r.bCounterRight = WaitUntil([&] { return pRxCount->text() == strTotal; }, 1000);
+    r.bIntact = r.bCounterRight && pBox->GetBytes() == PatternTail(nTotal, kBoxBytes);
+    pOpen->click();
+    return r;
+}
+
+void ReportRow(const char* pszName, int nRound, const SStreamRun& r, double dPlainRate) {
+    std::printf("%-5s %d  %6.1f MiB/s %4.0f%%  CPU s/MiB %.4f (%.4f w/o feeder)", pszName, nRound,
+                r.MiBPerSecond(), 100 * r.MiBPerSecond() / dPlainRate, r.CpuPerMiB(),
+                r.CpuPerMiBWithoutFeeder());
+}
+
+void ReportWindow(const char* pszName, int nRound, const SWindowRun& r, double dPlainRate) {
+    ReportRow(pszName, nRound, r, dPlainRate);
+    std::printf(
+        "  %3d paints %4.1f/s worst gap %5.1f ms  click %5.1f ms (%d)  timer late %5.1f ms  "
+        "RSS %.1f -> %.1f, peak %.1f MiB  %s\n",
+        r.nPaints, r.nPaints / r.dSeconds, r.dWorstPaintGapMs, r.dWorstClickMs, r.nClicks,
+        r.dWorstTimerLateMs, r.dRssBeforeMiB, r.dRssAfterMiB, r.dPeakRssMiB,
+        r.bIntact ? "RX count and tail right" : (r.bCounterRight ? "TAIL WRONG" : "COUNT WRONG"));
+}
+
+template <class TRun, class TKey>
+void ReportSpread(const char* pszFigure, const std::vector<TRun>& arrRuns, TKey key,
+                  const char* pszFormat) {
+    const SSpread spread = SpreadOf(arrRuns, key);
+    std::printf("  %-26s", pszFigure);
+    for (double dValue : {spread.dMedian, spread.dMin, spread.dMax}) {
+        std::printf(pszFormat, dValue);
+    }
+    std::printf("\n");
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    const std::size_t nMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 16;
+    const int nRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const std::size_t nTotal = nMiB << 20;
+    const CBenchFolder folder("window-bench");
+    CMessageBox::SetInterceptor([](const SMessage& message) {
+        std::fprintf(stderr, "message box: %s\n", message.strText.toUtf8().constData());
+    });
+    std::printf("%zu MiB per stream, %d rounds, load average at start: ", nMiB, nRounds);
+    if (FILE* pLoad = std::fopen("/proc/loadavg", "r")) {
+        char szLoad[64] = {};
+        std::fgets(szLoad, sizeof szLoad, pLoad);
+        std::fclose(pLoad);
+        std::printf("%s", szLoad);
+    }
+
+    std::vector<SStreamRun> arrPlain;
+    std::vector<SWindowRun> arrText, arrHex;
+    for (int nRound = 1; nRound <= nRounds; ++nRound) {
+        arrPlain.push_back(RunPlainReadLoop(nTotal, kChunk, kChunk, false));
+        const double dPlainRate = arrPlain.back().MiBPerSecond();
+        ReportRow("plain", nRound, arrPlain.back(), dPlainRate);
+        std::printf("  %s\n", arrPlain.back().bIntact ? "complete" : "BYTES LOST");
+        arrText.push_back(RunWindow(nTotal, 0, folder));
+        ReportWindow("text", nRound, arrText.back(), dPlainRate);
+        arrHex.push_back(RunWindow(nTotal, 1, folder));
+        ReportWindow("hex", nRound, arrHex.back(), dPlainRate);
+    }
+
+    const auto rate = [](const SStreamRun& r) { return r.MiBPerSecond(); };
+    const auto cpu = [](const SStreamRun& r) { return r.CpuPerMiB(); };
+    const auto cpuOwn = [](const SStreamRun& r) { return r.CpuPerMiBWithoutFeeder(); };
+    const double dPlainRate = SpreadOf(arrPlain, rate).dMedian;
+    std::printf("\nmedian, lowest, highest of %d rounds\nplain\n", nRounds);
+    ReportSpread("MiB/s", arrPlain, rate, " %9.1f");
+    ReportSpread("CPU s/MiB", arrPlain, cpu, " %9.4f");
+    ReportSpread("CPU s/MiB w/o feeder", arrPlain, cpuOwn, " %9.4f");
+    for (const auto* pRuns : {&arrText, &arrHex}) {
+        const auto& arrRuns = *pRuns;
+        std::printf("%s\n", pRuns == &arrText ? "text" : "hex");
+        ReportSpread("MiB/s", arrRuns, rate, " %9.1f");
+        ReportSpread(
+            "of plain (>= 50%)", arrRuns,
+            [&](const SWindowRun& r) { return 100 * r.MiBPerSecond() / dPlainRate; }, " %8.0f%%");
+        ReportSpread("CPU s/MiB (<= 0.02)", arrRuns, cpu, " %9.4f");
+        ReportSpread("CPU s/MiB w/o feeder", arrRuns, cpuOwn, " %9.4f");
+        ReportSpread(
+            "paints/s (>= 20)", arrRuns, [](const SWindowRun& r) { return r.nPaints / r.dSeconds; },
+            " %9.1f");
+        ReportSpread(
+            "worst paint gap ms (<= 50)", arrRuns,
+            [](const SWindowRun& r) { return r.dWorstPaintGapMs; }, " %9.1f");
+        ReportSpread(
+            "worst click ms (<= 100)", arrRuns, [](const SWindowRun& r) { return r.dWorstClickMs; },
+            " %9.1f");
+        ReportSpread(
+            "worst timer late ms", arrRuns, [](const SWindowRun& r) { return r.dWorstTimerLateMs; },
+            " %9.1f");
+        ReportSpread(
+            "RSS after MiB", arrRuns, [](const SWindowRun& r) { return r.dRssAfterMiB; }, " %9.1f");
+    }
+    std::printf("peak RSS of the whole run %.1f MiB (< 80)\n", PeakRssMiB());
+    return 0;
+}
