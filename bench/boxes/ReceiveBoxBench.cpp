@@ -22,9 +22,8 @@ namespace {
 constexpr std::size_t kChunk = 65536;
 
 struct SBoxRun : SStreamRun {
-    int nPaints = 0;
-    double dWorstPaintGapMs = 0;
-    double dWorstLatencyMs = 0;
+    SUiFigures ui;
+    double WorstDelayMs() const { return std::max(ui.dWorstAnswerMs, ui.dWorstTimerLateMs); }
 };
 
 // Counts each byte and hands it to the box, delivering in batches on the user-interface thread
@@ -69,14 +68,6 @@ std::unique_ptr<CReceiveView> ShowBox(const CBenchFolder& folder, int bHex, CPai
     return pBox;
 }
 
-void TakeProbes(SBoxRun& r, const CPaintClock& paints, const CLatencyProbe* pProbe) {
-    r.nPaints = paints.Paints();
-    r.dWorstPaintGapMs = paints.WorstGapMs();
-    if (pProbe != nullptr) {
-        r.dWorstLatencyMs = std::max(pProbe->WorstAnswerMs(), pProbe->WorstTimerLateMs());
-    }
-}
-
 // bToBox false: the same road without the box, to tell the box's share from the engine's.
 SBoxRun RunBox(std::size_t nTotal, int bHex, const CBenchFolder& folder, bool bToBox) {
     CPtyPair pty;
@@ -107,7 +98,7 @@ SBoxRun RunBox(std::size_t nTotal, int bHex, const CBenchFolder& folder, bool bT
     r.dCpu = ProcessCpuSeconds() - dCpu0;
     r.dFeederCpu = feeder.CpuSeconds();
     r.nBytes = dispatch.m_dwRxCount;
-    TakeProbes(r, paints, &probe);
+    r.ui = TakeUiFigures(paints, &probe);
     r.bIntact = !bToBox || pBox->GetBytes() == PatternTail(nTotal, 65536);
     link.Close();
     return r;
@@ -133,7 +124,7 @@ SBoxRun RunBoxOnly(std::size_t nTotal, int bHex, const CBenchFolder& folder) {
     paints.Stop();
     r.dCpu = ProcessCpuSeconds() - dCpu0;
     r.nBytes = nTotal;
-    TakeProbes(r, paints, nullptr);
+    r.ui = TakeUiFigures(paints, nullptr);
     r.bIntact = pBox->GetLength() == 65536;
     return r;
 }
@@ -141,9 +132,9 @@ SBoxRun RunBoxOnly(std::size_t nTotal, int bHex, const CBenchFolder& folder) {
 void Report(const char* pszName, const SBoxRun& r) {
     std::printf("%-6s %7.1f MiB/s  %.4f CPU s/MiB", pszName, r.MiBPerSecond(),
                 r.CpuPerMiBWithoutFeeder());
-    if (r.nPaints > 0) {
+    if (r.ui.nPaints > 0) {
         std::printf("  %4.1f paints/s, worst gap %5.1f ms  worst posted-event delay %5.1f ms",
-                    r.nPaints / r.dSeconds, r.dWorstPaintGapMs, r.dWorstLatencyMs);
+                    r.ui.nPaints / r.dSeconds, r.ui.dWorstPaintGapMs, r.WorstDelayMs());
     }
     std::printf("  peak RSS %.1f MiB  %s\n", PeakRssMiB(), r.bIntact ? "intact" : "BYTES WRONG");
 }
@@ -152,14 +143,13 @@ void Report(const char* pszName, const SBoxRun& r) {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    const std::size_t nMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 16;
-    const int nRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-    const std::size_t nTotal = nMiB << 20;
+    const SBenchArgs args = ParseBenchArgs(argc, argv, 16);
+    const std::size_t nTotal = args.Total();
     const CBenchFolder folder("box-bench");
 
     std::vector<SStreamRun> arrPlain;
     std::vector<SBoxRun> arrText, arrHex, arrEngine;
-    for (int nRound = 0; nRound < nRounds; ++nRound) {
+    for (int nRound = 0; nRound < args.nRounds; ++nRound) {
         arrPlain.push_back(RunPlainReadLoop(nTotal, kChunk, kChunk, false));
         std::printf("plain  %7.1f MiB/s  %.4f CPU s/MiB\n", arrPlain.back().MiBPerSecond(),
                     arrPlain.back().CpuPerMiBWithoutFeeder());
@@ -175,14 +165,14 @@ int main(int argc, char** argv) {
 
     const auto rate = [](const SStreamRun& r) { return r.MiBPerSecond(); };
     const auto cpu = [](const SStreamRun& r) { return r.CpuPerMiBWithoutFeeder(); };
-    const auto gap = [](const SBoxRun& r) { return r.dWorstPaintGapMs; };
-    const auto paintRate = [](const SBoxRun& r) { return r.nPaints / r.dSeconds; };
-    const auto delay = [](const SBoxRun& r) { return r.dWorstLatencyMs; };
+    const auto gap = [](const SBoxRun& r) { return r.ui.dWorstPaintGapMs; };
+    const auto paintRate = [](const SBoxRun& r) { return r.ui.nPaints / r.dSeconds; };
+    const auto delay = [](const SBoxRun& r) { return r.WorstDelayMs(); };
     const double dPlain = SpreadOf(arrPlain, rate).dMedian;
     std::printf(
         "medians of %d rounds of %zu MiB (targets: >= 50%% of plain, <= 0.02 CPU s/MiB, "
         ">= 20 paints/s, posted event < 100 ms, RSS < 80 MiB):\n",
-        nRounds, nMiB);
+        args.nRounds, args.nMiB);
     std::printf("plain %6.1f MiB/s  %.4f CPU s/MiB\n", dPlain, SpreadOf(arrPlain, cpu).dMedian);
     for (const auto* pRun : {&arrText, &arrHex}) {
         const double dRate = SpreadOf(*pRun, rate).dMedian;

@@ -8,7 +8,6 @@
 // Usage: dive_serial_stream_bench [MiB per run, default 64] [rounds, default 3]
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <mutex>
 
 #include "SerialLink.h"
@@ -87,14 +86,13 @@ void Report(const char* pszName, const SStreamRun& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::size_t nMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 64;
-    const int nRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-    const std::size_t nTotal = nMiB << 20;
+    const SBenchArgs args = ParseBenchArgs(argc, argv, 64);
+    const std::size_t nTotal = args.Total();
     const std::uint32_t nExpected = PatternSum(nTotal);
     const CBenchFolder folder("serial-bench");
 
     std::vector<SStreamRun> arrPlain, arrEngine;
-    for (int nRound = 0; nRound < nRounds; ++nRound) {
+    for (int nRound = 0; nRound < args.nRounds; ++nRound) {
         arrPlain.push_back(RunPlainReadLoop(nTotal, kChunk, kChunk, true));
         arrEngine.push_back(RunEngine(nTotal, nExpected, folder));
         Report("plain", arrPlain.back());
@@ -105,7 +103,7 @@ int main(int argc, char** argv) {
     std::printf(
         "median of %d runs of %zu MiB: engine throughput %.0f%% of the plain loop "
         "(target >= 90%%), CPU per MiB %.2fx (target <= 1.5x)\n",
-        nRounds, nMiB,
+        args.nRounds, args.nMiB,
         100 * SpreadOf(arrPlain, seconds).dMedian / SpreadOf(arrEngine, seconds).dMedian,
         SpreadOf(arrEngine, cpu).dMedian / SpreadOf(arrPlain, cpu).dMedian);
     return 0;

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -124,6 +125,13 @@ void CBenchFolder::MapComOne(const CPtyPair& pty) const {
 void CBenchFolder::Confine(CSerialLink& link) const {
     link.SetDeviceMapSource(IniPath(), DevRoot());
     link.SetLockFolder(m_strPath);
+}
+
+SBenchArgs ParseBenchArgs(int argc, char** argv, std::size_t nDefaultMiB) {
+    SBenchArgs args;
+    args.nMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : nDefaultMiB;
+    args.nRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    return args;
 }
 
 SStreamRun RunPlainReadLoop(std::size_t nTotal, std::size_t nReadSize, std::size_t nWriteSize,

@@ -93,6 +93,14 @@ struct SStreamRun {
 SStreamRun RunPlainReadLoop(std::size_t nTotal, std::size_t nReadSize, std::size_t nWriteSize,
                             bool bChecksum);
 
+// The command line of a stream benchmark: [MiB per stream] [rounds, default 3].
+struct SBenchArgs {
+    std::size_t nMiB = 0;
+    int nRounds = 3;
+    std::size_t Total() const { return nMiB << 20; }
+};
+SBenchArgs ParseBenchArgs(int argc, char** argv, std::size_t nDefaultMiB);
+
 // Median, lowest and highest of one figure over several runs.
 struct SSpread {
     double dMedian = 0;

@@ -97,3 +97,15 @@ void CLatencyProbe::Answered() {
     m_nPostedNs = -1;
     ++m_nAnswers;
 }
+
+SUiFigures TakeUiFigures(const CPaintClock& paints, const CLatencyProbe* pProbe) {
+    SUiFigures figures;
+    figures.nPaints = paints.Paints();
+    figures.dWorstPaintGapMs = paints.WorstGapMs();
+    if (pProbe != nullptr) {
+        figures.dWorstAnswerMs = pProbe->WorstAnswerMs();
+        figures.dWorstTimerLateMs = pProbe->WorstTimerLateMs();
+        figures.nAnswers = pProbe->Answers();
+    }
+    return figures;
+}

@@ -13,6 +13,18 @@
 #include <QTimer>
 
 class QAbstractButton;
+class CLatencyProbe;
+class CPaintClock;
+
+// What the clocks saw during one stream.
+struct SUiFigures {
+    int nPaints = 0;
+    double dWorstPaintGapMs = 0;
+    double dWorstAnswerMs = 0;  // click, or posted call
+    double dWorstTimerLateMs = 0;
+    int nAnswers = 0;
+};
+SUiFigures TakeUiFigures(const CPaintClock& paints, const CLatencyProbe* pProbe);
 
 class CPaintClock : public QObject {
 public:

@@ -34,11 +34,7 @@ constexpr std::size_t kChunk = 65536;
 constexpr std::size_t kBoxBytes = 65536;
 
 struct SWindowRun : SStreamRun {
-    int nPaints = 0;
-    double dWorstPaintGapMs = 0;
-    double dWorstClickMs = 0;
-    double dWorstTimerLateMs = 0;
-    int nClicks = 0;
+    SUiFigures ui;  // the answer is a click's
     double dRssBeforeMiB = 0;
     double dRssAfterMiB = 0;
     double dPeakRssMiB = 0;
@@ -134,11 +130,7 @@ SWindowRun RunWindow(std::size_t nTotal, int bHex, const CBenchFolder& folder) {
     r.dRssAfterMiB = CurrentRssMiB();
     r.dPeakRssMiB = PeakRssMiB();
     r.nBytes = nTotal;
-    r.nPaints = paints.Paints();
-    r.dWorstPaintGapMs = paints.WorstGapMs();
-    r.dWorstClickMs = probe.WorstAnswerMs();
-    r.dWorstTimerLateMs = probe.WorstTimerLateMs();
-    r.nClicks = probe.Answers();
+    r.ui = TakeUiFigures(paints, &probe);
 
     const QString strTotal = QString::number(nTotal);
     r.bCounterRight = WaitUntil([&] { return pRxCount->text() == strTotal; }, 1000);
@@ -158,8 +150,8 @@ void ReportWindow(const char* pszName, int nRound, const SWindowRun& r, double d
     std::printf(
         "  %3d paints %4.1f/s worst gap %5.1f ms  click %5.1f ms (%d)  timer late %5.1f ms  "
         "RSS %.1f -> %.1f, peak %.1f MiB  %s\n",
-        r.nPaints, r.nPaints / r.dSeconds, r.dWorstPaintGapMs, r.dWorstClickMs, r.nClicks,
-        r.dWorstTimerLateMs, r.dRssBeforeMiB, r.dRssAfterMiB, r.dPeakRssMiB,
+        r.ui.nPaints, r.ui.nPaints / r.dSeconds, r.ui.dWorstPaintGapMs, r.ui.dWorstAnswerMs,
+        r.ui.nAnswers, r.ui.dWorstTimerLateMs, r.dRssBeforeMiB, r.dRssAfterMiB, r.dPeakRssMiB,
         r.bIntact ? "RX count and tail right" : (r.bCounterRight ? "TAIL WRONG" : "COUNT WRONG"));
 }
 
@@ -178,14 +170,13 @@ void ReportSpread(const char* pszFigure, const std::vector<TRun>& arrRuns, TKey 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    const std::size_t nMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 16;
-    const int nRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
-    const std::size_t nTotal = nMiB << 20;
+    const SBenchArgs args = ParseBenchArgs(argc, argv, 16);
+    const std::size_t nTotal = args.Total();
     const CBenchFolder folder("window-bench");
     CMessageBox::SetInterceptor([](const SMessage& message) {
         std::fprintf(stderr, "message box: %s\n", message.strText.toUtf8().constData());
     });
-    std::printf("%zu MiB per stream, %d rounds, load average at start: ", nMiB, nRounds);
+    std::printf("%zu MiB per stream, %d rounds, load average at start: ", args.nMiB, args.nRounds);
     if (FILE* pLoad = std::fopen("/proc/loadavg", "r")) {
         char szLoad[64] = {};
         std::fgets(szLoad, sizeof szLoad, pLoad);
@@ -195,7 +186,7 @@ int main(int argc, char** argv) {
 
     std::vector<SStreamRun> arrPlain;
     std::vector<SWindowRun> arrText, arrHex;
-    for (int nRound = 1; nRound <= nRounds; ++nRound) {
+    for (int nRound = 1; nRound <= args.nRounds; ++nRound) {
         arrPlain.push_back(RunPlainReadLoop(nTotal, kChunk, kChunk, false));
         const double dPlainRate = arrPlain.back().MiBPerSecond();
         ReportRow("plain", nRound, arrPlain.back(), dPlainRate);
@@ -210,7 +201,7 @@ int main(int argc, char** argv) {
     const auto cpu = [](const SStreamRun& r) { return r.CpuPerMiB(); };
     const auto cpuOwn = [](const SStreamRun& r) { return r.CpuPerMiBWithoutFeeder(); };
     const double dPlainRate = SpreadOf(arrPlain, rate).dMedian;
-    std::printf("\nmedian, lowest, highest of %d rounds\nplain\n", nRounds);
+    std::printf("\nmedian, lowest, highest of %d rounds\nplain\n", args.nRounds);
     ReportSpread("MiB/s", arrPlain, rate, " %9.1f");
     ReportSpread("CPU s/MiB", arrPlain, cpu, " %9.4f");
     ReportSpread("CPU s/MiB w/o feeder", arrPlain, cpuOwn, " %9.4f");
@@ -224,17 +215,17 @@ int main(int argc, char** argv) {
         ReportSpread("CPU s/MiB (<= 0.02)", arrRuns, cpu, " %9.4f");
         ReportSpread("CPU s/MiB w/o feeder", arrRuns, cpuOwn, " %9.4f");
         ReportSpread(
-            "paints/s (>= 20)", arrRuns, [](const SWindowRun& r) { return r.nPaints / r.dSeconds; },
-            " %9.1f");
+            "paints/s (>= 20)", arrRuns,
+            [](const SWindowRun& r) { return r.ui.nPaints / r.dSeconds; }, " %9.1f");
         ReportSpread(
             "worst paint gap ms (<= 50)", arrRuns,
-            [](const SWindowRun& r) { return r.dWorstPaintGapMs; }, " %9.1f");
+            [](const SWindowRun& r) { return r.ui.dWorstPaintGapMs; }, " %9.1f");
         ReportSpread(
-            "worst click ms (<= 100)", arrRuns, [](const SWindowRun& r) { return r.dWorstClickMs; },
-            " %9.1f");
+            "worst click ms (<= 100)", arrRuns,
+            [](const SWindowRun& r) { return r.ui.dWorstAnswerMs; }, " %9.1f");
         ReportSpread(
-            "worst timer late ms", arrRuns, [](const SWindowRun& r) { return r.dWorstTimerLateMs; },
-            " %9.1f");
+            "worst timer late ms", arrRuns,
+            [](const SWindowRun& r) { return r.ui.dWorstTimerLateMs; }, " %9.1f");
         ReportSpread(
             "RSS after MiB", arrRuns, [](const SWindowRun& r) { return r.dRssAfterMiB; }, " %9.1f");
     }
