@@ -20,6 +20,7 @@
 
 namespace {
 constexpr std::size_t kChunk = 65536;
+constexpr int kLimitMs = 120000;
 
 struct SBoxRun : SStreamRun {
     SUiFigures ui;
@@ -88,9 +89,7 @@ SBoxRun RunBox(std::size_t nTotal, int bHex, const CBenchFolder& folder, bool bT
     paints.Start();
     probe.Start();
     CStreamFeeder feeder(pty.MasterFd(), nTotal, kChunk);
-    while (dispatch.m_dwRxCount < nTotal) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
+    RunEventsUntil([&] { return dispatch.m_dwRxCount >= nTotal; }, kLimitMs);
     r.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     paints.Stop();
     probe.Stop();

@@ -5,29 +5,54 @@
 #include <QMouseEvent>
 #include <algorithm>
 
+namespace {
+double Ms(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+}  // namespace
+
+bool RunEventsUntil(const std::function<bool()>& fnDone, int nLimitMs) {
+    QTimer limit;  // its expiry also wakes the loop
+    limit.setSingleShot(true);
+    limit.start(nLimitMs);
+    while (!fnDone()) {
+        if (!limit.isActive()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
 bool CPaintClock::eventFilter(QObject* pObject, QEvent* pEvent) {
     if (m_bOn && pEvent->type() == QEvent::Paint) {
-        const double dNow = static_cast<double>(m_clock.nsecsElapsed()) / 1e6;
-        m_dWorstGapMs = std::max(m_dWorstGapMs, dNow - m_dLastMs);
-        m_dLastMs = dNow;
-        ++m_nPaints;
+        m_arrPaints.push_back(std::chrono::steady_clock::now());
     }
     return QObject::eventFilter(pObject, pEvent);
 }
 
 void CPaintClock::Start() {
-    m_clock.start();
-    m_dLastMs = 0;
-    m_dWorstGapMs = 0;
-    m_nPaints = 0;
+    m_arrPaints.clear();
+    m_arrPaints.reserve(4096);
+    m_tStart = std::chrono::steady_clock::now();
     m_bOn = true;
 }
 
-void CPaintClock::Stop() {
-    // The wait since the last paint counts too: a box that stopped painting has a long gap.
-    const double dNow = static_cast<double>(m_clock.nsecsElapsed()) / 1e6;
-    m_dWorstGapMs = std::max(m_dWorstGapMs, dNow - m_dLastMs);
+void CPaintClock::Stop(SteadyTime tEnd) {
     m_bOn = false;
+    m_nPaints = 0;
+    m_dWorstGapMs = 0;
+    SteadyTime tLast = m_tStart;
+    for (const SteadyTime& t : m_arrPaints) {
+        if (t > tEnd) {
+            break;
+        }
+        m_dWorstGapMs = std::max(m_dWorstGapMs, Ms(t - tLast));
+        tLast = t;
+        ++m_nPaints;
+    }
+    // The wait since the last paint counts too: a box that stopped painting has a long gap.
+    m_dWorstGapMs = std::max(m_dWorstGapMs, Ms(tEnd - tLast));
 }
 
 CLatencyProbe::CLatencyProbe(QAbstractButton* pButton) : m_pButton(pButton) {
@@ -40,13 +65,12 @@ CLatencyProbe::CLatencyProbe(QAbstractButton* pButton) : m_pButton(pButton) {
 }
 
 void CLatencyProbe::Start() {
-    m_clock.start();
     m_dWorstTimerLateMs = 0;
     m_dWorstAnswerMs = 0;
     m_nAnswers = 0;
-    m_nPostedNs = -1;
+    m_bPosted = false;
     m_bOn = true;
-    m_nArmedNs = m_clock.nsecsElapsed();
+    m_tArmed = std::chrono::steady_clock::now();
     m_timer.start(kPeriodMs);
 }
 
@@ -54,9 +78,9 @@ void CLatencyProbe::Stop() {
     m_bOn = false;
     m_timer.stop();
     // A click still on its way when the stream ends has waited at least this long.
-    if (m_nPostedNs >= 0) {
-        m_dWorstAnswerMs = std::max(
-            m_dWorstAnswerMs, static_cast<double>(m_clock.nsecsElapsed() - m_nPostedNs) / 1e6);
+    if (m_bPosted) {
+        m_dWorstAnswerMs =
+            std::max(m_dWorstAnswerMs, Ms(std::chrono::steady_clock::now() - m_tPosted));
     }
 }
 
@@ -64,11 +88,11 @@ void CLatencyProbe::OnTimer() {
     if (!m_bOn) {
         return;
     }
-    const qint64 nNow = m_clock.nsecsElapsed();
-    m_dWorstTimerLateMs =
-        std::max(m_dWorstTimerLateMs, static_cast<double>(nNow - m_nArmedNs) / 1e6 - kPeriodMs);
-    if (m_nPostedNs < 0) {
-        m_nPostedNs = nNow;
+    const SteadyTime tNow = std::chrono::steady_clock::now();
+    m_dWorstTimerLateMs = std::max(m_dWorstTimerLateMs, Ms(tNow - m_tArmed) - kPeriodMs);
+    if (!m_bPosted) {
+        m_bPosted = true;
+        m_tPosted = tNow;
         if (m_pButton != nullptr) {
             const QPointF pos = QRectF(m_pButton->rect()).center();
             const QPointF global = m_pButton->mapToGlobal(pos);
@@ -84,17 +108,16 @@ void CLatencyProbe::OnTimer() {
                 this, [this] { Answered(); }, Qt::QueuedConnection);
         }
     }
-    m_nArmedNs = m_clock.nsecsElapsed();
+    m_tArmed = std::chrono::steady_clock::now();
     m_timer.start(kPeriodMs);
 }
 
 void CLatencyProbe::Answered() {
-    if (m_nPostedNs < 0) {
+    if (!m_bPosted) {
         return;
     }
-    m_dWorstAnswerMs =
-        std::max(m_dWorstAnswerMs, static_cast<double>(m_clock.nsecsElapsed() - m_nPostedNs) / 1e6);
-    m_nPostedNs = -1;
+    m_dWorstAnswerMs = std::max(m_dWorstAnswerMs, Ms(std::chrono::steady_clock::now() - m_tPosted));
+    m_bPosted = false;
     ++m_nAnswers;
 }
 

@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <memory>
 
 #include "DialogTemplate.h"
@@ -32,6 +31,7 @@
 namespace {
 constexpr std::size_t kChunk = 65536;
 constexpr std::size_t kBoxBytes = 65536;
+constexpr int kLimitMs = 120000;
 
 struct SWindowRun : SStreamRun {
     SUiFigures ui;  // the answer is a click's
@@ -41,37 +41,24 @@ struct SWindowRun : SStreamRun {
     bool bCounterRight = false;
 };
 
-// The real window; only notes when its dispatch has taken the last byte of the stream, so the
-// stream's end is timed exactly (the RX counter is shown at most every 33 ms).
-class CTimedTerminalDlg : public CTerminalDlg {
+// Notes when the window has run its last queued call on itself (its deliveries of received bytes
+// are such calls): the filter runs the call and takes the time after it. The stream's end is then
+// timed exactly without touching the per-byte path (the RX counter is shown only every 33 ms).
+class CDeliveryClock : public QObject {
 public:
-    CTimedTerminalDlg(const std::string& strIniPath, std::size_t nExpected)
-        : CTerminalDlg(strIniPath), m_nExpected(nExpected) {}
-    void OnSerialEvent(unsigned nCode, unsigned nValue) override {
-        CTerminalDlg::OnSerialEvent(nCode, nValue);
-        if (nCode == SN_RX_BYTE && ++m_nSeen == m_nExpected) {
-            m_tDone = std::chrono::steady_clock::now();
+    bool eventFilter(QObject* pObject, QEvent* pEvent) override {
+        if (pEvent->type() != QEvent::MetaCall) {
+            return QObject::eventFilter(pObject, pEvent);
         }
+        pObject->event(pEvent);
+        m_tLast = std::chrono::steady_clock::now();
+        return true;
     }
-    bool Done() const { return m_nSeen >= m_nExpected; }
-    std::chrono::steady_clock::time_point DoneAt() const { return m_tDone; }
+    SteadyTime Last() const { return m_tLast; }
 
 private:
-    std::size_t m_nExpected;
-    std::size_t m_nSeen = 0;
-    std::chrono::steady_clock::time_point m_tDone;
+    SteadyTime m_tLast;
 };
-
-bool WaitUntil(const std::function<bool()>& fnDone, int nLimitMs) {
-    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(nLimitMs);
-    while (!fnDone()) {
-        if (std::chrono::steady_clock::now() > tEnd) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-    }
-    return true;
-}
 
 SWindowRun RunWindow(std::size_t nTotal, int bHex, const CBenchFolder& folder) {
     SWindowRun r;
@@ -83,7 +70,7 @@ SWindowRun RunWindow(std::size_t nTotal, int bHex, const CBenchFolder& folder) {
         ini.WriteInt("PORT", "BAUD", 14);
         ini.WriteInt("RX", "MODE", bHex);
     }
-    CTimedTerminalDlg dlg(folder.IniPath(), nTotal);
+    CTerminalDlg dlg(folder.IniPath());
     folder.Confine(dlg.Link());
     dlg.show();
     QApplication::processEvents();
@@ -109,31 +96,30 @@ SWindowRun RunWindow(std::size_t nTotal, int bHex, const CBenchFolder& folder) {
     CPaintClock paints;
     pBox->viewport()->installEventFilter(&paints);
     CLatencyProbe probe(pClickTarget);
-    WaitUntil([] { return false; },
-              100);  // let the opening settle: its paints are not the stream's
+    CDeliveryClock deliveries;
+    dlg.installEventFilter(&deliveries);
+    // Let the opening settle: its paints are not the stream's.
+    RunEventsUntil([] { return false; }, 100);
 
     r.dRssBeforeMiB = CurrentRssMiB();
+    const QString strTotal = QString::number(nTotal);
     const double dCpu0 = ProcessCpuSeconds();
     const auto t0 = std::chrono::steady_clock::now();
     paints.Start();
     probe.Start();
     CStreamFeeder feeder(pty.MasterFd(), nTotal, kChunk);
-    while (!dlg.Done()) {
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    paints.Stop();
+    r.bCounterRight = RunEventsUntil([&] { return pRxCount->text() == strTotal; }, kLimitMs);
+    const SteadyTime tEnd = deliveries.Last();
+    paints.Stop(tEnd);
     probe.Stop();
     feeder.Join();
     r.dCpu = ProcessCpuSeconds() - dCpu0;
-    r.dSeconds = std::chrono::duration<double>(dlg.DoneAt() - t0).count();
+    r.dSeconds = std::chrono::duration<double>(tEnd - t0).count();
     r.dFeederCpu = feeder.CpuSeconds();
     r.dRssAfterMiB = CurrentRssMiB();
     r.dPeakRssMiB = PeakRssMiB();
     r.nBytes = nTotal;
     r.ui = TakeUiFigures(paints, &probe);
-
-    const QString strTotal = QString::number(nTotal);
-    r.bCounterRight = WaitUntil([&] { return pRxCount->text() == strTotal; }, 1000);
     r.bIntact = r.bCounterRight && pBox->GetBytes() == PatternTail(nTotal, kBoxBytes);
     pOpen->click();
     return r;
