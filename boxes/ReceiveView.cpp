@@ -28,6 +28,8 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
     const CIniFile ini(m_strIniPath);
     m_bHexMode = ini.ReadBool("RX", "MODE", 0);
     m_bLfToCrLf = ini.ReadBool("RX", "CR", 1);
+    m_bLfToCrLfDue = m_bLfToCrLf;
+    m_bLfToCrLfShown = m_bLfToCrLf;
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setUndoRedoEnabled(false);
@@ -48,11 +50,34 @@ void CReceiveView::ScheduleRefresh() {
 void CReceiveView::SetMode(int bHexMode) {
     m_bHexMode = bHexMode ? 1 : 0;
     CIniFile(m_strIniPath).WriteBool("RX", "MODE", m_bHexMode);
+    RenderAllNow();
+}
+
+void CReceiveView::RenderAllNow() {
+    m_bLfToCrLfDue = m_bLfToCrLf;
     InvalidateLayout(false);
     Refresh();
 }
 
+void CReceiveView::FlipLfToCrLf() {
+    NoteBytesSinceFlip();
+    m_bLfToCrLf = !m_bLfToCrLf;
+    m_nTotalAtFlip = m_ring.Total();
+}
+
+void CReceiveView::NoteBytesSinceFlip() {
+    if (m_ring.Total() != m_nTotalAtFlip) {
+        m_bLfToCrLfDue = m_bLfToCrLf;
+    }
+}
+
 void CReceiveView::Refresh() {
+    NoteBytesSinceFlip();
+    // The hexadecimal text does not depend on the option; text under another option is rendered
+    // whole, as every byte re-rendering the whole buffer would show it.
+    if (!m_bHexMode && m_bLfToCrLfDue != m_bLfToCrLfShown) {
+        InvalidateLayout(false);
+    }
     m_bRefreshPending = false;
     m_refreshTimer.stop();
     m_sinceRefresh.start();
@@ -103,6 +128,9 @@ void CReceiveView::Select(int nAnchor, int nPosition) {
 void CReceiveView::ClearAll() {
     m_ring.Clear();
     m_pScreen->Clear();
+    // The empty text is the same under either option; the next byte shows under the current one.
+    m_bLfToCrLfDue = m_bLfToCrLf;
+    m_nTotalAtFlip = 0;
 }
 
 void CReceiveView::SaveToFile() {
@@ -145,12 +173,7 @@ void CReceiveView::OnCommand(int nCommand) {
             SetMode(0);
             break;
         case IDM_LFTOCRLF:
-            // Bytes that arrived before the click keep the option they arrived under.
-            if (m_bRefreshPending) {
-                Refresh();
-            }
-            m_bLfToCrLf = !m_bLfToCrLf;
-            m_pScreen->SetLfToCrLf(m_bLfToCrLf != 0);
+            FlipLfToCrLf();
             break;
         default:
             CColorEdit::OnCommand(nCommand);
@@ -180,8 +203,7 @@ std::vector<SBoxMenuItem> CReceiveView::MenuItems() const {
 }
 
 void CReceiveView::OnCodePageChanged() {
-    InvalidateLayout(false);
-    Refresh();
+    RenderAllNow();
 }
 
 QMimeData* CReceiveView::createMimeDataFromSelection() const {
@@ -242,7 +264,8 @@ SRxLayout CReceiveView::CurrentLayout() {
     m_nLaidOutWidth = viewport()->width();
     SRxLayout layout;
     layout.bHex = m_bHexMode != 0;
-    layout.bLfToCrLf = m_bLfToCrLf != 0;
+    m_bLfToCrLfShown = m_bLfToCrLfDue;
+    layout.bLfToCrLf = m_bLfToCrLfShown != 0;
     layout.nCodePage = CodePage()->Get();
     layout.pWidths = m_pWidths.get();
     layout.fLineWidth =

@@ -6,8 +6,8 @@
 // about 30 refreshes a second, the first one after a pause at once. A refresh appends the text of
 // the bytes that arrived since the previous one and drops from the front the text of bytes that
 // left the buffer (RxScreen.h), so its cost follows what arrived, not what is held; a mode or code
-// page change, a new width or font, or more than a buffer's worth of bytes since the previous
-// refresh re-render the buffer whole once.
+// page change, a new width or font, the first byte after a flip of the newline option, or more
+// than a buffer's worth of bytes since the previous refresh re-render the buffer whole once.
 //
 // What shows. Text mode: the codec's rendering (0x00 as ".", CR before LF with the newline
 // option) decoded with the code page. CR LF and CR CR LF are one line break; any other CR, a lone
@@ -19,6 +19,12 @@
 // hexadecimal mode the lines start at stream offsets that are multiples of the pairs per line, so
 // the columns stay put while the oldest bytes drop off (the top line may be short). Copying gives
 // the text without those wrap points, line breaks as "\n".
+//
+// Newline option. The box always shows a full rendering of its whole buffer with the current mode
+// and option, except that flipping the option ("'\n'='\r'+'\n'") changes nothing on screen until
+// the next received byte (or a mode or code page change): the refresh after that byte renders the
+// whole buffer under the new option once. A new width or font re-wraps the text under the option
+// it was rendered with.
 //
 // Selection and scrolling. A selection survives arriving data until its text leaves the buffer,
 // so text can be copied from a live stream. Every refresh scrolls to the last line, except while
@@ -87,6 +93,12 @@ protected:
 
 private:
     void ScheduleRefresh();
+    // A mode or code page change: the whole buffer anew, under the current newline option.
+    void RenderAllNow();
+    // The menu's newline item: what shows changes only with the next byte (NoteBytesSinceFlip).
+    void FlipLfToCrLf();
+    // Bytes that arrived since the last flip make the current option the one due on screen.
+    void NoteBytesSinceFlip();
     // The layout changed (mode, code page, width, font): the next refresh renders everything.
     // bSameText: the change keeps the text (width, font), so the selection is carried over.
     void InvalidateLayout(bool bSameText);
@@ -98,6 +110,11 @@ private:
     CByteRing m_ring;  // m_buf and m_nLen of the box
     int m_bHexMode = 0;
     int m_bLfToCrLf = 1;
+    // The option in force at the last byte, mode or code page change or clearing, which the
+    // next refresh shows, and the option the text on screen was rendered with.
+    int m_bLfToCrLfDue = 1;
+    int m_bLfToCrLfShown = 1;
+    std::uint64_t m_nTotalAtFlip = 0;  // m_ring.Total() when the option was last flipped
     std::string m_strIniPath;
     std::unique_ptr<CCharWidths> m_pWidths;
     std::unique_ptr<CRxScreen> m_pScreen;

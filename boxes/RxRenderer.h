@@ -54,9 +54,6 @@ public:
     void Render(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                 std::deque<SRxSyncPoint>& syncs);
 
-    // The newline option for the bytes rendered from now on.
-    void SetLfToCrLf(bool bLfToCrLf) { m_layout.bLfToCrLf = bLfToCrLf; }
-
     std::uint64_t NextByte() const { return m_nByte; }
     std::uint64_t NextChar() const { return m_nChar; }
 

@@ -15,13 +15,6 @@ void CRxScreen::SetLayout(const SRxLayout& layout) {
     m_bStale = true;
 }
 
-void CRxScreen::SetLfToCrLf(bool bLfToCrLf) {
-    m_layout.bLfToCrLf = bLfToCrLf;
-    if (m_pRenderer) {
-        m_pRenderer->SetLfToCrLf(bLfToCrLf);
-    }
-}
-
 bool CRxScreen::Update(const CByteRing& ring) {
     if (m_bStale || !m_pRenderer || m_pRenderer->NextByte() < ring.Start() ||
         m_pRenderer->NextByte() > ring.Total()) {

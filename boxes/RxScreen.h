@@ -28,8 +28,6 @@ public:
 
     // The next Update() renders the ring whole with this layout.
     void SetLayout(const SRxLayout& layout);
-    // The newline option for bytes that are not rendered yet; rendered text stays as it is.
-    void SetLfToCrLf(bool bLfToCrLf);
     // Brings the document up to date with the ring; true when it was replaced whole.
     bool Update(const CByteRing& ring);
     // Empties the document; the ring was emptied too.

@@ -9,6 +9,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "CodePage.h"
+#include "Codec.h"
+
 CTempIni::CTempIni() : m_strPath((m_dir.path() + "/Vexor.ini").toStdString()) {}
 
 void CTempIni::Write(const std::string& strContent) const {
@@ -65,4 +68,43 @@ QAction* FindCommand(const QMenu& menu, int nCommand) {
         }
     }
     return nullptr;
+}
+
+QString ReferenceText(const std::vector<std::uint8_t>& bytes, bool bLfToCrLf, int nCodePage) {
+    const std::string strDisplay = BytesToDisplayText(bytes.data(), bytes.size(), bLfToCrLf);
+    CStreamDecoder decoder(nCodePage);
+    std::vector<QChar> decoded(CStreamDecoder::RequiredSpace(strDisplay.size()));
+    const QChar* pEnd = decoder.Append(decoded.data(), strDisplay.data(), strDisplay.size());
+    const QString strDecoded(decoded.data(), pEnd - decoded.data());
+    QString strText;
+    int nCr = 0;
+    auto picture = [](char16_t ch) {
+        if (ch < 0x20 || ch == 0x7F) {
+            return QString(QChar(u'^')) + QChar(static_cast<char16_t>(ch ^ 0x40));
+        }
+        if (ch == 0x2028 || ch == 0x2029 || ch == 0xFDD0 || ch == 0xFDD1 || ch == 0xFFFC) {
+            return QString(QChar(0xFFFD));
+        }
+        return QString(QChar(ch));
+    };
+    for (QChar ch : strDecoded) {
+        if (ch == u'\r') {
+            ++nCr;
+            continue;
+        }
+        if (ch == u'\n' && nCr > 0) {
+            for (int i = 0; i < nCr - 2; ++i) {
+                strText += picture(u'\r');
+            }
+            strText += u'\n';
+            nCr = 0;
+            continue;
+        }
+        for (; nCr > 0; --nCr) {
+            strText += picture(u'\r');
+        }
+        strText += ch == u'\t' ? QString(ch) : picture(ch.unicode());
+    }
+    // Trailing CRs wait for the byte that tells whether they end a line.
+    return strText;
 }

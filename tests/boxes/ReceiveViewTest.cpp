@@ -55,19 +55,69 @@ TEST_F(ReceiveViewTest, showsBytesAsTextOrHexadecimalWithoutChangingThem) {
 }
 
 TEST_F(ReceiveViewTest, newlineOptionTakesEffectAtTheNextByte) {
-    Receive({'a', '\n'});
+    Receive({0x41, 0x0A, 0x42});
     m_pBox->Refresh();
-    EXPECT_EQ(m_pBox->ShownText(), "a\n");
+    EXPECT_EQ(m_pBox->ShownText(), "A\nB");
     m_pBox->OnCommand(IDM_LFTOCRLF);
     EXPECT_EQ(m_pBox->GetLfToCrLf(), 0);
     m_pBox->Refresh();
-    EXPECT_EQ(m_pBox->ShownText(), "a\n");  // what was shown stays
-    Receive({'b', '\n'});
+    EXPECT_EQ(m_pBox->ShownText(), "A\nB");  // nothing changes until the next byte
+    Receive({0x43});
     m_pBox->Refresh();
-    EXPECT_EQ(m_pBox->ShownText(), QString("a\nb^J"));
-    EXPECT_EQ(Ini("RX", "CR"), "<none>");  // never written
-    m_pBox->SetMode(0);                    // a mode change renders everything anew
-    EXPECT_EQ(m_pBox->ShownText(), QString("a^Jb^J"));
+    EXPECT_EQ(m_pBox->ShownText(), "A^JBC");  // the whole buffer under the new option
+    EXPECT_EQ(Ini("RX", "CR"), "<none>");     // never written
+    m_pBox->OnCommand(IDM_LFTOCRLF);
+    EXPECT_EQ(m_pBox->ShownText(), "A^JBC");
+    m_pBox->SetMode(0);  // a mode change takes the option at once
+    EXPECT_EQ(m_pBox->ShownText(), "A\nBC");
+}
+
+TEST_F(ReceiveViewTest, newlineOptionFlippedWhileARefreshIsPendingWaitsForTheNextByte) {
+    Receive({0x41, 0x0A});
+    m_pBox->OnCommand(IDM_LFTOCRLF);  // the bytes arrived before the flip
+    ASSERT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "A\n"; }));
+    m_pBox->OnCommand(IDM_LFTOCRLF);  // flipped back before any byte: nothing to do
+    m_pBox->OnCommand(IDM_LFTOCRLF);
+    Receive({0x42});
+    ASSERT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "A^JB"; }));
+}
+
+TEST_F(ReceiveViewTest, everyRefreshShowsAFullRenderingUnderTheOptionOfTheLastByte) {
+    // The rule the box keeps, against a plain rendering of its whole buffer: the option in force
+    // when the last byte arrived, or at the last mode change or clearing.
+    std::mt19937 rng(11);
+    const std::vector<std::uint8_t> alphabet = {'a', 'b', '\r', '\n', '\n', 0x00, 0x1B, 0xC4, 0xE3};
+    std::vector<std::uint8_t> held;
+    bool bShownLf = m_pBox->GetLfToCrLf() != 0;
+    for (int nStep = 0; nStep < 300; ++nStep) {
+        SCOPED_TRACE(testing::Message() << "step " << nStep);
+        const unsigned nWhat = rng() % 10;
+        if (nWhat < 3) {
+            m_pBox->OnCommand(IDM_LFTOCRLF);
+        } else if (nWhat == 3) {
+            m_pBox->SetMode(m_pBox->GetMode() ? 0 : 1);
+            bShownLf = m_pBox->GetLfToCrLf() != 0;
+        } else if (nWhat == 4 && rng() % 8 == 0) {
+            m_pBox->ClearAll();
+            held.clear();
+            bShownLf = m_pBox->GetLfToCrLf() != 0;
+        } else {
+            const std::size_t nPiece = 1 + rng() % 12;
+            for (std::size_t i = 0; i < nPiece; ++i) {
+                held.push_back(alphabet[rng() % alphabet.size()]);
+                m_pBox->AppendByte(held.back());
+            }
+            bShownLf = m_pBox->GetLfToCrLf() != 0;
+        }
+        if (rng() % 3 != 0) {  // now and then several steps meet in one refresh
+            m_pBox->Refresh();
+            ASSERT_EQ(m_pBox->GetBytes(), held);
+            const QString strExpected =
+                m_pBox->GetMode() ? QString::fromLatin1(BytesToHexText(held.data(), held.size()))
+                                  : ReferenceText(held, bShownLf, CP_GBK);
+            ASSERT_EQ(m_pBox->ShownText(), strExpected);
+        }
+    }
 }
 
 TEST_F(ReceiveViewTest, gbkCharacterSplitAcrossTwoArrivalsShowsAsOneCharacter) {
