@@ -101,6 +101,12 @@ void CColorEdit::OnCommand(int nCommand) {
         case IDM_SELECTALL:
             selectAll();
             break;
+        case IDM_HEXMODE:
+            SetMode(1);
+            break;
+        case IDM_TEXTMODE:
+            SetMode(0);
+            break;
         case IDM_TEXTCOLOR:
             ChooseTextColor();
             break;

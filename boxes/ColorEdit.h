@@ -8,7 +8,8 @@
 // chooses a colour.
 //
 // The base also owns what both box menus share: the dialogs seam, the code page, the common
-// commands (select all, colours, code page) and the building of the menu from a box's item list.
+// commands (select all, the two modes, colours, code page) and the building of the menu from a
+// box's item list.
 #include <QPlainTextEdit>
 #include <cstdint>
 #include <memory>
@@ -57,6 +58,8 @@ public:
     std::unique_ptr<QMenu> CreateContextMenu();
     // A menu command (BoxCommands.h); unknown numbers are ignored.
     virtual void OnCommand(int nCommand);
+    // 0 text, 1 hexadecimal (the mode items of both menus); what a mode means is the box's own.
+    virtual void SetMode(int bHexMode) = 0;
 
     static QColor ColorFromColorRef(std::uint32_t cr);
     static std::uint32_t ColorRefFromColor(const QColor& color);

@@ -166,12 +166,6 @@ void CReceiveView::OnCommand(int nCommand) {
         case IDM_SAVEFILE:
             SaveToFile();
             break;
-        case IDM_HEXMODE:
-            SetMode(1);
-            break;
-        case IDM_TEXTMODE:
-            SetMode(0);
-            break;
         case IDM_LFTOCRLF:
             FlipLfToCrLf();
             break;

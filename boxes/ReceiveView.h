@@ -62,7 +62,7 @@ public:
     }
 
     // 0 text, 1 hexadecimal: writes "MODE" in section "RX" and re-renders the buffer.
-    void SetMode(int bHexMode);
+    void SetMode(int bHexMode) override;
     int GetMode() const { return m_bHexMode; }
     int GetLfToCrLf() const { return m_bLfToCrLf; }
     // Brings the screen up to date with the buffer now (the refresh timer calls it) and scrolls

@@ -33,12 +33,6 @@ void CSendEdit::OnCommand(int nCommand) {
         case WM_CLEAR:
             textCursor().removeSelectedText();
             break;
-        case IDM_HEXMODE:
-            SetMode(1);
-            break;
-        case IDM_TEXTMODE:
-            SetMode(0);
-            break;
         default:
             CColorEdit::OnCommand(nCommand);
             break;

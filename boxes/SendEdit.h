@@ -18,7 +18,7 @@ public:
     CSendEdit(const std::string& strIniPath, QWidget* pParent = nullptr);
 
     // 0 text, 1 hexadecimal. Nothing else changes: not the text, not the settings file.
-    void SetMode(int bHexMode) { m_bHexMode = bHexMode ? 1 : 0; }
+    void SetMode(int bHexMode) override { m_bHexMode = bHexMode ? 1 : 0; }
     int GetMode() const { return m_bHexMode; }
 
     // The bytes to send now: the text with its line breaks as CR LF (the text of the original
