@@ -144,9 +144,22 @@ bool WaitFor(const std::function<bool()>& pred, int nLimitMs) {
     return true;
 }
 
+namespace {
+
 double ProcessCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+double CpuShareWhileIdle(int nMs) {
+    const double dCpuBefore = ProcessCpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(nMs));
+    const double dWall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return (ProcessCpuSeconds() - dCpuBefore) / dWall;
 }

@@ -75,5 +75,6 @@ private:
 // Polls pred every few milliseconds until it holds or nLimitMs passed.
 bool WaitFor(const std::function<bool()>& pred, int nLimitMs = 10000);
 
-// CPU seconds used by this process so far (all threads).
-double ProcessCpuSeconds();
+// The CPU time this process (all threads) uses while the calling thread sleeps nMs, as a share of
+// that time: a thread that spins shows as 1 or more.
+double CpuShareWhileIdle(int nMs);
