@@ -10,7 +10,6 @@
 // (offscreen unless QT_QPA_PLATFORM says otherwise)
 #include <QApplication>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "ReceiveView.h"
@@ -140,8 +139,7 @@ void Report(const char* pszName, const SBoxRun& r) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
+    const auto pApp = MakeBenchApp(argc, argv);
     const SBenchArgs args = ParseBenchArgs(argc, argv, 16);
     const std::size_t nTotal = args.Total();
     const CBenchFolder folder("box-bench");

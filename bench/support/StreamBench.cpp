@@ -77,7 +77,7 @@ double ThreadCpuSeconds() {
 double PeakRssMiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024;  // kilobytes
+    return std::max(static_cast<double>(usage.ru_maxrss) / 1024, CurrentRssMiB());  // kilobytes
 }
 
 double CurrentRssMiB() {

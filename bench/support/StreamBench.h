@@ -28,8 +28,10 @@ std::vector<std::uint8_t> PatternTail(std::size_t nTotal, std::size_t nCount);
 
 double ProcessCpuSeconds();  // user + system, every thread of the process
 double ThreadCpuSeconds();   // user + system, the calling thread
-double PeakRssMiB();         // ru_maxrss: the highest resident size so far
-double CurrentRssMiB();      // VmRSS of /proc/self/status
+// The highest resident size so far: ru_maxrss, or VmRSS when that is higher (ru_maxrss is
+// brought up to date lazily).
+double PeakRssMiB();
+double CurrentRssMiB();  // VmRSS of /proc/self/status
 
 constexpr double kMiB = 1024.0 * 1024.0;
 

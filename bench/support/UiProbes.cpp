@@ -1,15 +1,22 @@
 #include "UiProbes.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 double Ms(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 }  // namespace
+
+std::unique_ptr<QApplication> MakeBenchApp(int& argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    return std::make_unique<QApplication>(argc, argv);
+}
 
 bool RunEventsUntil(const std::function<bool()>& fnDone, int nLimitMs) {
     QTimer limit;  // its expiry also wakes the loop

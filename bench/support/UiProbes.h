@@ -13,11 +13,16 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QAbstractButton;
+class QApplication;
 
 using SteadyTime = std::chrono::steady_clock::time_point;
+
+// The application object, on the offscreen platform unless QT_QPA_PLATFORM names another.
+std::unique_ptr<QApplication> MakeBenchApp(int& argc, char** argv);
 
 // Runs the event loop until fnDone() or nLimitMs have passed (false then). Unlike
 // processEvents(flags, ms), which spins, it sleeps while there is nothing to do.

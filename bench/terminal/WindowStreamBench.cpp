@@ -17,8 +17,6 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 
 #include "DialogTemplate.h"
 #include "IniFile.h"
@@ -154,8 +152,7 @@ void ReportSpread(const char* pszFigure, const std::vector<TRun>& arrRuns, TKey 
 }  // namespace
 
 int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
+    const auto pApp = MakeBenchApp(argc, argv);
     const SBenchArgs args = ParseBenchArgs(argc, argv, 16);
     const std::size_t nTotal = args.Total();
     const CBenchFolder folder("window-bench");
