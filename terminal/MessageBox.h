@@ -17,6 +17,9 @@ struct SMessage {
 
 class CMessageBox {
 public:
+    // The caption of the boxes that report an error.
+    static constexpr const char* kErrorCaption = "错误";
+
     using Interceptor = std::function<void(const SMessage& message)>;
 
     // A modal box with an OK button; returns when the user has closed it, or at once when an

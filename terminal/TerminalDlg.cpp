@@ -29,7 +29,6 @@ constexpr const char* kTitle = "diVE 串口调试终端 V1.04";
 constexpr const char* kOpenFailed = "开启串口失败\n\n串口不存在或已被其他应用程序占用";
 constexpr const char* kHolderLine = "占用程序：";
 constexpr const char* kPortLost = "串口已断开\n\n设备已被移除或发生读写错误";
-constexpr const char* kErrorCaption = "错误";
 constexpr const char* kNoDevice = "未映射设备";
 constexpr const char* kCaptionOpen = "打开串口";
 constexpr const char* kCaptionClose = "关闭串口";
@@ -300,7 +299,7 @@ void CTerminalDlg::OnOpenClose() {
                 strText += QChar('\n') + QString::fromUtf8(kHolderLine) +
                            QString::fromStdString(strHolder);
             }
-            CMessageBox::Show(this, strText, QString::fromUtf8(kErrorCaption),
+            CMessageBox::Show(this, strText, QString::fromUtf8(CMessageBox::kErrorCaption),
                               QMessageBox::Warning);
         }
     } else {
@@ -453,8 +452,8 @@ void CTerminalDlg::OnPortLost(std::uint64_t nSession) {
     ShowPortState();
     UpdateControlStates();
     ShowCounters();
-    CMessageBox::Show(this, QString::fromUtf8(kPortLost), QString::fromUtf8(kErrorCaption),
-                      QMessageBox::Warning);
+    CMessageBox::Show(this, QString::fromUtf8(kPortLost),
+                      QString::fromUtf8(CMessageBox::kErrorCaption), QMessageBox::Warning);
 }
 
 void CTerminalDlg::ShowCountersSoon() {

@@ -18,7 +18,6 @@ namespace {
 
 // The framework's own message boxes carry the application's name.
 constexpr const char* kAppCaption = "diVE";
-constexpr const char* kErrorCaption = "错误";
 constexpr const char* kNothingToSend = "发送信息框中没有数据";
 constexpr const char* kPeriodZero = "自动发送周期不可以等于0";
 constexpr const char* kFileOpenFailed = "开启文件失败";
@@ -65,8 +64,8 @@ void CTerminalDlg::OnManualSend() {
 void CTerminalDlg::OnAutoSend() {
     m_dwPeriod = m_edPeriod->GetValue();
     if (m_dwPeriod == 0) {
-        CMessageBox::Show(this, QString::fromUtf8(kPeriodZero), QString::fromUtf8(kErrorCaption),
-                          QMessageBox::Information);
+        CMessageBox::Show(this, QString::fromUtf8(kPeriodZero),
+                          QString::fromUtf8(CMessageBox::kErrorCaption), QMessageBox::Information);
         return;
     }
     if (!m_bPortOpen) {
