@@ -11,7 +11,8 @@
 //
 // Sending (the manual, automatic and file sends) hands bytes to the engine, which copies them and
 // returns at once; the send buttons come back with the transmit-empty notice. A file is streamed
-// from disk while a progress window shows the bytes sent and offers to cancel.
+// from disk while a progress window shows the bytes sent and offers to cancel; closing the port
+// or the window cancels it, and a file that cannot be read to its end says so ("读取文件失败").
 //
 // Received data. The engine queues its notices and calls OnNoticesPending() from its watcher
 // thread; the window then calls DeliverNotices() on its own thread in batches, posting the next
@@ -23,8 +24,10 @@
 #include <QFont>
 #include <QTimer>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "SerialLink.h"
@@ -159,10 +162,12 @@ private:
     std::uint64_t m_nSession = 0;  // counts opens, so a late port-lost call finds a newer port
 
     QTimer m_timerAutoSend;  // IDT_AUTOSEND: one shot, armed after each transmission
-    // A file send: its size, the bytes already counted in m_dwTxCount, its progress window.
+    // A file send: its size, the bytes already counted in m_dwTxCount, whether reading the file
+    // failed (set on the transmitter thread), its progress window.
     bool m_bFileSending = false;
     std::uint64_t m_nFileTotal = 0;
     std::uint64_t m_nFileCounted = 0;
+    std::shared_ptr<std::atomic<bool>> m_pFileReadFailed;
     QProgressDialog* m_pFileProgress = nullptr;
     QTimer m_timerFileProgress;
     QTimer m_timerCounters;  // shows stale counters after a quiet spell

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
@@ -21,6 +22,7 @@ constexpr const char* kAppCaption = "diVE";
 constexpr const char* kNothingToSend = "发送信息框中没有数据";
 constexpr const char* kPeriodZero = "自动发送周期不可以等于0";
 constexpr const char* kFileOpenFailed = "开启文件失败";
+constexpr const char* kFileReadFailed = "读取文件失败";
 constexpr const char* kCaptionStopSending = "停止发送";
 constexpr const char* kProgressTitle = "发送文件";
 constexpr const char* kProgressCancel = "取消";
@@ -94,6 +96,7 @@ void CTerminalDlg::OnTimer() {
 }
 
 void CTerminalDlg::OnTxEmpty() {
+    const bool bReadFailed = m_bFileSending && m_pFileReadFailed->load();
     if (m_bFileSending) {
         EndFileSend();
     }
@@ -102,6 +105,11 @@ void CTerminalDlg::OnTxEmpty() {
         m_timerAutoSend.start(static_cast<int>(m_dwPeriod));
     } else {
         EnableSendButtons(true);
+    }
+    // A file that fails midway would otherwise look sent: say so, once the window is idle again.
+    if (bReadFailed) {
+        CMessageBox::Show(this, QString::fromUtf8(kFileReadFailed), QString::fromUtf8(kAppCaption),
+                          QMessageBox::Warning);
     }
 }
 
@@ -127,17 +135,22 @@ void CTerminalDlg::OnSendFile() {
         return;
     }
     // The file is read on the engine's transmitter thread, piece by piece, so memory stays
-    // bounded whatever its size; the reader owns the file and closes it when the send ends.
-    const bool bQueued = m_link.WriteStream([pFile](std::uint8_t* pBuf, std::size_t nCap) -> long {
-        const std::size_t nRead = std::fread(pBuf, 1, nCap, pFile.get());
-        if (nRead == 0 && std::ferror(pFile.get())) {
-            return -1;
-        }
-        return static_cast<long>(nRead);
-    });
+    // bounded whatever its size; the reader owns the file and closes it when the send ends. A read
+    // error ends the transmission; the flag tells the transmit completion to report it.
+    auto pReadFailed = std::make_shared<std::atomic<bool>>(false);
+    const bool bQueued =
+        m_link.WriteStream([pFile, pReadFailed](std::uint8_t* pBuf, std::size_t nCap) -> long {
+            const std::size_t nRead = std::fread(pBuf, 1, nCap, pFile.get());
+            if (nRead == 0 && std::ferror(pFile.get())) {
+                pReadFailed->store(true);
+                return -1;
+            }
+            return static_cast<long>(nRead);
+        });
     if (!bQueued) {
         return;
     }
+    m_pFileReadFailed = std::move(pReadFailed);
     EnableSendButtons(false);
     m_bFileSending = true;
     m_nFileTotal = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;

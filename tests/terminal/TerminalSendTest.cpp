@@ -156,6 +156,7 @@ TEST_F(TerminalSendTest, FileOfFiveMebibytesArrivesByteExactAndIsCounted) {
     EXPECT_TRUE(Progress(*pDlg)->isVisible());
     EXPECT_EQ(m_pty.ReadMaster(bytes.size(), std::chrono::seconds(60)), bytes);
     EXPECT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    ExpectState(*pDlg, true);
     EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT), "5242880");
     EXPECT_FALSE(Progress(*pDlg)->isVisible());
     EXPECT_EQ(Progress(*pDlg)->labelText(), QStringLiteral("已发送 5242880 / 5242880 字节"));
@@ -171,9 +172,10 @@ TEST_F(TerminalSendTest, CancelledFileSendEndsAndBringsTheButtonsBack) {
     ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_TX_COUNT) != "0"; }));
     QTest::mouseClick(Progress(*pDlg)->findChild<QPushButton*>(), Qt::LeftButton);
     EXPECT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    ExpectState(*pDlg, true);
     EXPECT_FALSE(Progress(*pDlg)->isVisible());
     EXPECT_LT(Text(*pDlg, IDC_TX_COUNT).toULongLong(), bytes.size());
-    EXPECT_TRUE(pDlg->IsPortOpen());
+    EXPECT_TRUE(m_arrMessages.empty());
 }
 
 TEST_F(TerminalSendTest, ClosingThePortCancelsAFileSend) {
@@ -186,6 +188,36 @@ TEST_F(TerminalSendTest, ClosingThePortCancelsAFileSend) {
     EXPECT_FALSE(Progress(*pDlg)->isVisible());
     Click(*pDlg, IDC_OPEN);
     ExpectState(*pDlg, true);
+}
+
+TEST_F(TerminalSendTest, ClosingTheWindowCancelsAFileSendAndItsProgressWindow) {
+    ChooseFile(4 * 1024 * 1024);
+    auto pDlg = OpenWithText(QString());
+    Click(*pDlg, IDC_SEND_FILE);
+    ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_TX_COUNT) != "0"; }));
+    pDlg->close();
+    EXPECT_FALSE(pDlg->IsPortOpen());
+    EXPECT_FALSE(Progress(*pDlg)->isVisible());
+    EXPECT_TRUE(m_arrMessages.empty());
+}
+
+TEST_F(TerminalSendTest, FileThatFailsToReadEndsTheSendWithAMessage) {
+    // A file that opens but whose reading fails: the loopback interface has no speed to report.
+    const QString strPath = QStringLiteral("/sys/class/net/lo/speed");
+    QFile probe(strPath);
+    char by = 0;
+    if (!probe.open(QIODevice::ReadOnly) || probe.read(&by, 1) >= 0) {
+        GTEST_SKIP() << "no file here that fails to read";
+    }
+    auto pDlg = OpenWithText(QString());
+    CFileDialog::SetInterceptor([strPath] { return strPath; });
+    Click(*pDlg, IDC_SEND_FILE);
+    ASSERT_TRUE(WaitFor([&] { return !m_arrMessages.empty(); }));
+    EXPECT_EQ(m_arrMessages[0].strText, QStringLiteral("读取文件失败"));
+    EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("diVE"));
+    EXPECT_EQ(m_arrMessages.size(), 1u);
+    ExpectState(*pDlg, true);
+    EXPECT_FALSE(Progress(*pDlg)->isVisible());
 }
 
 TEST_F(TerminalSendTest, FileThatCannotBeOpenedSaysSo) {
