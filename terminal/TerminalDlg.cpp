@@ -306,6 +306,7 @@ void CTerminalDlg::OnOpenClose() {
         EndFileSend();
         m_link.Close();
         m_bPortOpen = 0;
+        m_bTxPending = false;
     }
 
     ShowPortState();
@@ -391,6 +392,7 @@ void CTerminalDlg::OnClose() {
     EndFileSend();
     m_link.Close();
     m_bPortOpen = 0;
+    m_bTxPending = false;
     SaveSettings();
 }
 
@@ -449,6 +451,7 @@ void CTerminalDlg::OnPortLost(std::uint64_t nSession) {
     EndFileSend();
     m_link.Close();
     m_bPortOpen = 0;
+    m_bTxPending = false;
     ShowPortState();
     UpdateControlStates();
     ShowCounters();

@@ -162,6 +162,8 @@ private:
     std::uint64_t m_nSession = 0;  // counts opens, so a late port-lost call finds a newer port
 
     QTimer m_timerAutoSend;  // IDT_AUTOSEND: one shot, armed after each transmission
+    // Bytes were handed to the engine and its transmit-empty notice has not been handled yet.
+    bool m_bTxPending = false;
     // A file send: its size, the bytes already counted in m_dwTxCount, whether reading the file
     // failed (set on the transmitter thread), its progress window.
     bool m_bFileSending = false;

@@ -47,6 +47,7 @@ bool CTerminalDlg::SendNow() {
         return false;
     }
     m_dwTxCount += static_cast<std::uint32_t>(bytes.size());
+    m_bTxPending = true;
     LoadControls();
     return true;
 }
@@ -75,8 +76,12 @@ void CTerminalDlg::OnAutoSend() {
     }
     if (m_bAutoSend) {
         StopAutoSend();
-        m_btnSendFile->setEnabled(true);
-        m_btnManualSend->setEnabled(true);
+        // A transmission still going out keeps the other send buttons until its completion
+        // enables them: a send started on top of it would be counted with it and ended by it.
+        if (!m_bTxPending) {
+            m_btnSendFile->setEnabled(true);
+            m_btnManualSend->setEnabled(true);
+        }
     } else if (SendNow()) {
         m_bAutoSend = 1;
         m_btnAutoSend->setText(QString::fromUtf8(kCaptionStopSending));
@@ -96,6 +101,7 @@ void CTerminalDlg::OnTimer() {
 }
 
 void CTerminalDlg::OnTxEmpty() {
+    m_bTxPending = false;
     const bool bReadFailed = m_bFileSending && m_pFileReadFailed->load();
     if (m_bFileSending) {
         EndFileSend();
@@ -151,6 +157,7 @@ void CTerminalDlg::OnSendFile() {
         return;
     }
     m_pFileReadFailed = std::move(pReadFailed);
+    m_bTxPending = true;
     EnableSendButtons(false);
     m_bFileSending = true;
     m_nFileTotal = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;

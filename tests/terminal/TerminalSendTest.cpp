@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <random>
 
+#include "FakeTerminalDevice.h"
 #include "SendEdit.h"
 #include "TerminalFixture.h"
 
@@ -114,11 +115,34 @@ TEST_F(TerminalSendTest, AutoSendRepeatsAfterEachTransmissionUntilStopped) {
 
     Click(*pDlg, IDC_AUTO_SEND);
     EXPECT_EQ(Ctl<QPushButton>(*pDlg, IDC_AUTO_SEND)->text(), QStringLiteral("自动发送"));
-    EXPECT_TRUE(pDlg->Control(IDC_MANUAL_SEND)->isEnabled());
-    EXPECT_TRUE(pDlg->Control(IDC_SEND_FILE)->isEnabled());
     EXPECT_TRUE(pDlg->Control(IDC_PERIOD)->isEnabled());
+    // The last transmission may still be going out; its completion brings the buttons back.
+    EXPECT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
     EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT).toUInt() % 4, 0u);
     EXPECT_TRUE(m_arrMessages.empty());
+}
+
+TEST_F(TerminalSendTest, StoppingAutoSendMidTransmissionWaitsForItBeforeTheOtherSends) {
+    WriteIni();
+    auto pLine = std::make_shared<CFakeSerialLine>();
+    auto pDlg = MakeDialog(pLine->Factory());
+    SelectPort(*pDlg, 3);
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(pDlg->IsPortOpen());
+    Ctl<QPlainTextEdit>(*pDlg, IDC_SEND)->setPlainText(QStringLiteral("ping"));
+    pLine->SetWritable(false);  // flow control holds the line
+
+    Click(*pDlg, IDC_AUTO_SEND);
+    Click(*pDlg, IDC_AUTO_SEND);
+    EXPECT_EQ(Ctl<QPushButton>(*pDlg, IDC_AUTO_SEND)->text(), QStringLiteral("自动发送"));
+    EXPECT_TRUE(pDlg->Control(IDC_PERIOD)->isEnabled());
+    EXPECT_FALSE(pDlg->Control(IDC_MANUAL_SEND)->isEnabled());
+    EXPECT_FALSE(pDlg->Control(IDC_SEND_FILE)->isEnabled());
+
+    pLine->SetWritable(true);
+    ASSERT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    EXPECT_EQ(pLine->Sent(), std::vector<std::uint8_t>({'p', 'i', 'n', 'g'}));
+    EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT), QStringLiteral("4"));
 }
 
 TEST_F(TerminalSendTest, EmptiedSendBoxStopsAutoSendAtTheNextTick) {
