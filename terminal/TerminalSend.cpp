@@ -113,9 +113,16 @@ void CTerminalDlg::OnTxEmpty() {
         EnableSendButtons(true);
     }
     // A file that fails midway would otherwise look sent: say so, once the window is idle again.
+    // The box waits until the notices of this delivery are handed on: its event loop would
+    // otherwise deliver later notices before the rest of them.
     if (bReadFailed) {
-        CMessageBox::Show(this, QString::fromUtf8(kFileReadFailed), QString::fromUtf8(kAppCaption),
-                          QMessageBox::Warning);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                CMessageBox::Show(this, QString::fromUtf8(kFileReadFailed),
+                                  QString::fromUtf8(kAppCaption), QMessageBox::Warning);
+            },
+            Qt::QueuedConnection);
     }
 }
 

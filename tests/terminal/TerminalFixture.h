@@ -3,6 +3,11 @@
 // "DEVICES" maps COM1 to a pseudo-terminal, COM2 to a device that does not exist and COM3 to a
 // path for the engine's scripted device; message boxes intercepted and recorded; helpers to reach
 // the controls by their template ids.
+//
+// No message box may be shown from inside the delivery of a notice: a real box runs the event loop
+// in the middle of a batch, where a nested delivery would hand on later notices before the rest of
+// that batch. The windows the tests make note when they are being handed a notice, and every
+// intercepted box checks it.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -42,6 +47,23 @@ inline bool WaitFor(const std::function<bool()>& fnDone, int nLimitMs = 10000) {
     return true;
 }
 
+// The window as the program builds it, noting while it is being handed a notice.
+class CObservedDlg : public CTerminalDlg {
+public:
+    using CTerminalDlg::CTerminalDlg;
+
+    void OnSerialEvent(unsigned nCode, unsigned nValue) override {
+        ++s_nDelivering;
+        CTerminalDlg::OnSerialEvent(nCode, nValue);
+        --s_nDelivering;
+    }
+    // Some window is inside the delivery of a notice.
+    static bool IsDelivering() { return s_nDelivering > 0; }
+
+private:
+    static inline int s_nDelivering = 0;
+};
+
 class TerminalDlgTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -53,8 +75,14 @@ protected:
         QDir().mkpath(QString::fromStdString(m_strLocks));
         QDir().mkpath(QString::fromStdString(m_strDevRoot));
         m_strMissing = m_dir.filePath(QStringLiteral("ttyGone")).toStdString();
-        CMessageBox::SetInterceptor(
-            [this](const SMessage& message) { m_arrMessages.push_back(message); });
+        CMessageBox::SetInterceptor([this](const SMessage& message) { Record(message); });
+    }
+
+    // What the interceptor does with a box.
+    void Record(const SMessage& message) {
+        EXPECT_FALSE(CObservedDlg::IsDelivering())
+            << "box shown inside a notice: " << message.strText.toStdString();
+        m_arrMessages.push_back(message);
     }
 
     void TearDown() override {
@@ -74,7 +102,7 @@ protected:
 
     // A window as the program builds it, shown, with its engine kept inside the test's folders.
     std::unique_ptr<CTerminalDlg> MakeDialog(CSerialLink::DeviceFactory factory = {}) {
-        auto pDlg = std::make_unique<CTerminalDlg>(m_strIni);
+        std::unique_ptr<CTerminalDlg> pDlg = std::make_unique<CObservedDlg>(m_strIni);
         pDlg->Link().SetDeviceMapSource(m_strIni, m_strDevRoot);
         pDlg->Link().SetLockFolder(m_strLocks);
         if (factory) {
