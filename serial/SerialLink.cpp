@@ -121,6 +121,7 @@ void CSerialLink::Close() {
     }
     m_pLock.reset();
     m_pNotices.reset();
+    ClearBatch();
     m_pOwner = nullptr;
 }
 
@@ -207,27 +208,40 @@ bool CSerialLink::DeliverNotices(std::size_t nBudgetBytes) {
     if (!m_pNotices || m_pOwner == nullptr) {
         return false;
     }
-    std::vector<CNotice> batch;
-    const bool bMore = m_pNotices->Take(nBudgetBytes, batch);
+    if (m_nBatchPos == m_arrBatch.size()) {
+        ClearBatch();
+        m_bQueueMore = m_pNotices->Take(nBudgetBytes, m_arrBatch);
+    }
     // The owner may close or reopen the engine from a notice: what is left is then dropped.
     const std::uint64_t nSession = m_nSession;
     ISerialOwner* const pOwner = m_pOwner;
-    for (const CNotice& notice : batch) {
-        if (notice.nCode != SN_RX_BYTE) {
-            pOwner->OnSerialEvent(notice.nCode, notice.nValue);
-            if (m_nSession != nSession) {
-                return false;
+    while (m_nBatchPos < m_arrBatch.size()) {
+        const CNotice& notice = m_arrBatch[m_nBatchPos];
+        const unsigned nCode = notice.nCode;
+        unsigned nValue = notice.nValue;
+        if (nCode == SN_RX_BYTE) {
+            if (m_nBytePos == notice.bytes.size()) {
+                ++m_nBatchPos;
+                m_nBytePos = 0;
+                continue;
             }
-            continue;
+            nValue = notice.bytes[m_nBytePos++];
+        } else {
+            ++m_nBatchPos;
         }
-        for (const std::uint8_t byValue : notice.bytes) {
-            pOwner->OnSerialEvent(SN_RX_BYTE, byValue);
-            if (m_nSession != nSession) {
-                return false;
-            }
+        pOwner->OnSerialEvent(nCode, nValue);
+        if (m_nSession != nSession) {
+            return false;
         }
     }
-    return bMore;
+    return m_bQueueMore;
+}
+
+void CSerialLink::ClearBatch() {
+    m_arrBatch.clear();
+    m_nBatchPos = 0;
+    m_nBytePos = 0;
+    m_bQueueMore = false;
 }
 
 const std::string& CSerialLink::GetHolder() const {

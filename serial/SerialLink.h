@@ -23,6 +23,7 @@
 #include "SerialTypes.h"
 #include "TerminalDevice.h"
 
+struct CNotice;
 class CNoticeQueue;
 class CPortLock;
 class CPortWatcher;
@@ -89,7 +90,8 @@ public:
 
     // User-interface thread: hands queued notices to the owner's OnSerialEvent in order, at most
     // about nBudgetBytes received bytes per call. True when more notices are still waiting (the
-    // owner should call again soon, after letting the event loop run).
+    // owner should call again soon, after letting the event loop run). A call made from inside
+    // OnSerialEvent (an owner that runs an event loop there) goes on where the outer call stands.
     bool DeliverNotices(std::size_t nBudgetBytes = 256 * 1024);
 
     // After a failed Open: who holds the port, e.g. "minicom (PID 1234)", or "" when unknown.
@@ -100,6 +102,7 @@ public:
 
 private:
     void ApplySettings(const PortSettings& settings);
+    void ClearBatch();
 
     std::string m_strIniPath;
     std::string m_strDevRoot = "/";
@@ -114,6 +117,13 @@ private:
     std::unique_ptr<CTransmitter> m_pTransmitter;
     std::uint32_t m_dwEventMask = 0;
     std::uint64_t m_nSession = 0;  // changes at Open and Close, so a delivery in progress stops
+
+    // The batch being delivered and the next notice (and byte of a run) to hand over; they move
+    // before each call of the owner, so a nested DeliverNotices() carries on from there.
+    std::vector<CNotice> m_arrBatch;
+    std::size_t m_nBatchPos = 0;
+    std::size_t m_nBytePos = 0;
+    bool m_bQueueMore = false;  // the last Take left notices in the queue
 
     std::string m_strHolder;
     std::vector<std::string> m_arrSettingLines;  // differences found by Open

@@ -319,6 +319,28 @@ TEST_F(SerialLinkFake, ClosingFromANoticeDropsTheRest) {
     EXPECT_FALSE(m_link.IsOpen());
 }
 
+TEST_F(SerialLinkFake, DeliveringFromInsideANoticeKeepsTheOrder) {
+    // An owner that runs an event loop from a notice (a message box, say) is asked to deliver
+    // again while the outer delivery still holds the rest of its batch.
+    ASSERT_TRUE(OpenAndWatch());
+    const auto bytes = Pattern(20);
+    bool bNested = false;
+    m_owner.fnOnEvent = [&](unsigned nCode, unsigned) {
+        if (nCode != SN_RX_BYTE || bNested) {
+            return;
+        }
+        bNested = true;
+        m_pLine->Receive(std::vector<std::uint8_t>(bytes.begin() + 10, bytes.end()));
+        WaitFor([&] {
+            m_link.DeliverNotices();
+            return m_owner.bytes.back() == bytes.back();
+        });
+    };
+    m_pLine->Receive(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 10));
+    EXPECT_TRUE(Pump([&] { return m_owner.bytes.size() >= bytes.size(); }));
+    EXPECT_EQ(m_owner.bytes, bytes);
+}
+
 TEST_F(SerialLinkFake, RefusedSettingsAreListedInChinese) {
     m_pLine->SetSettingsFilter([](LineSettings& kept) {
         kept.nDataBits = 8;
