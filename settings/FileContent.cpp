@@ -15,6 +15,7 @@ namespace {
 constexpr mode_t kAnyWriteBit = S_IWUSR | S_IWGRP | S_IWOTH;
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as any new file
 constexpr int kTempNameAttempts = 100;
+constexpr int kMaxLinkHops = 40;  // as the kernel allows
 
 // Closes a descriptor when leaving scope.
 class CFd {
@@ -58,15 +59,17 @@ bool IsWritable(const std::string& strPath, const struct stat& st) {
     return (st.st_mode & kAnyWriteBit) != 0 && ::access(strPath.c_str(), W_OK) == 0;
 }
 
-// The path whose file is replaced: the target of a symbolic link, else the path itself.
+// The path whose file is replaced: a symbolic link, or a chain of them, is followed to the file it
+// names, which need not exist yet. A loop is left as it is (reading through it fails first).
 std::filesystem::path TargetOf(const std::string& strPath) {
+    std::filesystem::path path(strPath);
     std::error_code ec;
-    const std::filesystem::path path(strPath);
-    if (std::filesystem::is_symlink(path, ec)) {
-        const std::filesystem::path target = std::filesystem::weakly_canonical(path, ec);
-        if (!ec) {
-            return target;
+    for (int nHop = 0; nHop < kMaxLinkHops && std::filesystem::is_symlink(path, ec); ++nHop) {
+        const std::filesystem::path link = std::filesystem::read_symlink(path, ec);
+        if (ec) {
+            break;
         }
+        path = link.is_absolute() ? link : path.parent_path() / link;
     }
     return path;
 }

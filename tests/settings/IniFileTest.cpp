@@ -201,6 +201,27 @@ TEST_F(IniFileTest, SymbolicLinkIsFollowed) {
     EXPECT_EQ(ReadWholeFile(strTarget), "[PORT]\nCOM=2\n");
 }
 
+TEST_F(IniFileTest, LinkToAFileNotYetThereCreatesTheFileAndStaysALink) {
+    std::filesystem::create_directory(m_folder.PathOf("store"));
+    std::filesystem::create_symlink("store/next.ini", m_folder.PathOf("hop.ini"));
+    std::filesystem::create_symlink("hop.ini", PathOfIni());
+    CIniFile ini(PathOfIni());
+    ASSERT_TRUE(ini.WriteInt("PORT", "COM", 2));
+    EXPECT_TRUE(std::filesystem::is_symlink(PathOfIni()));
+    EXPECT_TRUE(std::filesystem::is_symlink(m_folder.PathOf("hop.ini")));
+    EXPECT_EQ(ReadWholeFile(m_folder.PathOf("store/next.ini")), "[PORT]\nCOM=2\n");
+    EXPECT_EQ(ini.ReadInt("PORT", "COM", 0), 2);
+}
+
+TEST_F(IniFileTest, LinkLoopIsNeitherReadNorReplaced) {
+    std::filesystem::create_symlink("Vexor.ini", PathOfIni());
+    CIniFile ini(PathOfIni());
+    EXPECT_EQ(ini.ReadInt("PORT", "COM", 4), 4);
+    EXPECT_FALSE(ini.WriteInt("PORT", "COM", 1));
+    EXPECT_TRUE(std::filesystem::is_symlink(PathOfIni()));
+    EXPECT_EQ(m_folder.CountEntries(), 1u);
+}
+
 TEST_F(IniFileTest, UnstorableNamesAndValuesAreRefused) {
     CIniFile ini = IniWith("[A]\nk=1\n");
     EXPECT_FALSE(ini.WriteString("A", "k", "2\n[B]"));
