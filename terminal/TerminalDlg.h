@@ -89,6 +89,8 @@ private:
     void ShowPortState();  // open button and lamps for the open or closed port
     void UpdateControlStates();
     void StopAutoSend();
+    // Auto send stopped by its button or by an empty send box: the other sends come back.
+    void EndAutoSend();
 
     // Transmit operations (TerminalSend.cpp).
     bool SendNow();

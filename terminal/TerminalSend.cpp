@@ -75,13 +75,7 @@ void CTerminalDlg::OnAutoSend() {
         return;
     }
     if (m_bAutoSend) {
-        StopAutoSend();
-        // A transmission still going out keeps the other send buttons until its completion
-        // enables them: a send started on top of it would be counted with it and ended by it.
-        if (!m_bTxPending) {
-            m_btnSendFile->setEnabled(true);
-            m_btnManualSend->setEnabled(true);
-        }
+        EndAutoSend();
     } else if (SendNow()) {
         m_bAutoSend = 1;
         m_btnAutoSend->setText(QString::fromUtf8(kCaptionStopSending));
@@ -91,12 +85,21 @@ void CTerminalDlg::OnAutoSend() {
     }
 }
 
+void CTerminalDlg::EndAutoSend() {
+    StopAutoSend();
+    // A transmission still going out keeps the other send buttons until its completion enables
+    // them: a send started on top of it would be counted with it and ended by it. A port that was
+    // lost while the empty-box message was on screen keeps them disabled.
+    if (m_bPortOpen && !m_bTxPending) {
+        m_btnSendFile->setEnabled(true);
+        m_btnManualSend->setEnabled(true);
+    }
+}
+
 void CTerminalDlg::OnTimer() {
     // The period has passed after the last transmission: send again.
     if (m_bAutoSend && !SendNow()) {
-        StopAutoSend();
-        m_btnSendFile->setEnabled(true);
-        m_btnManualSend->setEnabled(true);
+        EndAutoSend();
     }
 }
 

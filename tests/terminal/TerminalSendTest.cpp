@@ -158,6 +158,25 @@ TEST_F(TerminalSendTest, EmptiedSendBoxStopsAutoSendAtTheNextTick) {
     EXPECT_EQ(m_arrMessages.size(), 1u);
 }
 
+TEST_F(TerminalSendTest, PortLostWhileTheEmptyBoxMessageShowsLeavesTheClosedState) {
+    auto pDlg = OpenWithText(QStringLiteral("a"));
+    SetPeriod(*pDlg, QStringLiteral("50"));
+    Click(*pDlg, IDC_AUTO_SEND);
+    // The device goes away while the message of the emptied box is on screen.
+    CMessageBox::SetInterceptor([&](const SMessage& message) {
+        Record(message);
+        if (message.strText == kNothingToSend) {
+            m_pty.CloseMaster();
+            EXPECT_TRUE(WaitFor([&] { return !pDlg->IsPortOpen(); }));
+        }
+    });
+    Ctl<QPlainTextEdit>(*pDlg, IDC_SEND)->clear();
+    ASSERT_TRUE(WaitFor([&] { return m_arrMessages.size() >= 2; }));
+    EXPECT_EQ(m_arrMessages[0].strText, kNothingToSend);
+    EXPECT_EQ(m_arrMessages[1].strText, kPortLost);
+    ExpectState(*pDlg, false);
+}
+
 TEST_F(TerminalSendTest, PeriodZeroIsRefused) {
     auto pDlg = OpenWithText(QStringLiteral("abc"));
     SetPeriod(*pDlg, QStringLiteral("0"));
