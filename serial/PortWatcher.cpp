@@ -134,7 +134,7 @@ CPortWatcher::EReadResult CPortWatcher::ReadArrived(bool bHungUp) {
             m_notices.PushBytes(m_buffer.data(), static_cast<std::size_t>(n));
             // A short read took all there was; after a full one more may wait, room allowing.
             if ((static_cast<std::size_t>(n) < m_buffer.size() && !bHungUp) ||
-                !m_notices.HasRoom()) {
+                !m_notices.HasRoom() || m_bStop) {
                 return EReadResult::Open;
             }
             continue;
