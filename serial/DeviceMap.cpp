@@ -28,7 +28,8 @@ std::vector<std::string> NumberedNames(const fs::path& dir, const std::string& s
             continue;
         }
         const std::string strDigits = strName.substr(strPrefix.size());
-        if (!std::all_of(strDigits.begin(), strDigits.end(), ::isdigit) || strDigits.size() > 9) {
+        if (strDigits.size() > 9 || !std::all_of(strDigits.begin(), strDigits.end(),
+                                                 [](char c) { return c >= '0' && c <= '9'; })) {
             continue;
         }
         found.emplace_back(std::stoul(strDigits), strName);
