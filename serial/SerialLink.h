@@ -115,7 +115,6 @@ private:
     std::unique_ptr<CNoticeQueue> m_pNotices;
     std::unique_ptr<CPortWatcher> m_pWatcher;
     std::unique_ptr<CTransmitter> m_pTransmitter;
-    std::uint32_t m_dwEventMask = 0;
     std::uint64_t m_nSession = 0;  // changes at Open and Close, so a delivery in progress stops
 
     // The batch being delivered and the next notice (and byte of a run) to hand over; they move
