@@ -271,9 +271,7 @@ void CTerminalDlg::RefreshPortTips() {
 void CTerminalDlg::OnOpenClose() {
     StopAutoSend();
     SaveControls();
-    // Disabling the focused button would pass the focus on to whatever control comes next.
-    const bool bHadFocus = m_btnOpen->hasFocus();
-    m_btnOpen->setEnabled(false);
+    SetEnabledKeepingFocus(m_btnOpen, false);
 
     if (!m_bPortOpen) {
         PortSettings settings;
@@ -311,9 +309,23 @@ void CTerminalDlg::OnOpenClose() {
 
     ShowPortState();
     UpdateControlStates();
-    m_btnOpen->setEnabled(true);
-    if (bHadFocus) {
-        m_btnOpen->setFocus();
+    SetEnabledKeepingFocus(m_btnOpen, true);
+}
+
+void CTerminalDlg::SetEnabledKeepingFocus(QWidget* pControl, bool bEnable) {
+    if (!bEnable && focusWidget() == pControl) {
+        // Disabled, the focused control would pass the focus on to the next one in the tab
+        // order, which would then take keys meant for it: no control has the focus meanwhile.
+        pControl->clearFocus();
+        m_pFocusWaiting = pControl;
+    }
+    pControl->setEnabled(bEnable);
+    if (bEnable && m_pFocusWaiting == pControl) {
+        m_pFocusWaiting = nullptr;
+        // Unless the user has put the focus elsewhere in the meantime.
+        if (focusWidget() == nullptr) {
+            pControl->setFocus();
+        }
     }
 }
 

@@ -87,6 +87,10 @@ private:
     void OnClose();
     void OnHelp();
     void ShowPortState();  // open button and lamps for the open or closed port
+    // Enables or disables a button that the user works with the keyboard: disabled while it has
+    // the focus, it keeps the focus waiting (no control has it) and gets it back when it is
+    // enabled again, unless the focus went elsewhere meanwhile.
+    void SetEnabledKeepingFocus(QWidget* pControl, bool bEnable);
     void UpdateControlStates();
     void StopAutoSend();
     // Auto send stopped by its button or by an empty send box: the other sends come back.
@@ -177,6 +181,7 @@ private:
     QTimer m_timerCounters;  // shows stale counters after a quiet spell
     QElapsedTimer m_clkCounters;
     bool m_bCountersStale = false;
+    QWidget* m_pFocusWaiting = nullptr;  // see SetEnabledKeepingFocus
     bool m_bInitDone = false;
     bool m_bClosed = false;
 };

@@ -53,9 +53,9 @@ bool CTerminalDlg::SendNow() {
 }
 
 void CTerminalDlg::EnableSendButtons(bool bEnable) {
-    m_btnManualSend->setEnabled(bEnable);
-    m_btnSendFile->setEnabled(bEnable);
-    m_btnAutoSend->setEnabled(bEnable);
+    for (QWidget* pButton : {m_btnManualSend, m_btnSendFile, m_btnAutoSend}) {
+        SetEnabledKeepingFocus(pButton, bEnable);
+    }
 }
 
 void CTerminalDlg::OnManualSend() {

@@ -2,6 +2,7 @@
 // end: manual send, automatic periodic send, file send, and their messages.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QRadioButton>
@@ -175,6 +176,19 @@ TEST_F(TerminalSendTest, PortLostWhileTheEmptyBoxMessageShowsLeavesTheClosedStat
     EXPECT_EQ(m_arrMessages[0].strText, kNothingToSend);
     EXPECT_EQ(m_arrMessages[1].strText, kPortLost);
     ExpectState(*pDlg, false);
+}
+
+TEST_F(TerminalSendTest, ManualSendButtonKeepsTheFocusWhileItWaits) {
+    auto pDlg = OpenWithText(QStringLiteral("abc"));
+    pDlg->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(pDlg.get()));
+    QWidget* pManual = pDlg->Control(IDC_MANUAL_SEND);
+    pManual->setFocus();
+    Click(*pDlg, IDC_MANUAL_SEND);
+    // No other control takes the keys meant for the button, the period field least of all.
+    EXPECT_EQ(QApplication::focusWidget(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    EXPECT_EQ(QApplication::focusWidget(), pManual);
 }
 
 TEST_F(TerminalSendTest, PeriodZeroIsRefused) {
