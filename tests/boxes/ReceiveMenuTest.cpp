@@ -47,7 +47,7 @@ std::vector<SMenuRow> ExpectedRows(bool bHeld, bool bHex, bool bLf, bool bSelect
 
 }  // namespace
 
-TEST_F(ReceiveMenuTest, emptyBoxGreysSaveClearCopyAndSelectAll) {
+TEST_F(ReceiveMenuTest, EmptyBoxGreysSaveClearCopyAndSelectAll) {
     EXPECT_EQ(Rows(), ExpectedRows(false, false, true, false, false));
     const auto pMenu = m_box.CreateContextMenu();
     QMenu* pCodePages = pMenu->actions().back()->menu();
@@ -56,7 +56,7 @@ TEST_F(ReceiveMenuTest, emptyBoxGreysSaveClearCopyAndSelectAll) {
               (std::vector<SMenuRow>{{"GBK", true, true}, {"UTF-8", true, false}}));
 }
 
-TEST_F(ReceiveMenuTest, itemsFollowDataModeOptionAndSelection) {
+TEST_F(ReceiveMenuTest, ItemsFollowDataModeOptionAndSelection) {
     m_box.AppendByte('x');
     m_box.AppendByte('y');
     m_box.Refresh();
@@ -77,7 +77,7 @@ TEST_F(ReceiveMenuTest, itemsFollowDataModeOptionAndSelection) {
     EXPECT_EQ(Rows(), ExpectedRows(false, true, false, false, false));
 }
 
-TEST_F(ReceiveMenuTest, iconsFollowTheStripOrder) {
+TEST_F(ReceiveMenuTest, IconsFollowTheStripOrder) {
     const auto pMenu = m_box.CreateContextMenu();
     for (int nCommand :
          {IDM_SAVEFILE, IDM_CLEARALL, WM_COPY, IDM_SELECTALL, IDM_TEXTCOLOR, IDM_BKCOLOR}) {
@@ -99,7 +99,7 @@ TEST_F(ReceiveMenuTest, iconsFollowTheStripOrder) {
     EXPECT_EQ(BoxMenuIconIndex(1), -1);
 }
 
-TEST_F(ReceiveMenuTest, menuCommandsSaveAndChooseColours) {
+TEST_F(ReceiveMenuTest, MenuCommandsSaveAndChooseColours) {
     m_box.AppendByte(0x00);
     m_script.strSavePath = m_ini.Folder() + "/out.bin";
     FindCommand(*m_box.CreateContextMenu(), IDM_SAVEFILE)->trigger();

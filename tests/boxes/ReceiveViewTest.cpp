@@ -42,7 +42,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ReceiveViewTest, showsBytesAsTextOrHexadecimalWithoutChangingThem) {
+TEST_F(ReceiveViewTest, ShowsBytesAsTextOrHexadecimalWithoutChangingThem) {
     Receive({0x41, 0x00, 0x42});
     ASSERT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "A.B"; }));
     m_pBox->SetMode(1);
@@ -54,7 +54,7 @@ TEST_F(ReceiveViewTest, showsBytesAsTextOrHexadecimalWithoutChangingThem) {
     EXPECT_EQ(m_pBox->GetBytes(), (std::vector<std::uint8_t>{0x41, 0x00, 0x42}));
 }
 
-TEST_F(ReceiveViewTest, newlineOptionTakesEffectAtTheNextByte) {
+TEST_F(ReceiveViewTest, NewlineOptionTakesEffectAtTheNextByte) {
     Receive({0x41, 0x0A, 0x42});
     m_pBox->Refresh();
     EXPECT_EQ(m_pBox->ShownText(), "A\nB");
@@ -72,7 +72,7 @@ TEST_F(ReceiveViewTest, newlineOptionTakesEffectAtTheNextByte) {
     EXPECT_EQ(m_pBox->ShownText(), "A\nBC");
 }
 
-TEST_F(ReceiveViewTest, newlineOptionFlippedWhileARefreshIsPendingWaitsForTheNextByte) {
+TEST_F(ReceiveViewTest, NewlineOptionFlippedWhileARefreshIsPendingWaitsForTheNextByte) {
     Receive({0x41, 0x0A});
     m_pBox->OnCommand(IDM_LFTOCRLF);  // the bytes arrived before the flip
     ASSERT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "A\n"; }));
@@ -82,7 +82,7 @@ TEST_F(ReceiveViewTest, newlineOptionFlippedWhileARefreshIsPendingWaitsForTheNex
     ASSERT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "A^JB"; }));
 }
 
-TEST_F(ReceiveViewTest, everyRefreshShowsAFullRenderingUnderTheOptionOfTheLastByte) {
+TEST_F(ReceiveViewTest, EveryRefreshShowsAFullRenderingUnderTheOptionOfTheLastByte) {
     // The rule the box keeps, against a plain rendering of its whole buffer: the option in force
     // when the last byte arrived, or at the last mode change or clearing.
     std::mt19937 rng(11);
@@ -120,7 +120,7 @@ TEST_F(ReceiveViewTest, everyRefreshShowsAFullRenderingUnderTheOptionOfTheLastBy
     }
 }
 
-TEST_F(ReceiveViewTest, gbkCharacterSplitAcrossTwoArrivalsShowsAsOneCharacter) {
+TEST_F(ReceiveViewTest, GbkCharacterSplitAcrossTwoArrivalsShowsAsOneCharacter) {
     Receive({0xC4, 0xE3, 0xBA});
     m_pBox->Refresh();
     EXPECT_EQ(m_pBox->ShownText(), QString::fromUtf8("你"));
@@ -129,7 +129,7 @@ TEST_F(ReceiveViewTest, gbkCharacterSplitAcrossTwoArrivalsShowsAsOneCharacter) {
     EXPECT_EQ(m_pBox->ShownText(), QString::fromUtf8("你好"));
 }
 
-TEST_F(ReceiveViewTest, codePageChoiceRendersAgainAndIsStored) {
+TEST_F(ReceiveViewTest, CodePageChoiceRendersAgainAndIsStored) {
     Receive({0xE4, 0xBD, 0xA0});  // 你 in UTF-8
     m_pBox->Refresh();
     EXPECT_NE(m_pBox->ShownText(), QString::fromUtf8("你"));
@@ -140,7 +140,7 @@ TEST_F(ReceiveViewTest, codePageChoiceRendersAgainAndIsStored) {
     EXPECT_EQ(m_pBox->CodePage()->Get(), CP_UTF8);
 }
 
-TEST_F(ReceiveViewTest, keepsTheNewestBytesWhenFull) {
+TEST_F(ReceiveViewTest, KeepsTheNewestBytesWhenFull) {
     std::vector<std::uint8_t> bytes(70000);
     std::mt19937 rng(3);
     for (auto& by : bytes) {
@@ -155,7 +155,7 @@ TEST_F(ReceiveViewTest, keepsTheNewestBytesWhenFull) {
     EXPECT_EQ(m_pBox->ShownText(), QString::fromLatin1(BytesToHexText(newest.data(), 65536)));
 }
 
-TEST_F(ReceiveViewTest, everyLineOfTheDocumentIsOneScreenLine) {
+TEST_F(ReceiveViewTest, EveryLineOfTheDocumentIsOneScreenLine) {
     std::vector<std::uint8_t> bytes;
     for (int i = 0; i < 20000; ++i) {
         bytes.push_back(i % 7 == 0 ? 0xC4 : static_cast<std::uint8_t>('a' + i % 26));
@@ -176,7 +176,7 @@ TEST_F(ReceiveViewTest, everyLineOfTheDocumentIsOneScreenLine) {
     }
 }
 
-TEST_F(ReceiveViewTest, savesTheRawBytesInEitherMode) {
+TEST_F(ReceiveViewTest, SavesTheRawBytesInEitherMode) {
     Receive({0x41, 0x00, 0x42, 0x0A});
     for (int bHex : {0, 1}) {
         m_pBox->SetMode(bHex);
@@ -188,7 +188,7 @@ TEST_F(ReceiveViewTest, savesTheRawBytesInEitherMode) {
     EXPECT_TRUE(m_script.messages.isEmpty());
 }
 
-TEST_F(ReceiveViewTest, saveReportsAFileThatCannotBeOpened) {
+TEST_F(ReceiveViewTest, SaveReportsAFileThatCannotBeOpened) {
     Receive({0x41});
     m_script.strSavePath = m_ini.Folder() + "/no such folder/x.bin";
     m_pBox->SaveToFile();
@@ -196,7 +196,7 @@ TEST_F(ReceiveViewTest, saveReportsAFileThatCannotBeOpened) {
     EXPECT_EQ(m_pBox->GetLength(), 1u);
 }
 
-TEST_F(ReceiveViewTest, saveReportsAFailedWrite) {
+TEST_F(ReceiveViewTest, SaveReportsAFailedWrite) {
     if (!QFile::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full";
     }
@@ -206,14 +206,14 @@ TEST_F(ReceiveViewTest, saveReportsAFailedWrite) {
     EXPECT_EQ(m_script.messages, QStringList{QString::fromUtf8("写入文件失败")});
 }
 
-TEST_F(ReceiveViewTest, cancelledSaveWritesNothing) {
+TEST_F(ReceiveViewTest, CancelledSaveWritesNothing) {
     Receive({0x41});
     m_pBox->SaveToFile();
     EXPECT_EQ(m_script.nSaveDialogs, 1);
     EXPECT_TRUE(m_script.messages.isEmpty());
 }
 
-TEST_F(ReceiveViewTest, clearAllEmptiesBufferAndBox) {
+TEST_F(ReceiveViewTest, ClearAllEmptiesBufferAndBox) {
     Receive({'x', 'y'});
     m_pBox->Refresh();
     m_pBox->ClearAll();
@@ -224,7 +224,7 @@ TEST_F(ReceiveViewTest, clearAllEmptiesBufferAndBox) {
     EXPECT_EQ(m_pBox->ShownText(), "z");
 }
 
-TEST_F(ReceiveViewTest, startsFromItsSettings) {
+TEST_F(ReceiveViewTest, StartsFromItsSettings) {
     m_ini.Write("[RX]\nMODE=1\nCR=0\nCOLORTXT=255\nCOLORBAK=-1\n");
     Make();
     EXPECT_EQ(m_pBox->GetMode(), 1);
@@ -241,7 +241,7 @@ TEST_F(ReceiveViewTest, startsFromItsSettings) {
     EXPECT_EQ(m_pBox->palette().color(QPalette::Base), QColor(255, 255, 230));
 }
 
-TEST_F(ReceiveViewTest, chosenColoursApplyAndAreStoredAtOnce) {
+TEST_F(ReceiveViewTest, ChosenColoursApplyAndAreStoredAtOnce) {
     m_script.color = QColor(1, 2, 3);
     m_pBox->OnCommand(IDM_TEXTCOLOR);
     EXPECT_EQ(m_pBox->GetTextColor(), 0x030201u);
@@ -255,7 +255,7 @@ TEST_F(ReceiveViewTest, chosenColoursApplyAndAreStoredAtOnce) {
     EXPECT_EQ(m_script.nColorDialogs, 3);
 }
 
-TEST_F(ReceiveViewTest, transparentBackgroundLetsTheParentShowThrough) {
+TEST_F(ReceiveViewTest, TransparentBackgroundLetsTheParentShowThrough) {
     m_pBox->SetBkColor(CColorEdit::kTransparent, 1);
     EXPECT_FALSE(m_pBox->viewport()->autoFillBackground());
     EXPECT_EQ(m_pBox->palette().color(QPalette::Base).alpha(), 0);
@@ -263,7 +263,7 @@ TEST_F(ReceiveViewTest, transparentBackgroundLetsTheParentShowThrough) {
     EXPECT_TRUE(m_pBox->viewport()->autoFillBackground());
 }
 
-TEST_F(ReceiveViewTest, selectionSurvivesArrivingDataAndCopiesWithoutWrapPoints) {
+TEST_F(ReceiveViewTest, SelectionSurvivesArrivingDataAndCopiesWithoutWrapPoints) {
     m_pBox->SetMode(1);
     std::vector<std::uint8_t> bytes(300, 0xAB);
     Receive(bytes);
@@ -283,7 +283,7 @@ TEST_F(ReceiveViewTest, selectionSurvivesArrivingDataAndCopiesWithoutWrapPoints)
     EXPECT_EQ(m_pBox->verticalScrollBar()->value(), m_pBox->verticalScrollBar()->maximum());
 }
 
-TEST_F(ReceiveViewTest, selectionSurvivesANewWidth) {
+TEST_F(ReceiveViewTest, SelectionSurvivesANewWidth) {
     Receive(std::vector<std::uint8_t>(2000, 'q'));
     Receive({'A', 'B', 'C'});
     m_pBox->Refresh();
@@ -299,7 +299,7 @@ TEST_F(ReceiveViewTest, selectionSurvivesANewWidth) {
     EXPECT_EQ(QApplication::clipboard()->text(), "ABC");
 }
 
-TEST_F(ReceiveViewTest, appendedBytesShowWithinARefreshWithoutAnyCall) {
+TEST_F(ReceiveViewTest, AppendedBytesShowWithinARefreshWithoutAnyCall) {
     Receive({'h', 'i'});
     EXPECT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "hi"; }));
     EXPECT_EQ(m_pBox->verticalScrollBar()->value(), m_pBox->verticalScrollBar()->maximum());

@@ -97,7 +97,7 @@ std::uint8_t RandomByte(std::mt19937& rng, bool bLineHeavy) {
 
 }  // namespace
 
-TEST_F(RxScreenTest, randomPiecesShowExactlyAFreshRenderingOfTheRing) {
+TEST_F(RxScreenTest, RandomPiecesShowExactlyAFreshRenderingOfTheRing) {
     struct SCase {
         bool bHex;
         int nCodePage;
@@ -143,7 +143,7 @@ TEST_F(RxScreenTest, randomPiecesShowExactlyAFreshRenderingOfTheRing) {
     }
 }
 
-TEST_F(RxScreenTest, everyScreenLineFitsTheWidth) {
+TEST_F(RxScreenTest, EveryScreenLineFitsTheWidth) {
     for (bool bHex : {false, true}) {
         m_ring.Clear();
         m_screen.SetLayout(Layout(bHex));
@@ -163,7 +163,7 @@ TEST_F(RxScreenTest, everyScreenLineFitsTheWidth) {
     }
 }
 
-TEST_F(RxScreenTest, lineBreaksAndControlBytesShowAsDocumented) {
+TEST_F(RxScreenTest, LineBreaksAndControlBytesShowAsDocumented) {
     m_screen.SetLayout(Layout(false));
     SRxLayout off = Layout(false);
     off.bLfToCrLf = false;
@@ -183,7 +183,7 @@ TEST_F(RxScreenTest, lineBreaksAndControlBytesShowAsDocumented) {
     EXPECT_EQ(Shown(), QString("a\nb\nc^M\nd^Me"));
 }
 
-TEST(StreamDecoderTest, validUtf8DecodesAsQtDoesWhereverThePiecesEnd) {
+TEST(StreamDecoderTest, ValidUtf8DecodesAsQtDoesWhereverThePiecesEnd) {
     const QByteArray bytes = QString::fromUtf8("aé你😀\xEF\xBB\xBFz").toUtf8();
     for (int nCut = 0; nCut <= bytes.size(); ++nCut) {
         CStreamDecoder decoder(CP_UTF8);
@@ -194,7 +194,7 @@ TEST(StreamDecoderTest, validUtf8DecodesAsQtDoesWhereverThePiecesEnd) {
     }
 }
 
-TEST(StreamDecoderTest, invalidUtf8GivesOneReplacementPerInvalidPart) {
+TEST(StreamDecoderTest, InvalidUtf8GivesOneReplacementPerInvalidPart) {
     const QByteArray bytes(
         "a\xE4\xBD"
         "b\xFF\xC0\x80\xED\xA0\x80"
@@ -207,7 +207,7 @@ TEST(StreamDecoderTest, invalidUtf8GivesOneReplacementPerInvalidPart) {
               QString::fromUtf8("a\uFFFDb\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDc"));
 }
 
-TEST_F(RxScreenTest, gbkCharacterSplitBetweenTwoUpdatesShowsAsOne) {
+TEST_F(RxScreenTest, GbkCharacterSplitBetweenTwoUpdatesShowsAsOne) {
     m_screen.SetLayout(Layout(false));
     Push({0xC4, 0xE3, 0xBA});
     m_screen.Update(m_ring);
@@ -217,7 +217,7 @@ TEST_F(RxScreenTest, gbkCharacterSplitBetweenTwoUpdatesShowsAsOne) {
     EXPECT_EQ(Shown(), QString::fromUtf8("你好"));
 }
 
-TEST_F(RxScreenTest, droppingTheFirstByteOfACharacterRendersTheFrontAfresh) {
+TEST_F(RxScreenTest, DroppingTheFirstByteOfACharacterRendersTheFrontAfresh) {
     m_screen.SetLayout(Layout(false));
     Push({0xC4, 0xE3, 0xBA, 0xC3, '\r', '\n', 'x'});
     m_screen.Update(m_ring);

@@ -55,14 +55,14 @@ std::vector<std::uint8_t> Bytes(const char* psz) {
 
 }  // namespace
 
-TEST_F(SendEditTest, newEmptyBoxGreysEverythingButPasteWithClipboardText) {
+TEST_F(SendEditTest, NewEmptyBoxGreysEverythingButPasteWithClipboardText) {
     QApplication::clipboard()->clear();
     EXPECT_EQ(Rows(), ExpectedRows(false, false, false, false, false));
     QApplication::clipboard()->setText("x");
     EXPECT_EQ(Rows(), ExpectedRows(false, false, true, false, false));
 }
 
-TEST_F(SendEditTest, selectionEnablesCopyCutDeleteAndWholeSelectionGreysSelectAll) {
+TEST_F(SendEditTest, SelectionEnablesCopyCutDeleteAndWholeSelectionGreysSelectAll) {
     QApplication::clipboard()->clear();
     m_box.setFocus();
     m_box.insertPlainText("hello");  // typed, so it can be undone
@@ -89,7 +89,7 @@ TEST_F(SendEditTest, selectionEnablesCopyCutDeleteAndWholeSelectionGreysSelectAl
     EXPECT_EQ(m_box.textCursor().selectedText(), "hello");
 }
 
-TEST_F(SendEditTest, modeSwitchesKeepTheTextAndChangeHowItIsRead) {
+TEST_F(SendEditTest, ModeSwitchesKeepTheTextAndChangeHowItIsRead) {
     m_box.setPlainText("  34 af\n");
     EXPECT_EQ(m_box.GetSendBytes(), Bytes("34 af"));
     FindCommand(*m_box.CreateContextMenu(), IDM_HEXMODE)->trigger();
@@ -102,21 +102,21 @@ TEST_F(SendEditTest, modeSwitchesKeepTheTextAndChangeHowItIsRead) {
     EXPECT_EQ(m_ini.Read(), "");  // the mode is never stored
 }
 
-TEST_F(SendEditTest, lineBreaksAreSentAsCrLfAndTextIsEncodedWithTheCodePage) {
+TEST_F(SendEditTest, LineBreaksAreSentAsCrLfAndTextIsEncodedWithTheCodePage) {
     m_box.setPlainText(QString::fromUtf8("a\nb你"));
     EXPECT_EQ(m_box.GetSendBytes(), Bytes("a\r\nb\xC4\xE3"));
     m_box.CodePage()->Set(CP_UTF8);
     EXPECT_EQ(m_box.GetSendBytes(), Bytes("a\r\nb\xE4\xBD\xA0"));
 }
 
-TEST_F(SendEditTest, longTextIsSentWhole) {
+TEST_F(SendEditTest, LongTextIsSentWhole) {
     m_box.setPlainText(QString(3000, 'z'));
     EXPECT_EQ(m_box.GetSendBytes().size(), 3000u);
     m_box.setPlainText(" \n ");
     EXPECT_TRUE(m_box.GetSendBytes().empty());
 }
 
-TEST_F(SendEditTest, coloursAreStoredInSectionTx) {
+TEST_F(SendEditTest, ColoursAreStoredInSectionTx) {
     m_script.color = QColor(0x10, 0x20, 0x30);
     FindCommand(*m_box.CreateContextMenu(), IDM_TEXTCOLOR)->trigger();
     EXPECT_EQ(CIniFile(m_ini.Path()).ReadInt("TX", "COLORTXT", 0), 0x302010);
@@ -126,7 +126,7 @@ TEST_F(SendEditTest, coloursAreStoredInSectionTx) {
     EXPECT_EQ(again.GetMode(), 0);
 }
 
-TEST_F(SendEditTest, linkedBoxesShareTheCodePage) {
+TEST_F(SendEditTest, LinkedBoxesShareTheCodePage) {
     CReceiveView receive(m_ini.Path());
     LinkCodePages(receive, m_box);
     FindCommand(*m_box.CreateContextMenu(), IDM_CODEPAGE_UTF8)->trigger();
