@@ -108,7 +108,7 @@ TEST_F(DeviceMapTest, ConfiguredLinkToAPresentDeviceCountsAsThatDevice) {
 }
 
 TEST_F(DeviceMapTest, SettingsFileSuppliesTheConfiguredPaths) {
-    const std::string strIni = m_folder / "Vexor.ini";
+    const std::string strIni = m_folder.PathOf("Vexor.ini");
     CIniFile ini(strIni);
     ini.WriteString("DEVICES", "COM2", "/dev/ttyUSB3");
     ini.WriteString("DEVICES", "COM32", "/dev/serial/by-id/usb-X");
@@ -122,7 +122,7 @@ TEST_F(DeviceMapTest, SettingsFileSuppliesTheConfiguredPaths) {
 TEST_F(DeviceMapTest, EngineAnswersForEveryPortNumber) {
     Node("ttyUSB0");
     CSerialLink link;
-    link.SetDeviceMapSource(m_folder / "none.ini", m_root.string());
+    link.SetDeviceMapSource(m_folder.PathOf("none.ini"), m_root.string());
     EXPECT_EQ(link.DevicePathFor(1), Dev("ttyUSB0"));
     EXPECT_EQ(link.DevicePathFor(2), "");
     EXPECT_EQ(link.DevicePathFor(0), "");

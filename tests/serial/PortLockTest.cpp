@@ -38,9 +38,9 @@ TEST(PortLock, WritesOurPidRightAlignedAndRemovesItOnRelease) {
     ASSERT_TRUE(lock.Acquire());
     char szExpected[16];
     std::snprintf(szExpected, sizeof szExpected, "%10d\n", static_cast<int>(getpid()));
-    EXPECT_EQ(Contents(folder / "LCK..ttyUSB0"), szExpected);
+    EXPECT_EQ(Contents(folder.PathOf("LCK..ttyUSB0")), szExpected);
     lock.Release();
-    EXPECT_NE(access((folder / "LCK..ttyUSB0").c_str(), F_OK), 0);
+    EXPECT_NE(access((folder.PathOf("LCK..ttyUSB0")).c_str(), F_OK), 0);
 }
 
 TEST(PortLock, LiveHolderIsNamedAndItsLockKept) {
@@ -49,28 +49,28 @@ TEST(PortLock, LiveHolderIsNamedAndItsLockKept) {
     ASSERT_GT(holder.Pid(), 0);
     const std::string strExpected = "sleep (PID " + std::to_string(holder.Pid()) + ")";
     ASSERT_TRUE(WaitFor([&] { return DescribeProcess(holder.Pid()) == strExpected; }));
-    std::ofstream(folder / "LCK..ttyUSB0") << std::string(5, ' ') << holder.Pid() << "\n";
+    std::ofstream(folder.PathOf("LCK..ttyUSB0")) << std::string(5, ' ') << holder.Pid() << "\n";
     CPortLock lock(folder.Path(), "/dev/ttyUSB0");
     EXPECT_FALSE(lock.Acquire());
     EXPECT_EQ(lock.GetHolder(), strExpected);
     lock.Release();
-    EXPECT_EQ(access((folder / "LCK..ttyUSB0").c_str(), F_OK), 0);
+    EXPECT_EQ(access((folder.PathOf("LCK..ttyUSB0")).c_str(), F_OK), 0);
 }
 
 TEST(PortLock, StaleOrUnreadableLocksAreTakenOver) {
     for (const std::string& strContent :
          {"      " + std::to_string(DeadPid()) + "\n", std::string("garbage\n"), std::string()}) {
         CTempFolder folder;
-        std::ofstream(folder / "LCK..ttyS0") << strContent;
+        std::ofstream(folder.PathOf("LCK..ttyS0")) << strContent;
         CPortLock lock(folder.Path(), "/dev/ttyS0");
         EXPECT_TRUE(lock.Acquire()) << strContent;
-        EXPECT_EQ(std::stoi(Contents(folder / "LCK..ttyS0")), getpid());
+        EXPECT_EQ(std::stoi(Contents(folder.PathOf("LCK..ttyS0"))), getpid());
     }
 }
 
 TEST(PortLock, MissingFolderMeansNoLockFileConvention) {
     CTempFolder folder;
-    CPortLock lock(folder / "missing", "/dev/ttyUSB0");
+    CPortLock lock(folder.PathOf("missing"), "/dev/ttyUSB0");
     EXPECT_TRUE(lock.Acquire());
     EXPECT_EQ(lock.GetHolder(), "");
 }
@@ -79,7 +79,7 @@ TEST(PortLock, ReleaseLeavesALockThatIsNoLongerOurs) {
     CTempFolder folder;
     CPortLock lock(folder.Path(), "/dev/ttyUSB0");
     ASSERT_TRUE(lock.Acquire());
-    std::ofstream(folder / "LCK..ttyUSB0", std::ios::trunc) << "         1\n";
+    std::ofstream(folder.PathOf("LCK..ttyUSB0"), std::ios::trunc) << "         1\n";
     lock.Release();
-    EXPECT_EQ(Contents(folder / "LCK..ttyUSB0"), "         1\n");
+    EXPECT_EQ(Contents(folder.PathOf("LCK..ttyUSB0")), "         1\n");
 }

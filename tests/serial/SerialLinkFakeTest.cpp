@@ -64,16 +64,16 @@ TEST_F(SerialLinkFake, FailedOpenLeavesTheEngineClosedAndALaterOpenWorks) {
         m_pLine->SetOpenError(nError);
         EXPECT_FALSE(m_link.Open(&m_owner, {})) << nError;
         EXPECT_FALSE(m_link.IsOpen());
-        EXPECT_NE(access((m_folder / "LCK..ttyFAKE0").c_str(), F_OK), 0) << "lock file left";
+        EXPECT_NE(access((m_folder.PathOf("LCK..ttyFAKE0")).c_str(), F_OK), 0) << "lock file left";
     }
     m_pLine->SetOpenError(0);
     ASSERT_TRUE(OpenAndWatch());
-    EXPECT_EQ(access((m_folder / "LCK..ttyFAKE0").c_str(), F_OK), 0);
+    EXPECT_EQ(access((m_folder.PathOf("LCK..ttyFAKE0")).c_str(), F_OK), 0);
     m_pLine->Receive({0x42});
     EXPECT_TRUE(Pump([&] { return m_owner.bytes.size() == 1; }));
     m_link.Close();
     EXPECT_FALSE(m_pLine->IsOpen());
-    EXPECT_NE(access((m_folder / "LCK..ttyFAKE0").c_str(), F_OK), 0);
+    EXPECT_NE(access((m_folder.PathOf("LCK..ttyFAKE0")).c_str(), F_OK), 0);
 }
 
 TEST_F(SerialLinkFake, OpenOnAnOpenEngineReopensIt) {

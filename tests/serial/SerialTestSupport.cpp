@@ -53,22 +53,10 @@ std::size_t CRecordingOwner::Count(unsigned nCode) const {
     return static_cast<std::size_t>(std::count(codes.begin(), codes.end(), nCode));
 }
 
-CTempFolder::CTempFolder() {
-    std::string strTemplate = (std::filesystem::temp_directory_path() / "dive-serial-XXXXXX");
-    if (mkdtemp(strTemplate.data()) != nullptr) {
-        m_strPath = strTemplate;
-    }
-}
-
-CTempFolder::~CTempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_strPath, ec);
-}
-
 void MapCom1(CSerialLink& link, const CTempFolder& folder, const std::string& strDevice) {
-    CIniFile(folder / "Vexor.ini").WriteString("DEVICES", "COM1", strDevice);
-    std::filesystem::create_directories(folder / "root");
-    link.SetDeviceMapSource(folder / "Vexor.ini", folder / "root");
+    CIniFile(folder.PathOf("Vexor.ini")).WriteString("DEVICES", "COM1", strDevice);
+    std::filesystem::create_directories(folder.PathOf("root"));
+    link.SetDeviceMapSource(folder.PathOf("Vexor.ini"), folder.PathOf("root"));
     link.SetLockFolder(folder.Path());
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "SerialLink.h"
+#include "TempFolder.h"
 
 class CRecordingOwner : public ISerialOwner {
 public:
@@ -37,18 +38,6 @@ private:
     std::mutex m_mtx;
     std::condition_variable m_cv;
     bool m_bPending = false;
-};
-
-// A temporary folder, removed with everything in it at the end.
-class CTempFolder {
-public:
-    CTempFolder();
-    ~CTempFolder();
-    const std::string& Path() const { return m_strPath; }
-    std::string operator/(const std::string& strName) const { return m_strPath + "/" + strName; }
-
-private:
-    std::string m_strPath;
 };
 
 // Points link at a settings file in folder that maps COM1 to strDevice (and no other device

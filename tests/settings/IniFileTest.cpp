@@ -168,10 +168,10 @@ TEST_F(IniFileTest, ReadOnlyFileIsNotWritten) {
 TEST_F(IniFileTest, ReadOnlyFolderIsNotWritten) {
     CIniFile ini = IniWith("[PORT]\nCOM=1\n");
     CIniFile absent(m_folder.PathOf("absent.ini"));
-    ASSERT_EQ(::chmod(m_folder.GetPath().c_str(), 0555), 0);
+    ASSERT_EQ(::chmod(m_folder.Path().c_str(), 0555), 0);
     EXPECT_FALSE(ini.WriteInt("PORT", "COM", 2));
     EXPECT_FALSE(absent.WriteInt("PORT", "COM", 2));
-    ASSERT_EQ(::chmod(m_folder.GetPath().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(m_folder.Path().c_str(), 0755), 0);
     EXPECT_EQ(ReadWholeFile(PathOfIni()), "[PORT]\nCOM=1\n");
     EXPECT_EQ(m_folder.CountEntries(), 1u);
 }

@@ -9,33 +9,6 @@
 #include <fstream>
 #include <iterator>
 
-CTempFolder::CTempFolder() {
-    std::string strTemplate = (std::filesystem::temp_directory_path() / "dive-ini-XXXXXX").string();
-    if (::mkdtemp(strTemplate.data()) == nullptr) {
-        ADD_FAILURE() << "cannot create a temporary folder";
-    }
-    m_strPath = strTemplate;
-}
-
-CTempFolder::~CTempFolder() {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_strPath, ec)) {
-        if (entry.is_directory(ec)) {
-            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
-                                         std::filesystem::perm_options::add, ec);
-        }
-    }
-    std::filesystem::permissions(m_strPath, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(m_strPath, ec);
-}
-
-std::size_t CTempFolder::CountEntries() const {
-    std::error_code ec;
-    std::filesystem::directory_iterator it(m_strPath, ec);
-    return ec ? 0 : static_cast<std::size_t>(std::distance(it, {}));
-}
-
 void WriteWholeFile(const std::string& strPath, const std::string& strContent) {
     std::ofstream file(strPath, std::ios::binary | std::ios::trunc);
     file.write(strContent.data(), static_cast<std::streamsize>(strContent.size()));

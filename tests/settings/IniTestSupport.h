@@ -3,22 +3,7 @@
 #include <string>
 #include <string_view>
 
-// A fresh folder under the temporary folder, removed with everything in it (read-only parts
-// included) when the object goes.
-class CTempFolder {
-public:
-    CTempFolder();
-    ~CTempFolder();
-    CTempFolder(const CTempFolder&) = delete;
-    CTempFolder& operator=(const CTempFolder&) = delete;
-
-    const std::string& GetPath() const { return m_strPath; }
-    std::string PathOf(std::string_view name) const { return m_strPath + "/" + std::string(name); }
-    std::size_t CountEntries() const;
-
-private:
-    std::string m_strPath;
-};
+#include "TempFolder.h"
 
 void WriteWholeFile(const std::string& strPath, const std::string& strContent);
 std::string ReadWholeFile(const std::string& strPath);
