@@ -1,6 +1,8 @@
 // The transmit operations of the main window: manual send, automatic periodic send, file send and
 // the transmit completion.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QProgressDialog>
@@ -30,6 +32,24 @@ constexpr const char* kProgressText = "已发送 %1 / %2 字节";
 
 constexpr int kFileProgressMs = 100;
 constexpr int kProgressSteps = 1000;
+
+// Opens a file to send. Only regular files are sent: opening a pipe waits for a writer, and a
+// read from a pipe or a terminal may never return, which would hold up closing the port.
+std::shared_ptr<std::FILE> OpenFileToSend(const QString& strPath, struct stat& info) {
+    const int fd = open(QFile::encodeName(strPath).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return {};
+    }
+    std::FILE* pFile = nullptr;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        pFile = fdopen(fd, "rb");
+    }
+    if (pFile == nullptr) {
+        close(fd);
+        return {};
+    }
+    return {pFile, [](std::FILE* p) { std::fclose(p); }};
+}
 
 }  // namespace
 
@@ -134,20 +154,15 @@ void CTerminalDlg::OnSendFile() {
     if (strPath.isEmpty()) {
         return;
     }
-    std::shared_ptr<std::FILE> pFile(std::fopen(QFile::encodeName(strPath).constData(), "rb"),
-                                     [](std::FILE* p) {
-                                         if (p != nullptr) {
-                                             std::fclose(p);
-                                         }
-                                     });
     struct stat info {};
-    if (!pFile || fstat(fileno(pFile.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    std::shared_ptr<std::FILE> pFile = OpenFileToSend(strPath, info);
+    if (!pFile) {
         CMessageBox::Show(this, QString::fromUtf8(kFileOpenFailed), QString::fromUtf8(kAppCaption),
                           QMessageBox::Warning);
         return;
     }
     // An empty file has nothing to send and no transmission to wait for.
-    if (S_ISREG(info.st_mode) && info.st_size == 0) {
+    if (info.st_size == 0) {
         return;
     }
     // The file is read on the engine's transmitter thread, piece by piece, so memory stays
@@ -170,7 +185,7 @@ void CTerminalDlg::OnSendFile() {
     m_bTxPending = true;
     EnableSendButtons(false);
     m_bFileSending = true;
-    m_nFileTotal = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
+    m_nFileTotal = static_cast<std::uint64_t>(info.st_size);
     m_nFileCounted = 0;
 
     if (m_pFileProgress == nullptr) {
@@ -184,7 +199,7 @@ void CTerminalDlg::OnSendFile() {
         connect(m_pFileProgress, &QProgressDialog::canceled, this,
                 [this] { m_link.CancelWrite(); });
     }
-    m_pFileProgress->setRange(0, m_nFileTotal > 0 ? kProgressSteps : 0);
+    m_pFileProgress->setRange(0, kProgressSteps);
     m_pFileProgress->setValue(0);
     UpdateFileProgress();
     m_pFileProgress->show();
@@ -205,14 +220,9 @@ void CTerminalDlg::UpdateFileProgress() {
     }
     if (m_pFileProgress != nullptr) {
         m_pFileProgress->setLabelText(
-            QString::fromUtf8(kProgressText)
-                .arg(m_nFileCounted)
-                .arg(m_nFileTotal > 0 ? QString::number(m_nFileTotal) : QStringLiteral("?")));
-        if (m_nFileTotal > 0) {
-            m_pFileProgress->setValue(
-                static_cast<int>(std::min<std::uint64_t>(m_nFileCounted, m_nFileTotal) *
-                                 kProgressSteps / m_nFileTotal));
-        }
+            QString::fromUtf8(kProgressText).arg(m_nFileCounted).arg(m_nFileTotal));
+        m_pFileProgress->setValue(static_cast<int>(
+            std::min<std::uint64_t>(m_nFileCounted, m_nFileTotal) * kProgressSteps / m_nFileTotal));
     }
 }
 

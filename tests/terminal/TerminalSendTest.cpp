@@ -1,6 +1,7 @@
 // The three ways of sending, through the real window offscreen with a pseudo-terminal at the far
 // end: manual send, automatic periodic send, file send, and their messages.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QPlainTextEdit>
@@ -277,15 +278,21 @@ TEST_F(TerminalSendTest, FileThatFailsToReadEndsTheSendWithAMessage) {
     EXPECT_FALSE(Progress(*pDlg)->isVisible());
 }
 
-TEST_F(TerminalSendTest, FileThatCannotBeOpenedSaysSo) {
+TEST_F(TerminalSendTest, FileThatCannotBeOpenedOrIsNoPlainFileSaysSo) {
     auto pDlg = OpenWithText(QString());
-    const QString strMissing = m_dir.filePath(QStringLiteral("missing.bin"));
-    CFileDialog::SetInterceptor([strMissing] { return strMissing; });
-    Click(*pDlg, IDC_SEND_FILE);
-    ASSERT_EQ(m_arrMessages.size(), 1u);
-    EXPECT_EQ(m_arrMessages[0].strText, QStringLiteral("开启文件失败"));
-    EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("diVE"));
-    EXPECT_TRUE(SendButtonsEnabled(*pDlg));
+    // A pipe would hold up the open until a writer came, and its reads the closing of the port.
+    const QString strFifo = m_dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(strFifo).constData(), 0600), 0);
+    for (const QString& strPath :
+         {m_dir.filePath(QStringLiteral("missing.bin")), m_dir.path(), strFifo}) {
+        m_arrMessages.clear();
+        CFileDialog::SetInterceptor([strPath] { return strPath; });
+        Click(*pDlg, IDC_SEND_FILE);
+        ASSERT_EQ(m_arrMessages.size(), 1u) << strPath.toStdString();
+        EXPECT_EQ(m_arrMessages[0].strText, QStringLiteral("开启文件失败"));
+        EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("diVE"));
+        EXPECT_TRUE(SendButtonsEnabled(*pDlg));
+    }
 }
 
 TEST_F(TerminalSendTest, EmptyFileSendsNothingAndLeavesTheButtonsEnabled) {
