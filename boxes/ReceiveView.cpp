@@ -1,6 +1,7 @@
 #include "ReceiveView.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -106,6 +107,10 @@ void CReceiveView::Refresh() {
         } else if (bSelection) {
             Select(-1, -1);
         }
+    }
+    // A release that never reached the box (a popup took it) must not stop it following the end.
+    if (m_bDragging && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) {
+        m_bDragging = false;
     }
     if (!m_bDragging) {
         ScrollToEnd();

@@ -3,7 +3,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMouseEvent>
 #include <QScrollBar>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <random>
@@ -303,4 +305,46 @@ TEST_F(ReceiveViewTest, AppendedBytesShowWithinARefreshWithoutAnyCall) {
     Receive({'h', 'i'});
     EXPECT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "hi"; }));
     EXPECT_EQ(m_pBox->verticalScrollBar()->value(), m_pBox->verticalScrollBar()->maximum());
+}
+
+TEST_F(ReceiveViewTest, HeldLeftButtonPausesFollowingTheEndUntilItIsUp) {
+    auto fnLines = [](int nFrom, int nTo) {
+        std::string strText;
+        for (int i = nFrom; i < nTo; ++i) {
+            strText += "line " + std::to_string(i) + "\r\n";
+        }
+        return std::vector<std::uint8_t>(strText.begin(), strText.end());
+    };
+    QScrollBar* pBar = m_pBox->verticalScrollBar();
+    Receive(fnLines(0, 100));
+    ASSERT_TRUE(WaitFor([&] { return pBar->maximum() > 0 && pBar->value() == pBar->maximum(); }));
+
+    // A drag-selection is not pulled away by arriving data.
+    QTest::mousePress(m_pBox->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    pBar->setValue(0);
+    Receive(fnLines(100, 200));
+    ASSERT_TRUE(WaitFor([&] {
+        return m_pBox->GetBytes().size() > 1000 &&
+               m_pBox->ShownText().contains(QStringLiteral("line 199"));
+    }));
+    EXPECT_EQ(pBar->value(), 0);
+
+    QTest::mouseRelease(m_pBox->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    Receive(fnLines(200, 201));
+    EXPECT_TRUE(WaitFor([&] { return pBar->value() == pBar->maximum(); }));
+}
+
+TEST_F(ReceiveViewTest, PressWhoseReleaseNeverCameDoesNotStopFollowingTheEnd) {
+    QScrollBar* pBar = m_pBox->verticalScrollBar();
+    // A press delivered straight to the box (a popup took the release): the button is up.
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 20), QPointF(20, 20), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(m_pBox->viewport(), &press);
+    ASSERT_FALSE(QGuiApplication::mouseButtons() & Qt::LeftButton);
+    std::string strText;
+    for (int i = 0; i < 100; ++i) {
+        strText += "line " + std::to_string(i) + "\r\n";
+    }
+    Receive(std::vector<std::uint8_t>(strText.begin(), strText.end()));
+    EXPECT_TRUE(WaitFor([&] { return pBar->maximum() > 0 && pBar->value() == pBar->maximum(); }));
 }
