@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 
 namespace {
@@ -39,6 +40,73 @@ bool IsSameFile(const struct stat& a, const struct stat& b) {
 std::string RealPathOf(const std::string& strPath) {
     char szReal[PATH_MAX];
     return realpath(strPath.c_str(), szReal) != nullptr ? std::string(szReal) : strPath;
+}
+
+// A lock without a PID younger than this is taken as one being written by its creator.
+constexpr long kYoungLockSeconds = 2;
+
+// True when the file was modified within kYoungLockSeconds of now. A time far in the future
+// (a clock set back) counts as old, or such a lock would keep the port for good.
+bool IsYoung(const std::string& strPath) {
+    struct stat st {};
+    timespec now{};
+    if (stat(strPath.c_str(), &st) != 0 || clock_gettime(CLOCK_REALTIME, &now) != 0) {
+        return false;
+    }
+    const long long nAgeMs = (static_cast<long long>(now.tv_sec) - st.st_mtim.tv_sec) * 1000 +
+                             (now.tv_nsec - st.st_mtim.tv_nsec) / 1000000;
+    return nAgeMs > -kYoungLockSeconds * 1000 && nAgeMs < kYoungLockSeconds * 1000;
+}
+
+bool WriteAll(int nFd, const std::string& strText) {
+    return write(nFd, strText.data(), strText.size()) == static_cast<ssize_t>(strText.size());
+}
+
+enum class ECreate { Created, Exists, Unavailable, NoLink };
+
+// The lock appears with its PID already in it: written to a temporary file beside it, then
+// linked to the lock's name, which fails with EEXIST while another program holds it. NoLink
+// when this cannot be done here (no hard links on the file system, no temporary file).
+ECreate CreateByLink(const std::string& strPath, const std::string& strText) {
+    std::string strTemp = strPath + ".XXXXXX";
+    const int nFd = mkostemp(strTemp.data(), O_CLOEXEC);
+    if (nFd < 0) {
+        return ECreate::NoLink;
+    }
+    // mkostemp creates with 0600; other programs must be able to read the PID.
+    const bool bWritten = fchmod(nFd, 0644) == 0 && WriteAll(nFd, strText);
+    ECreate eResult = ECreate::Unavailable;  // a full disk: the convention cannot be kept here
+    if (bWritten) {
+        if (link(strTemp.c_str(), strPath.c_str()) == 0) {
+            eResult = ECreate::Created;
+        } else {
+            const int nError = errno;
+            struct stat st {};
+            if (fstat(nFd, &st) == 0 && st.st_nlink == 2) {
+                eResult = ECreate::Created;  // NFS may report a failure of a link it made
+            } else {
+                eResult = nError == EEXIST ? ECreate::Exists : ECreate::NoLink;
+            }
+        }
+    }
+    close(nFd);
+    unlink(strTemp.c_str());
+    return eResult;
+}
+
+// The older way, for file systems without hard links: the lock is empty until the write.
+ECreate CreateExclusive(const std::string& strPath, const std::string& strText) {
+    const int nFd = open(strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (nFd < 0) {
+        return errno == EEXIST ? ECreate::Exists : ECreate::Unavailable;
+    }
+    const bool bWritten = WriteAll(nFd, strText);
+    close(nFd);
+    if (!bWritten) {
+        unlink(strPath.c_str());
+        return ECreate::Unavailable;  // a full disk: the convention cannot be kept here
+    }
+    return ECreate::Created;
 }
 }  // namespace
 
@@ -70,28 +138,29 @@ bool CPortLock::Acquire() {
     if (m_bHeld) {
         return true;
     }
+    char szPid[16];
+    std::snprintf(szPid, sizeof szPid, "%10d\n", static_cast<int>(getpid()));
     // Two rounds: the second follows the removal of a stale lock.
     for (int nRound = 0; nRound < 2; ++nRound) {
-        const int nFd = open(m_strPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (nFd >= 0) {
-            char szPid[16];
-            const int nLen =
-                std::snprintf(szPid, sizeof szPid, "%10d\n", static_cast<int>(getpid()));
-            const bool bWritten = write(nFd, szPid, nLen) == nLen;
-            close(nFd);
-            if (!bWritten) {
-                unlink(m_strPath.c_str());
-                return true;  // a full disk: the convention cannot be kept here
-            }
+        ECreate eResult = CreateByLink(m_strPath, szPid);
+        if (eResult == ECreate::NoLink) {
+            eResult = CreateExclusive(m_strPath, szPid);
+        }
+        if (eResult == ECreate::Created) {
             m_bHeld = true;
             return true;
         }
-        if (errno != EEXIST) {
-            return true;  // no writable lock folder
+        if (eResult != ECreate::Exists) {
+            return true;  // no writable lock folder, or no room in it
         }
         const int nPid = ReadLockPid(m_strPath);
         if (nPid > 0 && IsRunning(nPid)) {
             m_strHolder = DescribeProcess(nPid);
+            return false;
+        }
+        // Without a PID, a young lock is most likely one that its creator has not written yet
+        // (programs that create it empty and then write); its holder is unknown.
+        if (nPid == 0 && IsYoung(m_strPath)) {
             return false;
         }
         unlink(m_strPath.c_str());

@@ -2,7 +2,9 @@
 // The UUCP lock file of a device, the convention of minicom and other serial programs:
 // <folder>/LCK..<name>, where <name> is the device's path below /dev with '/' turned into '_'
 // ("LCK..ttyUSB0", "LCK..pts_7"), holding the owner's PID as ten right-aligned digits and a
-// newline. A lock whose PID is no longer running is stale and taken over.
+// newline. The file appears with the PID already in it (linked from a temporary file beside it).
+// A lock whose PID is no longer running is stale and taken over; so is one without a PID, unless
+// it is a few seconds young: another program may have created it and not yet written to it.
 //
 // Where the folder is missing or not writable the convention is not in force there: Acquire()
 // succeeds without a file, and Release() has nothing to do.
@@ -15,7 +17,8 @@ public:
     CPortLock(const CPortLock&) = delete;
     CPortLock& operator=(const CPortLock&) = delete;
 
-    // False when a running process holds the lock; GetHolder() then names it.
+    // False when a running process holds the lock; GetHolder() then names it, or is empty for a
+    // young lock that names no one yet.
     bool Acquire();
     // Removes the file if it still carries our PID.
     void Release();

@@ -1,5 +1,6 @@
 #include "PortLock.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +25,15 @@ int DeadPid() {
     child.WaitExit(10000);
     return nPid;
 }
+
+// Sets the file's times a minute back, beyond the age of a lock still being written.
+bool MakeOld(const std::string& strPath) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    now.tv_sec -= 60;
+    const timespec times[2] = {now, now};
+    return utimensat(AT_FDCWD, strPath.c_str(), times, 0) == 0;
+}
 }  // namespace
 
 TEST(PortLock, NamesFollowTheUucpConvention) {
@@ -39,8 +49,11 @@ TEST(PortLock, WritesOurPidRightAlignedAndRemovesItOnRelease) {
     char szExpected[16];
     std::snprintf(szExpected, sizeof szExpected, "%10d\n", static_cast<int>(getpid()));
     EXPECT_EQ(Contents(folder.PathOf("LCK..ttyUSB0")), szExpected);
+    // The temporary file the lock was linked from is gone.
+    EXPECT_EQ(folder.CountEntries(), 1u);
     lock.Release();
     EXPECT_NE(access((folder.PathOf("LCK..ttyUSB0")).c_str(), F_OK), 0);
+    EXPECT_EQ(folder.CountEntries(), 0u);
 }
 
 TEST(PortLock, LiveHolderIsNamedAndItsLockKept) {
@@ -57,14 +70,38 @@ TEST(PortLock, LiveHolderIsNamedAndItsLockKept) {
     EXPECT_EQ(access((folder.PathOf("LCK..ttyUSB0")).c_str(), F_OK), 0);
 }
 
-TEST(PortLock, StaleOrUnreadableLocksAreTakenOver) {
-    for (const std::string& strContent :
-         {"      " + std::to_string(DeadPid()) + "\n", std::string("garbage\n"), std::string()}) {
+TEST(PortLock, DeadHoldersLocksAreTakenOver) {
+    CTempFolder folder;
+    std::ofstream(folder.PathOf("LCK..ttyS0")) << "      " << DeadPid() << "\n";
+    CPortLock lock(folder.Path(), "/dev/ttyS0");
+    EXPECT_TRUE(lock.Acquire());
+    EXPECT_EQ(std::stoi(Contents(folder.PathOf("LCK..ttyS0"))), getpid());
+    EXPECT_EQ(folder.CountEntries(), 1u);
+}
+
+TEST(PortLock, OldLocksWithoutAPidAreTakenOver) {
+    for (const std::string& strContent : {std::string("garbage\n"), std::string()}) {
         CTempFolder folder;
         std::ofstream(folder.PathOf("LCK..ttyS0")) << strContent;
+        ASSERT_TRUE(MakeOld(folder.PathOf("LCK..ttyS0")));
         CPortLock lock(folder.Path(), "/dev/ttyS0");
         EXPECT_TRUE(lock.Acquire()) << strContent;
         EXPECT_EQ(std::stoi(Contents(folder.PathOf("LCK..ttyS0"))), getpid());
+        EXPECT_EQ(folder.CountEntries(), 1u);
+    }
+}
+
+TEST(PortLock, YoungLocksWithoutAPidKeepThePortHeld) {
+    // Another program may have created the file and not yet written its PID.
+    for (const std::string& strContent : {std::string("garbage\n"), std::string()}) {
+        CTempFolder folder;
+        std::ofstream(folder.PathOf("LCK..ttyS0")) << strContent;
+        CPortLock lock(folder.Path(), "/dev/ttyS0");
+        EXPECT_FALSE(lock.Acquire()) << strContent;
+        EXPECT_EQ(lock.GetHolder(), "");
+        lock.Release();
+        EXPECT_EQ(Contents(folder.PathOf("LCK..ttyS0")), strContent);
+        EXPECT_EQ(folder.CountEntries(), 1u);
     }
 }
 
