@@ -28,7 +28,6 @@
 #include "AboutBox.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
-#include "FakeTerminalDevice.h"
 #include "IniFile.h"
 #include "MessageBox.h"
 #include "PtyPair.h"
@@ -287,9 +286,7 @@ TEST_F(TerminalDlgTest, ClearingTheCountersShowsZero) {
 TEST_F(TerminalDlgTest, DtrAndRtsFollowTheirBoxesWhileOpen) {
     WriteIni();
     auto pLine = std::make_shared<CFakeSerialLine>();
-    auto pDlg = MakeDialog(pLine->Factory());
-    SelectPort(*pDlg, 3);
-    Click(*pDlg, IDC_OPEN);
+    auto pDlg = OpenOnScriptedLine(pLine);
     ASSERT_TRUE(pDlg->IsPortOpen());
     EXPECT_FALSE(pLine->OutputLine(EOutputLine::DTR));
 
@@ -313,9 +310,7 @@ TEST_F(TerminalDlgTest, LampsFollowTheStatusLinesWhileOpen) {
     WriteIni();
     auto pLine = std::make_shared<CFakeSerialLine>();
     pLine->SetStatusLines(MS_CTS_ON | MS_DSR_ON);
-    auto pDlg = MakeDialog(pLine->Factory());
-    SelectPort(*pDlg, 3);
-    Click(*pDlg, IDC_OPEN);
+    auto pDlg = OpenOnScriptedLine(pLine);
     ASSERT_TRUE(pDlg->IsPortOpen());
     ExpectLamps(*pDlg, 141, 143, 136, 138);
     // A received byte shows that the watcher runs and has taken its first look at the lines.
@@ -335,9 +330,7 @@ TEST_F(TerminalDlgTest, SettingDifferencesGoIntoTheOpenButtonsTip) {
     WriteIni("[PORT]\nDATABITS=1\n");
     auto pLine = std::make_shared<CFakeSerialLine>();
     pLine->SetSettingsFilter([](LineSettings& settings) { settings.nDataBits = 8; });
-    auto pDlg = MakeDialog(pLine->Factory());
-    SelectPort(*pDlg, 3);
-    Click(*pDlg, IDC_OPEN);
+    auto pDlg = OpenOnScriptedLine(pLine);
     ASSERT_TRUE(pDlg->IsPortOpen());
     EXPECT_TRUE(m_arrMessages.empty());
     const QString strTip = pDlg->Control(IDC_OPEN)->toolTip();

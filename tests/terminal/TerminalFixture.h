@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "DialogTemplate.h"
+#include "FakeTerminalDevice.h"
 #include "FileDialog.h"
 #include "IniFile.h"
 #include "MessageBox.h"
@@ -110,6 +111,15 @@ protected:
         }
         pDlg->show();
         QCoreApplication::processEvents();
+        return pDlg;
+    }
+
+    // A window opened on COM3, which the settings file maps to the engine's scripted device.
+    std::unique_ptr<CTerminalDlg> OpenOnScriptedLine(
+        const std::shared_ptr<CFakeSerialLine>& pLine) {
+        auto pDlg = MakeDialog(pLine->Factory());
+        SelectPort(*pDlg, 3);
+        Click(*pDlg, IDC_OPEN);
         return pDlg;
     }
 

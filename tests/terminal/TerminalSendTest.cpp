@@ -9,7 +9,6 @@
 #include <QRadioButton>
 #include <random>
 
-#include "FakeTerminalDevice.h"
 #include "SendEdit.h"
 #include "TerminalFixture.h"
 
@@ -127,9 +126,7 @@ TEST_F(TerminalSendTest, AutoSendRepeatsAfterEachTransmissionUntilStopped) {
 TEST_F(TerminalSendTest, StoppingAutoSendMidTransmissionWaitsForItBeforeTheOtherSends) {
     WriteIni();
     auto pLine = std::make_shared<CFakeSerialLine>();
-    auto pDlg = MakeDialog(pLine->Factory());
-    SelectPort(*pDlg, 3);
-    Click(*pDlg, IDC_OPEN);
+    auto pDlg = OpenOnScriptedLine(pLine);
     ASSERT_TRUE(pDlg->IsPortOpen());
     Ctl<QPlainTextEdit>(*pDlg, IDC_SEND)->setPlainText(QStringLiteral("ping"));
     pLine->SetWritable(false);  // flow control holds the line
