@@ -9,7 +9,7 @@ packages=(
     fonts-noto-cjk fonts-wqy-zenhei
     xvfb xauth xdotool x11-utils imagemagick
     socat picocom minicom
-    clang-format
+    clang-format ccache
 )
 
 missing=()
