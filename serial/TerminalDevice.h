@@ -1,9 +1,9 @@
 #pragma once
 // The seam between the serial engine and the operating system: one open terminal device.
-// CTermiosDevice drives a real tty through termios and the tty ioctls; CFakeTerminalDevice
-// (target dive_serial_fake) plays a scripted device for tests. Every call may come from any of
-// the engine's threads (watcher, transmitter, owner); implementations keep themselves consistent.
-// No call throws; failures come back as false or as a negative errno value.
+// CTermiosDevice drives a real tty through termios and the tty ioctls; the tests play a scripted
+// device instead (tests/support/FakeSerialLine.h, target dive_serial_fake). Every call may come
+// from any of the engine's threads (watcher, transmitter, owner); implementations keep themselves
+// consistent. No call throws; failures come back as false or as a negative errno value.
 #include <cstddef>
 #include <cstdint>
 

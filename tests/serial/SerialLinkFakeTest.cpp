@@ -5,7 +5,7 @@
 #include <memory>
 #include <thread>
 
-#include "FakeTerminalDevice.h"
+#include "FakeSerialLine.h"
 #include "SerialLink.h"
 #include "SerialTestSupport.h"
 

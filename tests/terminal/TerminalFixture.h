@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "DialogTemplate.h"
-#include "FakeTerminalDevice.h"
+#include "FakeSerialLine.h"
 #include "FileDialog.h"
 #include "IniFile.h"
 #include "MessageBox.h"

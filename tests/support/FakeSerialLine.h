@@ -87,26 +87,3 @@ private:
     unsigned m_nDrains = 0;
     unsigned m_nDiscards = 0;
 };
-
-class CFakeTerminalDevice final : public ITerminalDevice {
-public:
-    explicit CFakeTerminalDevice(std::shared_ptr<CFakeSerialLine> pLine);
-    ~CFakeTerminalDevice() override;
-
-    int Open() override;
-    void Close() override;
-    int Wait(short nEvents, int nWakeFd, int nTimeoutMs, bool& bWoken) override;
-    long Read(std::uint8_t* pBuf, std::size_t nCap) override;
-    long Write(const std::uint8_t* pBytes, std::size_t nCount) override;
-    bool Drain() override;
-    void DiscardOutput() override;
-    bool ApplySettings(const LineSettings& settings) override;
-    bool GetSettings(LineSettings& settings) override;
-    bool GetStatusLines(std::uint32_t& dwStatus) override;
-    bool SetOutputLine(EOutputLine line, bool bOn) override;
-    bool GetErrorCounts(LineErrorCounts& counts) override;
-
-private:
-    std::shared_ptr<CFakeSerialLine> m_pLine;
-    bool m_bOpen = false;
-};

@@ -1,4 +1,4 @@
-#include "FakeTerminalDevice.h"
+#include "FakeSerialLine.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -21,6 +21,30 @@ void SetLevel(int nFd, bool& bSignalled, bool bWanted) {
     bSignalled = bWanted;
 }
 }  // namespace
+
+// The device the engine opens: every call plays the shared line.
+class CFakeTerminalDevice final : public ITerminalDevice {
+public:
+    explicit CFakeTerminalDevice(std::shared_ptr<CFakeSerialLine> pLine);
+    ~CFakeTerminalDevice() override;
+
+    int Open() override;
+    void Close() override;
+    int Wait(short nEvents, int nWakeFd, int nTimeoutMs, bool& bWoken) override;
+    long Read(std::uint8_t* pBuf, std::size_t nCap) override;
+    long Write(const std::uint8_t* pBytes, std::size_t nCount) override;
+    bool Drain() override;
+    void DiscardOutput() override;
+    bool ApplySettings(const LineSettings& settings) override;
+    bool GetSettings(LineSettings& settings) override;
+    bool GetStatusLines(std::uint32_t& dwStatus) override;
+    bool SetOutputLine(EOutputLine line, bool bOn) override;
+    bool GetErrorCounts(LineErrorCounts& counts) override;
+
+private:
+    std::shared_ptr<CFakeSerialLine> m_pLine;
+    bool m_bOpen = false;
+};
 
 CFakeSerialLine::CFakeSerialLine()
     : m_nInputFd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
