@@ -7,7 +7,8 @@
 QImage DrawAppIcon(int nSize);
 // The about box's side picture, 102 x 350, opaque.
 QImage DrawAboutSide();
-// The power symbol of the open/close button, 16 x 16, green when bOn else grey, on white.
+// The open/close button's picture, 23 x 23: a power symbol on a green (bOn) or grey square, on
+// white.
 QImage DrawPowerSymbol(bool bOn);
 // A status lamp, 48 x 16: ball and name, on white. nLine: 0 RING, 1 CD, 2 CTS, 3 DSR.
 QImage DrawLamp(int nLine, bool bOn);

@@ -14,8 +14,8 @@
 enum : int {
     IDI_MAINFRAME = 128,   // application icon
     IDB_ABOUT_SIDE = 131,  // 102 x 350, red side picture with a 9-pin serial connector drawing
-    IDB_POWER_ON = 132,    // 16 x 16 green power symbol (open/close button while open)
-    IDB_POWER_OFF = 133,   // 16 x 16 grey power symbol
+    IDB_POWER_ON = 132,    // 23 x 23 power symbol on a green square (open/close button, open)
+    IDB_POWER_OFF = 133,   // 23 x 23 power symbol on a grey square (port closed)
     // Lamps: 48 x 16, a ball (grey off, red on) and the line's name, on the white key colour.
     IDB_RING_OFF = 136,
     IDB_RING_ON = 137,
