@@ -1,0 +1,550 @@
+#include "TipWindow.h"
+
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
+#include <QCursor>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPolygon>
+#include <QScreen>
+#include <QToolTip>
+#include <algorithm>
+
+namespace {
+
+constexpr QChar kPageBreak = u'\r';
+const QString kTwoSpaces = QStringLiteral("  ");
+
+QColor FromColorRef(COLORREF clr, QPalette::ColorRole roleDefault) {
+    if (clr == CLR_DEFAULT) {
+        return QToolTip::palette().color(roleDefault);
+    }
+    return QColor(clr & 0xFF, (clr >> 8) & 0xFF, (clr >> 16) & 0xFF);
+}
+
+bool IsSameOrDescendant(const QWidget* pAncestor, const QWidget* pWidget) {
+    return pAncestor != nullptr && pWidget != nullptr &&
+           (pAncestor == pWidget || pAncestor->isAncestorOf(pWidget));
+}
+
+// The tip as assistive technology sees it: a tool tip named by its whole text.
+class CTipAccessible : public QAccessibleWidget {
+public:
+    explicit CTipAccessible(CTipWindow* pTip) : QAccessibleWidget(pTip, QAccessible::ToolTip) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) {
+            return static_cast<CTipWindow*>(widget())->GetAccessibleText();
+        }
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* TipAccessibleFactory(const QString& strClass, QObject* pObject) {
+    if (strClass == QLatin1String("CTipWindow") && pObject != nullptr && pObject->isWidgetType()) {
+        return new CTipAccessible(static_cast<CTipWindow*>(pObject));
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QString ExtractField(const QString& text, int n, QChar chSep) {
+    qsizetype nStart = 0;
+    for (int i = 0; i < n; ++i) {
+        const qsizetype nSep = text.indexOf(chSep, nStart);
+        if (nSep < 0) {
+            return {};
+        }
+        nStart = nSep + 1;
+    }
+    const qsizetype nEnd = text.indexOf(chSep, nStart);
+    return text.mid(nStart, nEnd < 0 ? -1 : nEnd - nStart);
+}
+
+QRect PlaceTipRect(QPoint pt, QSize sizeBox, const QRect& rcScreen, const QRect& rcToolWnd) {
+    QRect rc(pt, sizeBox);
+    const int nScreenRight = rcScreen.left() + rcScreen.width();
+    const int nScreenBottom = rcScreen.top() + rcScreen.height();
+    if (rc.left() + rc.width() > nScreenRight) {
+        rc.moveLeft(nScreenRight - rc.width());
+    }
+    if (rc.left() < rcScreen.left()) {
+        rc.moveLeft(rcScreen.left());
+    }
+    if (rc.top() + rc.height() > nScreenBottom) {
+        rc.moveTop(rcToolWnd.top() - rc.height());
+    }
+    return rc;
+}
+
+CTipWindow::CTipWindow()
+    : m_nDrawFlags(Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap | Qt::TextExpandTabs) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+CTipWindow::~CTipWindow() {
+    if (qApp != nullptr) {
+        qApp->removeEventFilter(this);
+    }
+}
+
+bool CTipWindow::Create(QWidget* pParentWnd) {
+    if (pParentWnd == nullptr) {
+        return false;
+    }
+    m_pParentWnd = pParentWnd;
+    setParent(pParentWnd, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                              Qt::WindowDoesNotAcceptFocus);
+    setGeometry(0, 0, 10, 10);
+    setFont(QToolTip::font());
+    m_bSysFont = true;
+    QAccessible::installFactory(TipAccessibleFactory);
+    qApp->installEventFilter(this);
+    // A window that gets the focus gives it back when clicked.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* pOld, QWidget* pNew) {
+        if (pNew == this) {
+            m_pPrevFocus = pOld;
+        }
+    });
+    return true;
+}
+
+bool CTipWindow::AddTool(QWidget* pWnd, std::optional<QString> text, const QRect* pRect,
+                         std::uint32_t uId) {
+    if (pWnd == nullptr || m_pParentWnd == nullptr) {
+        return false;
+    }
+    auto pTool = std::make_unique<TipTool>();
+    pTool->hWnd = pWnd;
+    pTool->uId = uId;
+    pTool->bFollowWindow = pRect == nullptr;
+    if (pRect != nullptr) {
+        pTool->rect = QRect(pWnd->mapTo(m_pParentWnd, pRect->topLeft()), pRect->size());
+    }
+    pTool->bAskText = !text.has_value();
+    pTool->text = text.value_or(QString());
+    pTool->nMaxWidth = m_nDefMaxWidth;
+    pTool->clrText = m_clrTextDefault;
+    pTool->clrBk = m_clrBkDefault;
+    m_arrTools.push_back(std::move(pTool));
+    return true;
+}
+
+TipTool* CTipWindow::FindTool(const QWidget* pWnd, std::uint32_t uId) const {
+    for (const auto& pTool : m_arrTools) {
+        if (pTool->hWnd == pWnd && pTool->uId == uId) {
+            return pTool.get();
+        }
+    }
+    return nullptr;
+}
+
+void CTipWindow::FillInfo(const TipTool& tool, TipToolInfo& info) const {
+    info.uFlags = tool.uFlags;
+    info.hWnd = tool.hWnd;
+    info.uId = tool.uId;
+    info.rect = ToolRect(tool);
+    info.lpszText = tool.bAskText ? std::nullopt : std::optional<QString>(tool.text);
+    info.lParam = tool.lParam;
+    info.nMaxWidth = tool.nMaxWidth;
+    info.clrText = tool.clrText;
+    info.clrBk = tool.clrBk;
+}
+
+bool CTipWindow::GetToolInfo(TipToolInfo& info, QWidget* pWnd, std::uint32_t uId) const {
+    const TipTool* pTool = FindTool(pWnd, uId);
+    if (pTool == nullptr) {
+        return false;
+    }
+    FillInfo(*pTool, info);
+    return true;
+}
+
+void CTipWindow::SetToolInfo(const TipToolInfo& info) {
+    TipTool* pTool = FindTool(info.hWnd, info.uId);
+    if (pTool == nullptr) {
+        return;
+    }
+    pTool->uFlags = info.uFlags;
+    pTool->rect = info.rect;
+    pTool->bFollowWindow = !info.rect.isValid();
+    pTool->bAskText = !info.lpszText.has_value();
+    pTool->text = info.lpszText.value_or(QString());
+    pTool->nMaxWidth = info.nMaxWidth;
+    pTool->clrText = info.clrText;
+    pTool->clrBk = info.clrBk;
+    pTool->lParam = info.lParam;
+}
+
+int CTipWindow::SetMaxTipWidth(int nWidth) {
+    for (const auto& pTool : m_arrTools) {
+        if (pTool->nMaxWidth == m_nDefMaxWidth) {
+            pTool->nMaxWidth = nWidth;
+        }
+    }
+    return std::exchange(m_nDefMaxWidth, nWidth);
+}
+
+void CTipWindow::SetTipBkColor(COLORREF clr) {
+    for (const auto& pTool : m_arrTools) {
+        if (pTool->clrBk == m_clrBkDefault) {
+            pTool->clrBk = clr;
+        }
+    }
+    m_clrBkDefault = clr;
+}
+
+void CTipWindow::SetTipTextColor(COLORREF clr) {
+    for (const auto& pTool : m_arrTools) {
+        if (pTool->clrText == m_clrTextDefault) {
+            pTool->clrText = clr;
+        }
+    }
+    m_clrTextDefault = clr;
+}
+
+QRect CTipWindow::ToolRect(const TipTool& tool) const {
+    if (!tool.bFollowWindow || tool.hWnd == nullptr || m_pParentWnd == nullptr) {
+        return tool.rect;
+    }
+    const QWidget* pParentOfTool = tool.hWnd->parentWidget();
+    const QPoint ptTopLeft = pParentOfTool == m_pParentWnd || pParentOfTool == nullptr
+                                 ? tool.hWnd->pos()
+                                 : pParentOfTool->mapTo(m_pParentWnd, tool.hWnd->pos());
+    return QRect(ptTopLeft, tool.hWnd->size());
+}
+
+QWidget* CTipWindow::ChildFromPoint(QPoint pt) const {
+    if (m_pParentWnd == nullptr) {
+        return nullptr;
+    }
+    const QPoint ptScreen = m_pParentWnd->mapToGlobal(pt);
+    // The tip itself, or another window in front of the parent, covers the point.
+    if (isVisible() && geometry().contains(ptScreen)) {
+        return nullptr;
+    }
+    if (const QWidget* pTop = QApplication::topLevelAt(ptScreen);
+        pTop != nullptr && pTop != m_pParentWnd->window()) {
+        return nullptr;
+    }
+    // Unlike mouse events, this finds disabled children too.
+    QWidget* pChild = m_pParentWnd->childAt(pt);
+    return m_pParentWnd->isAncestorOf(pChild) ? pChild : nullptr;
+}
+
+TipTool* CTipWindow::HitTest(QWidget* pChild, QPoint pt) const {
+    if (pChild == nullptr) {
+        return nullptr;
+    }
+    const auto it = std::find_if(m_arrTools.begin(), m_arrTools.end(), [pChild](const auto& p) {
+        return IsSameOrDescendant(p->hWnd, pChild);
+    });
+    if (it == m_arrTools.end()) {
+        return nullptr;
+    }
+    TipTool* pTool = it->get();
+    if (!IsSameOrDescendant(pTool->hWnd, ChildFromPoint(pt))) {
+        return nullptr;
+    }
+    return ToolRect(*pTool).contains(pt) ? pTool : nullptr;
+}
+
+const TipTool* CTipWindow::ToolFromPoint(QPoint pt) const {
+    return HitTest(ChildFromPoint(pt), pt);
+}
+
+bool CTipWindow::IsCursorInTool(const TipTool& tool) const {
+    if (m_pParentWnd == nullptr) {
+        return false;
+    }
+    // The first tool registered for the window decides.
+    const QPoint pt = m_pParentWnd->mapFromGlobal(GetCursorPos());
+    const TipTool* pHit = HitTest(tool.hWnd, pt);
+    return pHit != nullptr;
+}
+
+bool CTipWindow::IsCursorOverTip() const {
+    return !m_bSuppressed && isVisible() && geometry().contains(GetCursorPos());
+}
+
+void CTipWindow::RelayEvent(QEvent* pEvent) {
+    if (m_pParentWnd == nullptr) {
+        return;
+    }
+    switch (pEvent->type()) {
+        case QEvent::MouseMove: {
+            const QPoint ptScreen = static_cast<QMouseEvent*>(pEvent)->globalPosition().toPoint();
+            TipTool* pTool =
+                const_cast<TipTool*>(ToolFromPoint(m_pParentWnd->mapFromGlobal(ptScreen)));
+            if (pTool == nullptr) {
+                if (m_bSuppressed) {
+                    m_pCurTool = nullptr;
+                }
+            } else if (pTool != m_pCurTool && (m_pCurTool == nullptr || !IsCursorOverTip())) {
+                ArmTool(pTool);
+            }
+            break;
+        }
+        case QEvent::MouseButtonPress:
+            if (static_cast<QMouseEvent*>(pEvent)->button() != Qt::LeftButton ||
+                !IsCursorOverTip()) {
+                HideTip();
+            }
+            break;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+            HideTip();
+            break;
+        default:
+            break;
+    }
+}
+
+bool CTipWindow::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    if (pWatched->isWidgetType() && m_pParentWnd != nullptr) {
+        const QWidget* pWindow = static_cast<QWidget*>(pWatched)->window();
+        if (pWindow == m_pParentWnd->window() || pWindow == this) {
+            RelayEvent(pEvent);
+        }
+    }
+    return false;
+}
+
+void CTipWindow::ArmTool(TipTool* pTool) {
+    KillTimerOf(TIMER_SHOW);
+    KillTimerOf(TIMER_POLL);
+    HideTip();
+    m_bSuppressed = false;
+    m_pCurTool = pTool;
+    StartTimerOf(TIMER_SHOW, m_nInitialDelay);
+}
+
+void CTipWindow::HideTip() {
+    hide();
+    m_bSuppressed = true;
+}
+
+void CTipWindow::OnTimer(int nId) {
+    if (m_pCurTool == nullptr || m_bSuppressed) {
+        KillTimerOf(nId);
+        HideTip();
+        return;
+    }
+    if (nId == TIMER_SHOW) {
+        KillTimerOf(TIMER_SHOW);
+        if (!IsCursorInTool(*m_pCurTool)) {
+            return;
+        }
+        ShowTip(GetCursorPos() + m_ptOffset, false);
+        m_nElapsed = 0;
+        StartTimerOf(TIMER_POLL, m_nPollPeriod);
+        return;
+    }
+    m_nElapsed += static_cast<unsigned>(m_nPollPeriod);
+    const TipTool* pUnder = ToolFromPoint(m_pParentWnd->mapFromGlobal(GetCursorPos()));
+    if (pUnder != nullptr && pUnder != m_pCurTool) {
+        KillTimerOf(TIMER_POLL);
+        HideTip();
+        return;
+    }
+    if ((IsCursorInTool(*m_pCurTool) && m_nElapsed < m_nAutoHide) || IsCursorOverTip()) {
+        return;
+    }
+    KillTimerOf(TIMER_POLL);
+    HideTip();
+}
+
+QString CTipWindow::FullText(const TipTool& tool) const {
+    if (!tool.bAskText) {
+        return tool.text;
+    }
+    return m_fnTextRequest ? m_fnTextRequest(tool.hWnd, tool.uId) : QString();
+}
+
+QString CTipWindow::GetToolText(const TipTool* pTool) {
+    if (pTool == nullptr) {
+        return {};
+    }
+    const QString text = FullText(*pTool);
+    m_bHasPages = text.contains(kPageBreak);
+    if (!m_bHasPages) {
+        return text;
+    }
+    // The two spaces keep room for the page arrow.
+    return m_bSecondPage ? kTwoSpaces + ExtractField(text, 1, kPageBreak)
+                         : ExtractField(text, 0, kPageBreak) + kTwoSpaces;
+}
+
+QString CTipWindow::GetAccessibleText() const {
+    if (m_pCurTool == nullptr) {
+        return {};
+    }
+    const QString text = FullText(*m_pCurTool);
+    return ExtractField(text, 0, kPageBreak) +
+           (text.contains(kPageBreak) ? QChar(u'\n') + ExtractField(text, 1, kPageBreak)
+                                      : QString());
+}
+
+CTipWindow::State CTipWindow::GetState() const {
+    if (m_pCurTool == nullptr) {
+        return State::Idle;
+    }
+    if (m_bSuppressed) {
+        return State::Dismissed;
+    }
+    if (isVisible()) {
+        return State::Shown;
+    }
+    return m_bShowTimerOn ? State::Armed : State::Waiting;
+}
+
+QSize CTipWindow::CalcTextRect(const QString& text, int nWidth) const {
+    const QFontMetrics fm(font());
+    if (nWidth == 0) {
+        for (const QString& strLine : text.split(u'\n')) {
+            nWidth = std::max(nWidth, fm.horizontalAdvance(strLine + kTwoSpaces));
+        }
+    }
+    nWidth = std::max(nWidth, 0);
+    // Trailing spaces count: they keep the room of the page arrow.
+    const QRect rc =
+        fm.boundingRect(QRect(0, 0, nWidth, 0), m_nDrawFlags | Qt::TextIncludeTrailingSpaces, text);
+    // One line is as wide as its text; several keep the width (or that of a longer word).
+    const bool bOneLine = rc.height() < 2 * fm.lineSpacing();
+    const int nBoxWidth = bOneLine ? rc.width() : std::max(nWidth, rc.width());
+    return QSize(nBoxWidth, rc.height()).grownBy(m_rcMargin);
+}
+
+QRect CTipWindow::CalcWindowRect(QPoint pt, const TipTool& tool, QSize sizeBox) const {
+    const QScreen* pScreen = QGuiApplication::screenAt(pt);
+    if (pScreen == nullptr) {
+        pScreen = QGuiApplication::primaryScreen();
+    }
+    const QRect rcScreen = pScreen != nullptr ? pScreen->geometry() : QRect(pt, sizeBox);
+    QRect rcToolWnd;
+    if (tool.hWnd != nullptr) {
+        rcToolWnd = QRect(tool.hWnd->mapToGlobal(QPoint(0, 0)), tool.hWnd->size());
+    }
+    return PlaceTipRect(pt, sizeBox, rcScreen, rcToolWnd);
+}
+
+void CTipWindow::ShowTip(QPoint pt, bool bSecondPage) {
+    if (m_pCurTool == nullptr) {
+        return;
+    }
+    m_bSecondPage = bSecondPage;
+    const QString text = GetToolText(m_pCurTool);
+    if (text.isEmpty()) {
+        return;
+    }
+    const QSize sizeBox = CalcTextRect(text, m_pCurTool->nMaxWidth);
+    const QRect rc = CalcWindowRect(pt, *m_pCurTool, sizeBox);
+    hide();
+    m_strShown = text;
+    setGeometry(rc);
+    show();
+    raise();
+}
+
+void CTipWindow::paintEvent(QPaintEvent*) {
+    if (m_pCurTool == nullptr || m_strShown.isEmpty()) {
+        return;
+    }
+    QPainter painter(this);
+    const QRect rcClient = rect();
+    painter.fillRect(rcClient, FromColorRef(m_pCurTool->clrBk, QPalette::ToolTipBase));
+    painter.setPen(Qt::black);
+    painter.drawRect(rcClient.adjusted(0, 0, -1, -1));
+    const QRect rcText = rcClient.marginsRemoved(m_rcMargin);
+    painter.setPen(FromColorRef(m_pCurTool->clrText, QPalette::ToolTipText));
+    painter.drawText(rcText, m_nDrawFlags, m_strShown);
+    if (!m_bHasPages) {
+        return;
+    }
+    // The page arrow on the first line, in the room the two spaces keep.
+    const QFontMetrics fm(font());
+    const int nInternalLeading = std::max(0, fm.height() - QFontInfo(font()).pixelSize());
+    const int g = std::max(nInternalLeading + fm.leading(), fm.descent());
+    const int h = fm.averageCharWidth() / 2;
+    const int cx = fm.horizontalAdvance(kTwoSpaces);
+    const int cy = fm.height() - fm.height() % 2;
+    const int L = rcText.left();
+    const int T = rcText.top();
+    const int R = rcText.left() + rcText.width();
+    QPolygon arrow;
+    if (m_bSecondPage) {
+        arrow << QPoint(L + cx - h, T + g) << QPoint(L, T + cy / 2)
+              << QPoint(L + cx - h, T + cy - g);
+    } else {
+        arrow << QPoint(R - cx + h, T + g) << QPoint(R, T + cy / 2)
+              << QPoint(R - cx + h, T + cy - g);
+    }
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::black);
+    painter.drawPolygon(arrow);
+}
+
+void CTipWindow::mousePressEvent(QMouseEvent* pEvent) {
+    if (pEvent->button() != Qt::LeftButton || m_pCurTool == nullptr || m_bSuppressed) {
+        return;
+    }
+    if (m_bHasPages) {
+        ShowTip(pos(), !m_bSecondPage);
+    }
+    if (m_pPrevFocus != nullptr) {
+        m_pPrevFocus->setFocus();
+    }
+}
+
+void CTipWindow::changeEvent(QEvent* pEvent) {
+    QWidget::changeEvent(pEvent);
+    if (pEvent->type() == QEvent::ApplicationFontChange && m_bSysFont) {
+        setFont(QToolTip::font());
+    } else if (pEvent->type() == QEvent::FontChange) {
+        m_bSysFont = font() == QToolTip::font();
+        update();
+    }
+}
+
+void CTipWindow::StartTimerOf(int nId, int nMs) {
+    if (nId == TIMER_SHOW) {
+        m_bShowTimerOn = true;
+    }
+    StartTipTimer(nId, nMs);
+}
+
+void CTipWindow::KillTimerOf(int nId) {
+    if (nId == TIMER_SHOW) {
+        m_bShowTimerOn = false;
+    }
+    KillTipTimer(nId);
+}
+
+void CTipWindow::StartTipTimer(int nId, int nMs) {
+    (nId == TIMER_SHOW ? m_timerShow : m_timerPoll).start(nMs, this);
+}
+
+void CTipWindow::KillTipTimer(int nId) {
+    (nId == TIMER_SHOW ? m_timerShow : m_timerPoll).stop();
+}
+
+QPoint CTipWindow::GetCursorPos() const {
+    return QCursor::pos();
+}
+
+void CTipWindow::timerEvent(QTimerEvent* pEvent) {
+    if (pEvent->timerId() == m_timerShow.timerId()) {
+        OnTimer(TIMER_SHOW);
+    } else if (pEvent->timerId() == m_timerPoll.timerId()) {
+        OnTimer(TIMER_POLL);
+    } else {
+        QWidget::timerEvent(pEvent);
+    }
+}
