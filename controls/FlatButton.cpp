@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -389,6 +390,15 @@ void CFlatButton::PaintCaption(QPainter& painter, const QString& strText, const 
                                                     : COLOR_FG_OUT;
     painter.setPen(m_arrColors[nColor]);
     painter.drawText(rcText, kFlags, strText);
+}
+
+void CFlatButton::keyPressEvent(QKeyEvent* pEvent) {
+    const bool bEnter = pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter;
+    if (bEnter && pEvent->modifiers() == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(pEvent);
 }
 
 void CFlatButton::mouseMoveEvent(QMouseEvent* pEvent) {

@@ -19,6 +19,7 @@
 // held and the hover had not started yet, and, with always-track off, while no window of the
 // program is active. Leaving, losing the focus, deactivation and disabling end it.
 //
+// Enter and Return click the focused button, as they do a focused push button of a dialog.
 // Commands of the drop-down menu reach their receivers through the actions' own signals. Sounds:
 // the two paths are kept, but the program links no sound module, so nothing is played.
 #pragma once
@@ -126,6 +127,8 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
+    // Enter and Return click the button that has the focus, as in a dialog.
+    void keyPressEvent(QKeyEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;
     void leaveEvent(QEvent* pEvent) override;
     void focusOutEvent(QFocusEvent* pEvent) override;

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <functional>
@@ -337,7 +338,7 @@ TEST(FlatButton, CheckBoxTogglesOnClickAndShowsItsInPictureWhileChecked) {
     EXPECT_EQ(pButton->GetCheck(), 0);
 }
 
-TEST(FlatButton, DoubleClickGivesTwoClicks) {
+TEST(FlatButton, DoubleClickGivesTwoClicksAndKeysClickToo) {
     auto pButton = MakeButton();
     int nClicks = 0;
     QObject::connect(pButton.get(), &QAbstractButton::clicked, [&] { ++nClicks; });
@@ -347,6 +348,10 @@ TEST(FlatButton, DoubleClickGivesTwoClicks) {
     Send(*pButton, QEvent::MouseButtonDblClick, pt, Qt::LeftButton, Qt::LeftButton);
     Send(*pButton, QEvent::MouseButtonRelease, pt, Qt::NoButton, Qt::LeftButton);
     EXPECT_EQ(nClicks, 2);
+    for (int nKey : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        QTest::keyClick(pButton.get(), Qt::Key(nKey));
+    }
+    EXPECT_EQ(nClicks, 5) << "Enter, Return and space click too";
 }
 
 TEST(FlatButton, MenuDropsDownWhileTheButtonPaintsPressedAndTheClickStillArrives) {
