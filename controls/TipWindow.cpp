@@ -16,7 +16,10 @@
 namespace {
 
 constexpr QChar kPageBreak = u'\r';
-const QString kTwoSpaces = QStringLiteral("  ");
+// Two half-em spaces keep the room of the page arrow: as wide as two spaces of the bitmap font the
+// tips were designed for, where a proportional font's spaces would leave too little.
+constexpr QChar kHalfEm = u'\u2002';
+const QString kArrowRoom = QString(2, kHalfEm);
 
 QColor FromColorRef(COLORREF clr, QPalette::ColorRole roleDefault) {
     if (clr == CLR_DEFAULT) {
@@ -263,8 +266,7 @@ bool CTipWindow::IsCursorInTool(const TipTool& tool) const {
     }
     // The first tool registered for the window decides.
     const QPoint pt = m_pParentWnd->mapFromGlobal(GetCursorPos());
-    const TipTool* pHit = HitTest(tool.hWnd, pt);
-    return pHit != nullptr;
+    return HitTest(tool.hWnd, pt) != nullptr;
 }
 
 bool CTipWindow::IsCursorOverTip() const {
@@ -278,8 +280,8 @@ void CTipWindow::RelayEvent(QEvent* pEvent) {
     switch (pEvent->type()) {
         case QEvent::MouseMove: {
             const QPoint ptScreen = static_cast<QMouseEvent*>(pEvent)->globalPosition().toPoint();
-            TipTool* pTool =
-                const_cast<TipTool*>(ToolFromPoint(m_pParentWnd->mapFromGlobal(ptScreen)));
+            const QPoint pt = m_pParentWnd->mapFromGlobal(ptScreen);
+            TipTool* pTool = HitTest(ChildFromPoint(pt), pt);
             if (pTool == nullptr) {
                 if (m_bSuppressed) {
                     m_pCurTool = nullptr;
@@ -377,9 +379,8 @@ QString CTipWindow::GetToolText(const TipTool* pTool) {
     if (!m_bHasPages) {
         return text;
     }
-    // The two spaces keep room for the page arrow.
-    return m_bSecondPage ? kTwoSpaces + ExtractField(text, 1, kPageBreak)
-                         : ExtractField(text, 0, kPageBreak) + kTwoSpaces;
+    return m_bSecondPage ? kArrowRoom + ExtractField(text, 1, kPageBreak)
+                         : ExtractField(text, 0, kPageBreak) + kArrowRoom;
 }
 
 QString CTipWindow::GetAccessibleText() const {
@@ -409,7 +410,7 @@ QSize CTipWindow::CalcTextRect(const QString& text, int nWidth) const {
     const QFontMetrics fm(font());
     if (nWidth == 0) {
         for (const QString& strLine : text.split(u'\n')) {
-            nWidth = std::max(nWidth, fm.horizontalAdvance(strLine + kTwoSpaces));
+            nWidth = std::max(nWidth, fm.horizontalAdvance(strLine + kArrowRoom));
         }
     }
     nWidth = std::max(nWidth, 0);
@@ -472,8 +473,8 @@ void CTipWindow::paintEvent(QPaintEvent*) {
     const QFontMetrics fm(font());
     const int nInternalLeading = std::max(0, fm.height() - QFontInfo(font()).pixelSize());
     const int g = std::max(nInternalLeading + fm.leading(), fm.descent());
-    const int h = fm.averageCharWidth() / 2;
-    const int cx = fm.horizontalAdvance(kTwoSpaces);
+    const int h = fm.horizontalAdvance(kHalfEm) / 2;
+    const int cx = fm.horizontalAdvance(kArrowRoom);
     const int cy = fm.height() - fm.height() % 2;
     const int L = rcText.left();
     const int T = rcText.top();

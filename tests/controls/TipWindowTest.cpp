@@ -318,7 +318,7 @@ TEST_F(TipWindowTest, TheBoxFitsTheWidestLineOrWrapsAtTheWidth) {
     const QFontMetrics fm(m_tip.font());
     const QString strLong = QStringLiteral("a much longer third line");
     const QSize size = m_tip.CalcTextRect(QStringLiteral("one\n\n") + strLong, 0);
-    EXPECT_EQ(size.width(), fm.horizontalAdvance(strLong + QStringLiteral("  ")) + 5);
+    EXPECT_EQ(size.width(), fm.horizontalAdvance(strLong + QString(2, QChar(0x2002))) + 5);
     EXPECT_GE(size.height(), 3 * fm.height() + 5);
     const QString strWords = QString(QStringLiteral("接收信息框点击右键进行功能操作")).repeated(4);
     const QSize sizeWrapped = m_tip.CalcTextRect(strWords, 240);
