@@ -1,10 +1,6 @@
 #include "DeviceMap.h"
 
-#include <fcntl.h>
 #include <linux/serial.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <climits>
@@ -47,24 +43,13 @@ std::string RealPathOf(const std::string& strPath) {
     return realpath(strPath.c_str(), szReal) != nullptr ? std::string(szReal) : strPath;
 }
 
-bool ProbeUart(const std::string& strRoot, const std::string& strPath, const std::string& strName) {
+// The serial core's port type of the tty, PORT_UNKNOWN (0) when there is no UART behind it. The
+// device itself is never opened to ask: opening a UART raises DTR and RTS, which resets many
+// boards. A port whose type cannot be read is left out; a DEVICES entry still reaches it.
+bool ProbeUart(const std::string& strRoot, const std::string& strName) {
     std::ifstream type(fs::path(strRoot) / "sys/class/tty" / strName / "type");
-    int nType = 0;
-    if (type >> nType) {
-        return nType != PORT_UNKNOWN;
-    }
-    struct stat st {};
-    if (stat(strPath.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
-        return false;
-    }
-    const int nFd = open(strPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (nFd < 0) {
-        return false;
-    }
-    serial_struct info{};
-    const bool bUart = ioctl(nFd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
-    close(nFd);
-    return bUart;
+    int nType = PORT_UNKNOWN;
+    return type >> nType && nType != PORT_UNKNOWN;
 }
 }  // namespace
 
@@ -72,7 +57,7 @@ CDeviceMap::CDeviceMap(std::string strRoot, UartProbe fnProbe)
     : m_strRoot(std::move(strRoot)), m_fnProbe(std::move(fnProbe)) {}
 
 bool CDeviceMap::HasUart(const std::string& strPath, const std::string& strName) const {
-    return m_fnProbe ? m_fnProbe(strPath, strName) : ProbeUart(m_strRoot, strPath, strName);
+    return m_fnProbe ? m_fnProbe(strPath, strName) : ProbeUart(m_strRoot, strName);
 }
 
 std::vector<std::string> CDeviceMap::PresentDevices() const {
@@ -133,13 +118,12 @@ std::vector<std::string> CDeviceMap::Build(const std::vector<std::string>& arrCo
 }
 
 std::vector<std::string> CDeviceMap::ReadConfigured(const std::string& strIniPath) {
-    std::vector<std::string> arrConfigured(kPortCount);
     if (strIniPath.empty()) {
-        return arrConfigured;
+        return std::vector<std::string>(kPortCount);
     }
-    const CIniFile ini(strIniPath);
+    std::vector<std::string> arrKeys;
     for (unsigned i = 0; i < kPortCount; ++i) {
-        arrConfigured[i] = ini.ReadString("DEVICES", "COM" + std::to_string(i + 1), "");
+        arrKeys.push_back("COM" + std::to_string(i + 1));
     }
-    return arrConfigured;
+    return CIniFile(strIniPath).ReadStrings("DEVICES", arrKeys, "");
 }

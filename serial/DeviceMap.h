@@ -4,7 +4,7 @@
 // with the serial devices present, in a stable order:
 //   1. the links in <root>/dev/serial/by-id, sorted by name;
 //   2. <root>/dev/ttyACM*, then <root>/dev/ttyUSB*, in number order;
-//   3. <root>/dev/ttyS* that have a UART behind them (see UartProbe);
+//   3. <root>/dev/ttyS* that sysfs says have a UART behind them (see UartProbe);
 //   4. <root>/dev/ttyAMA*, then <root>/dev/rfcomm*.
 // No device appears twice: paths are compared after following links. A number that is left
 // over has no device ("").
@@ -20,7 +20,7 @@ public:
     static constexpr unsigned kPortCount = 32;
     // Whether the ttyS node strPath (named strName, e.g. "ttyS0") has a UART behind it. The
     // default reads <root>/sys/class/tty/<name>/type (the serial core's port type, 0 for none)
-    // and, when that file is missing, asks the node with TIOCGSERIAL.
+    // and never opens the node; a port whose type cannot be read counts as none.
     using UartProbe = std::function<bool(const std::string& strPath, const std::string& strName)>;
 
     explicit CDeviceMap(std::string strRoot = "/", UartProbe fnProbe = {});

@@ -99,6 +99,24 @@ std::string CIniFile::ReadString(std::string_view section, std::string_view key,
     return ReadValue(m_strPath, section, key).value_or(std::string(strDefault));
 }
 
+std::vector<std::string> CIniFile::ReadStrings(std::string_view section,
+                                               const std::vector<std::string>& arrKeys,
+                                               std::string_view strDefault) const {
+    std::vector<std::string> arrValues(arrKeys.size(), std::string(strDefault));
+    std::string strContent;
+    if (ReadFileContent(m_strPath, strContent) != EReadResult::Ok) {
+        return arrValues;
+    }
+    const CIniText text(std::move(strContent));  // the found values point into it
+    const std::vector<std::optional<std::string_view>> arrFound = text.FindEach(section, arrKeys);
+    for (std::size_t i = 0; i < arrKeys.size(); ++i) {
+        if (arrFound[i]) {
+            arrValues[i] = std::string(*arrFound[i]);
+        }
+    }
+    return arrValues;
+}
+
 bool CIniFile::WriteString(std::string_view section, std::string_view key,
                            std::string_view strValue) {
     if (!CIniText::CanStore(section, key, strValue)) {

@@ -12,6 +12,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CIniFile {
 public:
@@ -37,6 +38,11 @@ public:
     // The value as stored, without its surrounding blanks; strDefault when the key is missing.
     std::string ReadString(std::string_view section, std::string_view key,
                            std::string_view strDefault) const;
+    // Several values of one section from one read of the file: element i is what
+    // ReadString(section, arrKeys[i], strDefault) gives.
+    std::vector<std::string> ReadStrings(std::string_view section,
+                                         const std::vector<std::string>& arrKeys,
+                                         std::string_view strDefault) const;
     // Writes the value as it is; a value holding a line end is refused.
     bool WriteString(std::string_view section, std::string_view key, std::string_view strValue);
 

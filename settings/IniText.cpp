@@ -188,6 +188,32 @@ std::optional<std::string_view> CIniText::Find(std::string_view section,
         content.substr(location.nValueBegin, location.nValueEnd - location.nValueBegin));
 }
 
+std::vector<std::optional<std::string_view>> CIniText::FindEach(
+    std::string_view section, const std::vector<std::string>& arrKeys) const& {
+    std::vector<std::optional<std::string_view>> arrValues(arrKeys.size());
+    const std::string_view content = m_strContent;
+    bool bInSection = false;
+    CLineReader reader(content);
+    SLine line;
+    while (reader.Next(line)) {
+        const SParsedLine parsed = ParseLine(content, line);
+        if (parsed.eKind == ELineKind::Section) {
+            if (bInSection) {
+                break;  // the end of the first section of that name
+            }
+            bInSection = EqualNoCase(parsed.name, section);
+        } else if (bInSection && parsed.eKind == ELineKind::Key) {
+            for (std::size_t i = 0; i < arrKeys.size(); ++i) {
+                if (!arrValues[i] && EqualNoCase(parsed.name, arrKeys[i])) {
+                    arrValues[i] =
+                        TrimBlanks(content.substr(parsed.nValue, line.nEnd - parsed.nValue));
+                }
+            }
+        }
+    }
+    return arrValues;
+}
+
 bool CIniText::CanStore(std::string_view section, std::string_view key, std::string_view value) {
     return IsCleanName(section) && section.find(']') == std::string_view::npos &&
            IsCleanName(key) && key.find('=') == std::string_view::npos && key.front() != '[' &&

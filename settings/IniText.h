@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class CIniText {
 public:
@@ -24,6 +25,13 @@ public:
     std::optional<std::string_view> Find(std::string_view section, std::string_view key) const&;
     std::optional<std::string_view> Find(std::string_view section,
                                          std::string_view key) && = delete;
+
+    // The values of several keys of one section, in one pass over the text: element i is what
+    // Find(section, arrKeys[i]) gives.
+    std::vector<std::optional<std::string_view>> FindEach(
+        std::string_view section, const std::vector<std::string>& arrKeys) const&;
+    std::vector<std::optional<std::string_view>> FindEach(
+        std::string_view section, const std::vector<std::string>& arrKeys) && = delete;
 
     // Whether Set can store the name pair and value so that Find returns them again: names must be
     // non-empty, without surrounding blanks, line ends or NUL, a section without ']', a key without

@@ -260,8 +260,9 @@ void CTerminalDlg::FillLists() {
 }
 
 void CTerminalDlg::RefreshPortTips() {
-    for (int i = 0; i < m_cbPort->count(); ++i) {
-        const std::string strPath = m_link.DevicePathFor(static_cast<unsigned>(i + 1));
+    const std::vector<std::string> arrPaths = m_link.DevicePaths();  // one map for every entry
+    for (int i = 0; i < m_cbPort->count() && i < static_cast<int>(arrPaths.size()); ++i) {
+        const std::string& strPath = arrPaths[static_cast<std::size_t>(i)];
         const QString strTip =
             strPath.empty() ? QString::fromUtf8(kNoDevice) : QString::fromStdString(strPath);
         m_cbPort->setItemData(i, strTip, Qt::ToolTipRole);

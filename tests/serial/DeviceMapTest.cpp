@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "IniFile.h"
+#include "OpenCounter.h"
+#include "PtyPair.h"
 #include "SerialTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -107,16 +109,36 @@ TEST_F(DeviceMapTest, ConfiguredLinkToAPresentDeviceCountsAsThatDevice) {
     EXPECT_EQ(arrMap[4], Dev("ttyUSB0"));
 }
 
-TEST_F(DeviceMapTest, SettingsFileSuppliesTheConfiguredPaths) {
+TEST_F(DeviceMapTest, SettingsFileSuppliesTheConfiguredPathsInOneRead) {
     const std::string strIni = m_folder.PathOf("Vexor.ini");
-    CIniFile ini(strIni);
-    ini.WriteString("DEVICES", "COM2", "/dev/ttyUSB3");
-    ini.WriteString("DEVICES", "COM32", "/dev/serial/by-id/usb-X");
-    const auto arrConfigured = CDeviceMap::ReadConfigured(strIni);
-    ASSERT_EQ(arrConfigured.size(), CDeviceMap::kPortCount);
-    EXPECT_EQ(arrConfigured[0], "");
-    EXPECT_EQ(arrConfigured[1], "/dev/ttyUSB3");
-    EXPECT_EQ(arrConfigured[31], "/dev/serial/by-id/usb-X");
+    std::ofstream(strIni) << "[DEVICES]\ncom2 = /dev/ttyUSB3\nCOM32=/dev/serial/by-id/usb-X\n"
+                             "COM2=/dev/second\n[OTHER]\nCOM1=/dev/other\n";
+    CSerialLink link;
+    link.SetDeviceMapSource(strIni, m_root.string());
+    std::vector<std::string> arrMap;
+    EXPECT_EQ(CountOpens(strIni, [&] { arrMap = link.DevicePaths(); }), 1);
+    ASSERT_EQ(arrMap.size(), CDeviceMap::kPortCount);
+    EXPECT_EQ(arrMap[0], "");
+    EXPECT_EQ(arrMap[1], "/dev/ttyUSB3");  // the first key of a name counts
+    EXPECT_EQ(arrMap[31], "/dev/serial/by-id/usb-X");
+}
+
+// A serial port is listed on its sysfs type alone: opening a UART to ask would pulse its DTR and
+// RTS lines, which resets many boards.
+TEST_F(DeviceMapTest, SerialPortsAreJudgedBySysfsWithoutOpeningThem) {
+    const CPtyPair pty;  // a real character device: opening it would be seen
+    ASSERT_TRUE(pty.IsValid());
+    fs::create_symlink(pty.SlavePath(), m_root / "dev/ttyS0");  // no type to read
+    fs::create_symlink(pty.SlavePath(), m_root / "dev/ttyS1");
+    fs::create_directories(m_root / "sys/class/tty/ttyS1");
+    std::ofstream(m_root / "sys/class/tty/ttyS1/type") << "unreadable\n";
+    Node("ttyS2");
+    UartType("ttyS2", 4);
+    std::vector<std::string> arrPresent;
+    EXPECT_EQ(CountOpens(pty.SlavePath(),
+                         [&] { arrPresent = CDeviceMap(m_root.string()).PresentDevices(); }),
+              0);
+    EXPECT_EQ(arrPresent, std::vector<std::string>{Dev("ttyS2")});
 }
 
 TEST_F(DeviceMapTest, EngineAnswersForEveryPortNumber) {
