@@ -108,15 +108,19 @@ EReadResult ReadFileContent(const std::string& strPath, std::string& strContent)
     }
     strContent.resize(static_cast<std::size_t>(st.st_size));
     std::size_t nRead = 0;
+    char szMore[4096];
     for (;;) {
-        if (nRead == strContent.size()) {
-            if (strContent.size() >= kMaxFileSize) {
-                break;
-            }
-            // The file may have grown since fstat: read on until its end.
-            strContent.resize(std::min(kMaxFileSize, strContent.size() + 4096));
+        // The file may have grown since fstat: read on until its end. What comes after the
+        // expected size goes through a small buffer, so that the whole text is never copied to
+        // learn that nothing followed.
+        const bool bFull = nRead == strContent.size();
+        if (bFull && strContent.size() >= kMaxFileSize) {
+            break;
         }
-        const ssize_t n = ::read(fd.Get(), strContent.data() + nRead, strContent.size() - nRead);
+        char* pDest = bFull ? szMore : strContent.data() + nRead;
+        const std::size_t nCap = bFull ? std::min(sizeof szMore, kMaxFileSize - strContent.size())
+                                       : strContent.size() - nRead;
+        const ssize_t n = ::read(fd.Get(), pDest, nCap);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -126,6 +130,9 @@ EReadResult ReadFileContent(const std::string& strPath, std::string& strContent)
         }
         if (n == 0) {
             break;
+        }
+        if (bFull) {
+            strContent.append(szMore, static_cast<std::size_t>(n));
         }
         nRead += static_cast<std::size_t>(n);
     }

@@ -90,9 +90,10 @@ SParsedLine ParseLine(std::string_view content, const SLine& line) {
 // and remembered until passed, so a text with few CRs (or few LFs) costs one fast scan.
 class CLineReader {
 public:
-    explicit CLineReader(std::string_view content)
+    // Starts at the text's first line, or at the line that begins at nStart.
+    explicit CLineReader(std::string_view content, std::size_t nStart = 0)
         : m_content(content),
-          m_nPos(content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0),
+          m_nPos(nStart == 0 && content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : nStart),
           m_nNextLf(Find('\n')),
           m_nNextCr(Find('\r')) {}
 
@@ -137,6 +138,32 @@ private:
     std::size_t m_nNextCr;
 };
 
+// Where the lines of the first section named section begin (after its header line), or npos.
+// Only the '[' that open a line (after blanks) are looked at, so the lines of other sections cost
+// no more than a memchr over their bytes.
+std::size_t SectionBodyOf(std::string_view content, std::string_view section) {
+    const std::size_t nFirst = content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
+    for (std::size_t nPos = content.find('[', nFirst); nPos != std::string_view::npos;
+         nPos = content.find('[', nPos + 1)) {
+        std::size_t nBegin = nPos;
+        while (nBegin > nFirst && IsBlank(static_cast<unsigned char>(content[nBegin - 1]))) {
+            --nBegin;
+        }
+        if (nBegin > nFirst && content[nBegin - 1] != '\n' && content[nBegin - 1] != '\r') {
+            continue;  // inside a line
+        }
+        CLineReader reader(content, nBegin);
+        SLine line;
+        reader.Next(line);
+        const SParsedLine parsed = ParseLine(content, line);
+        if (parsed.eKind == ELineKind::Section && EqualNoCase(parsed.name, section)) {
+            return line.nNext;
+        }
+        nPos = line.nEnd > 0 ? line.nEnd - 1 : 0;  // on to the next line
+    }
+    return std::string_view::npos;
+}
+
 }  // namespace
 
 // Where a key is, or where it would go.
@@ -179,35 +206,27 @@ CIniText::SLocation CIniText::Locate(std::string_view section, std::string_view 
 
 std::optional<std::string_view> CIniText::Find(std::string_view section,
                                                std::string_view key) const& {
-    const SLocation location = Locate(section, key);
-    if (!location.bKeyFound) {
-        return std::nullopt;
-    }
-    const std::string_view content = m_strContent;
-    return TrimBlanks(
-        content.substr(location.nValueBegin, location.nValueEnd - location.nValueBegin));
+    return FindEach(section, {std::string(key)}).front();
 }
 
 std::vector<std::optional<std::string_view>> CIniText::FindEach(
     std::string_view section, const std::vector<std::string>& arrKeys) const& {
     std::vector<std::optional<std::string_view>> arrValues(arrKeys.size());
     const std::string_view content = m_strContent;
-    bool bInSection = false;
-    CLineReader reader(content);
+    const std::size_t nBody = SectionBodyOf(content, section);
+    if (nBody == std::string_view::npos) {
+        return arrValues;
+    }
+    CLineReader reader(content, nBody);
     SLine line;
     while (reader.Next(line)) {
         const SParsedLine parsed = ParseLine(content, line);
         if (parsed.eKind == ELineKind::Section) {
-            if (bInSection) {
-                break;  // the end of the first section of that name
-            }
-            bInSection = EqualNoCase(parsed.name, section);
-        } else if (bInSection && parsed.eKind == ELineKind::Key) {
-            for (std::size_t i = 0; i < arrKeys.size(); ++i) {
-                if (!arrValues[i] && EqualNoCase(parsed.name, arrKeys[i])) {
-                    arrValues[i] =
-                        TrimBlanks(content.substr(parsed.nValue, line.nEnd - parsed.nValue));
-                }
+            break;  // the end of the first section of that name
+        }
+        for (std::size_t i = 0; parsed.eKind == ELineKind::Key && i < arrKeys.size(); ++i) {
+            if (!arrValues[i] && EqualNoCase(parsed.name, arrKeys[i])) {
+                arrValues[i] = TrimBlanks(content.substr(parsed.nValue, line.nEnd - parsed.nValue));
             }
         }
     }
