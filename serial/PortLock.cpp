@@ -7,22 +7,48 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
+#include <cstring>
 #include <fstream>
+#include <string_view>
 
 namespace {
-// The PID in a lock file, or 0 when the file holds none.
+// The PID in a lock file, or 0 when the file holds none that can be read. Two formats exist: text
+// (blanks, decimal digits, then a line end or more text after a blank; ours is "%10d\n") and
+// binary, four bytes of a native int. A PID below 2^24 has a zero byte, which text never holds.
 int ReadLockPid(const std::string& strPath) {
-    std::ifstream in(strPath);
-    long nPid = 0;
-    if (!(in >> nPid) || nPid <= 0 || nPid > INT_MAX) {
+    char szText[64];
+    const int nFd = open(strPath.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (nFd < 0) {
         return 0;
     }
-    return static_cast<int>(nPid);
+    const ssize_t nRead = read(nFd, szText, sizeof szText - 1);
+    close(nFd);
+    if (nRead <= 0) {
+        return 0;
+    }
+    const std::string_view text(szText, static_cast<std::size_t>(nRead));
+    if (text.size() == sizeof(std::int32_t) && text.find('\0') != std::string_view::npos) {
+        std::int32_t nPid = 0;
+        std::memcpy(&nPid, szText, sizeof nPid);
+        return nPid > 0 ? nPid : 0;
+    }
+    std::size_t nPos = text.find_first_not_of(" \t");
+    int nPid = 0;
+    int nDigits = 0;
+    for (; nPos < text.size() && std::isdigit(static_cast<unsigned char>(text[nPos])); ++nPos) {
+        if (++nDigits > 9) {
+            return 0;
+        }
+        nPid = nPid * 10 + (text[nPos] - '0');
+    }
+    const bool bEnded = nPos >= text.size() || std::isspace(static_cast<unsigned char>(text[nPos]));
+    return nDigits > 0 && bEnded ? nPid : 0;
 }
 
 bool IsRunning(int nPid) {
@@ -40,22 +66,6 @@ bool IsSameFile(const struct stat& a, const struct stat& b) {
 std::string RealPathOf(const std::string& strPath) {
     char szReal[PATH_MAX];
     return realpath(strPath.c_str(), szReal) != nullptr ? std::string(szReal) : strPath;
-}
-
-// A lock without a PID younger than this is taken as one being written by its creator.
-constexpr long kYoungLockSeconds = 2;
-
-// True when the file was modified within kYoungLockSeconds of now. A time far in the future
-// (a clock set back) counts as old, or such a lock would keep the port for good.
-bool IsYoung(const std::string& strPath) {
-    struct stat st {};
-    timespec now{};
-    if (stat(strPath.c_str(), &st) != 0 || clock_gettime(CLOCK_REALTIME, &now) != 0) {
-        return false;
-    }
-    const long long nAgeMs = (static_cast<long long>(now.tv_sec) - st.st_mtim.tv_sec) * 1000 +
-                             (now.tv_nsec - st.st_mtim.tv_nsec) / 1000000;
-    return nAgeMs > -kYoungLockSeconds * 1000 && nAgeMs < kYoungLockSeconds * 1000;
 }
 
 bool WriteAll(int nFd, const std::string& strText) {
@@ -135,6 +145,7 @@ std::string CPortLock::LockNameFor(const std::string& strDevicePath) {
 
 bool CPortLock::Acquire() {
     m_strHolder.clear();
+    m_nRemoveError = 0;
     if (m_bHeld) {
         return true;
     }
@@ -153,17 +164,21 @@ bool CPortLock::Acquire() {
         if (eResult != ECreate::Exists) {
             return true;  // no writable lock folder, or no room in it
         }
+        // Only a lock whose owner is provably gone is taken over. Without a readable PID that
+        // cannot be known: its creator may not have written it yet, or writes a format of its own.
         const int nPid = ReadLockPid(m_strPath);
-        if (nPid > 0 && IsRunning(nPid)) {
+        if (nPid == 0) {
+            m_strHolder = "未知（锁文件 " + m_strPath + " 中没有可读的进程号）";
+            return false;
+        }
+        if (IsRunning(nPid)) {
             m_strHolder = DescribeProcess(nPid);
             return false;
         }
-        // Without a PID, a young lock is most likely one that its creator has not written yet
-        // (programs that create it empty and then write); its holder is unknown.
-        if (nPid == 0 && IsYoung(m_strPath)) {
+        if (unlink(m_strPath.c_str()) != 0 && errno != ENOENT) {
+            m_nRemoveError = errno;
             return false;
         }
-        unlink(m_strPath.c_str());
     }
     return false;  // another program took the lock between our two rounds
 }

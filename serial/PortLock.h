@@ -3,8 +3,9 @@
 // <folder>/LCK..<name>, where <name> is the device's path below /dev with '/' turned into '_'
 // ("LCK..ttyUSB0", "LCK..pts_7"), holding the owner's PID as ten right-aligned digits and a
 // newline. The file appears with the PID already in it (linked from a temporary file beside it).
-// A lock whose PID is no longer running is stale and taken over; so is one without a PID, unless
-// it is a few seconds young: another program may have created it and not yet written to it.
+// Other programs' locks are read in that text format and in the binary one (a 4-byte int). Only a
+// lock whose PID runs no process is stale and taken over; one without a readable PID keeps the
+// port held, since nothing proves its owner gone.
 //
 // Where the folder is missing or not writable the convention is not in force there: Acquire()
 // succeeds without a file, and Release() has nothing to do.
@@ -17,12 +18,15 @@ public:
     CPortLock(const CPortLock&) = delete;
     CPortLock& operator=(const CPortLock&) = delete;
 
-    // False when a running process holds the lock; GetHolder() then names it, or is empty for a
-    // young lock that names no one yet.
+    // False when a running process holds the lock, or may (no readable PID): GetHolder() then
+    // names it, or says that the file names no one. False also when a stale lock cannot be
+    // removed: GetRemoveError() then gives the errno.
     bool Acquire();
     // Removes the file if it still carries our PID.
     void Release();
     const std::string& GetHolder() const { return m_strHolder; }
+    int GetRemoveError() const { return m_nRemoveError; }
+    const std::string& GetPath() const { return m_strPath; }
 
     // "LCK..ttyUSB0" for "/dev/ttyUSB0" (symbolic links followed).
     static std::string LockNameFor(const std::string& strDevicePath);
@@ -30,6 +34,7 @@ public:
 private:
     std::string m_strPath;
     std::string m_strHolder;
+    int m_nRemoveError = 0;
     bool m_bHeld = false;
 };
 

@@ -43,25 +43,29 @@ void CSerialLink::SetLockFolder(std::string strFolder) {
 bool CSerialLink::Open(ISerialOwner* pOwner, const PortSettings& settings) {
     Close();
     m_strHolder.clear();
+    m_openError = {};
     m_arrSettingLines.clear();
     m_arrDifferences.clear();
 
     const std::string strPath = DevicePathFor(settings.nPort);
     if (strPath.empty()) {
+        m_openError.eKind = EOpenError::NoDevice;
         return false;
     }
     auto pLock = std::make_unique<CPortLock>(m_strLockFolder, strPath);
     if (!pLock->Acquire()) {
         m_strHolder = pLock->GetHolder();
+        m_openError =
+            pLock->GetRemoveError() != 0
+                ? OpenError{EOpenError::LockFile, pLock->GetRemoveError(), pLock->GetPath()}
+                : OpenError{EOpenError::Busy, EBUSY, strPath};
         return false;
     }
     std::unique_ptr<ITerminalDevice> pDevice =
         m_fnDeviceFactory ? m_fnDeviceFactory(strPath) : std::make_unique<CTermiosDevice>(strPath);
-    if (!pDevice) {
-        return false;
-    }
-    const int nError = pDevice->Open();
+    const int nError = pDevice ? pDevice->Open() : ENOMEM;
     if (nError != 0) {
+        m_openError = OpenErrorFromErrno(nError, strPath);
         if (nError == EBUSY) {
             m_strHolder = FindDeviceUser(strPath);
         }
@@ -75,6 +79,7 @@ bool CSerialLink::Open(ISerialOwner* pOwner, const PortSettings& settings) {
     m_pTransmitter = std::make_unique<CTransmitter>(*m_pDevice, *m_pNotices);
     if (!m_pTransmitter->Start()) {
         Close();
+        m_openError = OpenErrorFromErrno(EAGAIN, strPath);  // no thread could be started
         return false;
     }
     ApplySettings(settings);
@@ -242,6 +247,10 @@ void CSerialLink::ClearBatch() {
     m_nBatchPos = 0;
     m_nBytePos = 0;
     m_bQueueMore = false;
+}
+
+const OpenError& CSerialLink::GetOpenError() const {
+    return m_openError;
 }
 
 const std::string& CSerialLink::GetHolder() const {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "OpenError.h"
 #include "SerialTypes.h"
 #include "TerminalDevice.h"
 
@@ -52,7 +53,8 @@ public:
     void SetLockFolder(std::string strFolder);
 
     // Closes first when open. False when the number has no device, the device is missing, or
-    // another program holds it (GetHolder() then names it when it can); the engine stays closed.
+    // another program holds it (GetHolder() then names it when it can); the engine stays closed
+    // and GetOpenError() says why.
     // True once the device is open, even when the driver refused some settings
     // (GetSettingDifferences()). Applies flow control 0 (none).
     bool Open(ISerialOwner* pOwner, const PortSettings& settings);
@@ -94,6 +96,8 @@ public:
     // OnSerialEvent (an owner that runs an event loop there) goes on where the outer call stands.
     bool DeliverNotices(std::size_t nBudgetBytes = 256 * 1024);
 
+    // After a failed Open: why it failed (kind None after a successful one).
+    const OpenError& GetOpenError() const;
     // After a failed Open: who holds the port, e.g. "minicom (PID 1234)", or "" when unknown.
     const std::string& GetHolder() const;
     // After Open: settings the driver refused or changed, one Chinese line each,
@@ -125,6 +129,7 @@ private:
     bool m_bQueueMore = false;  // the last Take left notices in the queue
 
     std::string m_strHolder;
+    OpenError m_openError;
     std::vector<std::string> m_arrSettingLines;  // differences found by Open
     std::vector<std::string> m_arrDifferences;   // those, then the flow-control line if any
 };

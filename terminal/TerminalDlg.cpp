@@ -18,6 +18,7 @@
 #include "IniFile.h"
 #include "MessageBox.h"
 #include "NumEdit.h"
+#include "OpenFailure.h"
 #include "PortCombo.h"
 #include "ReceiveView.h"
 #include "Resources.h"
@@ -26,8 +27,6 @@
 namespace {
 
 constexpr const char* kTitle = "diVE 串口调试终端 V1.04";
-constexpr const char* kOpenFailed = "开启串口失败\n\n串口不存在或已被其他应用程序占用";
-constexpr const char* kHolderLine = "占用程序：";
 constexpr const char* kPortLost = "串口已断开\n\n设备已被移除或发生读写错误";
 constexpr const char* kNoDevice = "未映射设备";
 constexpr const char* kCaptionOpen = "打开串口";
@@ -292,14 +291,8 @@ void CTerminalDlg::OnOpenClose() {
         if (m_bPortOpen) {
             ++m_nSession;
         } else {
-            QString strText = QString::fromUtf8(kOpenFailed);
-            const std::string& strHolder = m_link.GetHolder();
-            if (!strHolder.empty()) {
-                strText += QChar('\n') + QString::fromUtf8(kHolderLine) +
-                           QString::fromStdString(strHolder);
-            }
-            CMessageBox::Show(this, strText, QString::fromUtf8(CMessageBox::kErrorCaption),
-                              QMessageBox::Warning);
+            CMessageBox::Show(this, OpenFailureText(m_link),
+                              QString::fromUtf8(CMessageBox::kErrorCaption), QMessageBox::Warning);
         }
     } else {
         EndFileSend();

@@ -3,8 +3,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -56,53 +58,94 @@ TEST(PortLock, WritesOurPidRightAlignedAndRemovesItOnRelease) {
     EXPECT_EQ(folder.CountEntries(), 0u);
 }
 
-TEST(PortLock, LiveHolderIsNamedAndItsLockKept) {
-    CTempFolder folder;
+// Other programs write the PID as text or as a 4-byte int; either way a live holder keeps the
+// port and is named, and a dead one's lock is taken over.
+TEST(PortLock, HoldersAreReadFromTextAndBinaryLocks) {
     CPeerProcess holder({"sleep", "30"});
     ASSERT_GT(holder.Pid(), 0);
-    const std::string strExpected = "sleep (PID " + std::to_string(holder.Pid()) + ")";
-    ASSERT_TRUE(WaitFor([&] { return DescribeProcess(holder.Pid()) == strExpected; }));
-    std::ofstream(folder.PathOf("LCK..ttyUSB0")) << std::string(5, ' ') << holder.Pid() << "\n";
-    CPortLock lock(folder.Path(), "/dev/ttyUSB0");
-    EXPECT_FALSE(lock.Acquire());
-    EXPECT_EQ(lock.GetHolder(), strExpected);
-    lock.Release();
-    EXPECT_EQ(access((folder.PathOf("LCK..ttyUSB0")).c_str(), F_OK), 0);
+    const std::string strName = "sleep (PID " + std::to_string(holder.Pid()) + ")";
+    ASSERT_TRUE(WaitFor([&] { return DescribeProcess(holder.Pid()) == strName; }));
+    const auto text = [](int nPid) { return "     " + std::to_string(nPid) + " minicom root\n"; };
+    const auto binary = [](int nPid) {
+        const std::int32_t n = nPid;
+        return std::string(reinterpret_cast<const char*>(&n), sizeof n);
+    };
+    const int nDead = DeadPid();
+    const struct {
+        std::string strContent;
+        bool bHeld;
+    } rows[] = {
+        {text(holder.Pid()), true},
+        {binary(holder.Pid()), true},
+        {text(nDead), false},
+        {binary(nDead), false},
+    };
+    for (const auto& row : rows) {
+        CTempFolder folder;
+        std::ofstream(folder.PathOf("LCK..ttyUSB0"), std::ios::binary) << row.strContent;
+        CPortLock lock(folder.Path(), "/dev/ttyUSB0");
+        EXPECT_EQ(lock.Acquire(), !row.bHeld) << row.strContent;
+        EXPECT_EQ(lock.GetHolder(), row.bHeld ? strName : "");
+        char szOurs[16];
+        std::snprintf(szOurs, sizeof szOurs, "%10d\n", static_cast<int>(getpid()));
+        EXPECT_EQ(Contents(folder.PathOf("LCK..ttyUSB0")), row.bHeld ? row.strContent : szOurs);
+        EXPECT_EQ(folder.CountEntries(), 1u);
+    }
 }
 
-TEST(PortLock, DeadHoldersLocksAreTakenOver) {
+// Nothing proves the owner of a lock without a readable PID gone, however old the lock: another
+// program may not have written it yet, or writes a format of its own.
+TEST(PortLock, LocksWithoutAReadablePidKeepThePortHeld) {
+    for (const std::string& strContent : {std::string(), std::string("garbage\n"),
+                                          std::string("12abc\n"), std::string("\0\0\0\0", 4)}) {
+        for (const bool bOld : {false, true}) {
+            CTempFolder folder;
+            const std::string strLock = folder.PathOf("LCK..ttyS0");
+            std::ofstream(strLock, std::ios::binary) << strContent;
+            ASSERT_TRUE(!bOld || MakeOld(strLock));
+            CPortLock lock(folder.Path(), "/dev/ttyS0");
+            EXPECT_FALSE(lock.Acquire()) << strContent << bOld;
+            EXPECT_EQ(lock.GetHolder(), "未知（锁文件 " + strLock + " 中没有可读的进程号）");
+            lock.Release();
+            EXPECT_EQ(Contents(strLock), strContent);
+            EXPECT_EQ(folder.CountEntries(), 1u);
+        }
+    }
+}
+
+// A stale lock in a folder where this user may not delete it: the port stays closed and the
+// engine's reason names the lock file. Root may delete anything, so the open runs as "nobody"
+// then, in a child process.
+TEST(PortLock, StaleLockThatCannotBeRemovedIsTheReason) {
     CTempFolder folder;
-    std::ofstream(folder.PathOf("LCK..ttyS0")) << "      " << DeadPid() << "\n";
-    CPortLock lock(folder.Path(), "/dev/ttyS0");
-    EXPECT_TRUE(lock.Acquire());
-    EXPECT_EQ(std::stoi(Contents(folder.PathOf("LCK..ttyS0"))), getpid());
-    EXPECT_EQ(folder.CountEntries(), 1u);
-}
-
-TEST(PortLock, OldLocksWithoutAPidAreTakenOver) {
-    for (const std::string& strContent : {std::string("garbage\n"), std::string()}) {
-        CTempFolder folder;
-        std::ofstream(folder.PathOf("LCK..ttyS0")) << strContent;
-        ASSERT_TRUE(MakeOld(folder.PathOf("LCK..ttyS0")));
-        CPortLock lock(folder.Path(), "/dev/ttyS0");
-        EXPECT_TRUE(lock.Acquire()) << strContent;
-        EXPECT_EQ(std::stoi(Contents(folder.PathOf("LCK..ttyS0"))), getpid());
-        EXPECT_EQ(folder.CountEntries(), 1u);
+    const std::string strLocks = folder.PathOf("locks");
+    const std::string strLock = strLocks + "/LCK..ttyS9";
+    ASSERT_EQ(mkdir(strLocks.c_str(), 0755), 0);
+    std::ofstream(strLock) << "      " << DeadPid() << "\n";
+    std::ofstream(folder.PathOf("Vexor.ini")) << "[DEVICES]\nCOM1=/dev/ttyS9\n";
+    ASSERT_EQ(chmod(strLocks.c_str(), 0555), 0);
+    ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
+    const pid_t nChild = fork();
+    ASSERT_GE(nChild, 0);
+    if (nChild == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(2);
+        }
+        CSerialLink link;
+        link.SetDeviceMapSource(folder.PathOf("Vexor.ini"), folder.PathOf("root"));
+        link.SetLockFolder(strLocks);
+        const bool bOpened = link.Open(nullptr, PortSettings{});
+        const OpenError& error = link.GetOpenError();
+        _exit(!bOpened && error.eKind == EOpenError::LockFile && error.nErrno == EACCES &&
+                      DescribeOpenError(error) == "原因：锁文件 " + strLock +
+                                                      " 的所有者已退出，但无法删除它（Permission "
+                                                      "denied，errno 13），请手动删除"
+                  ? 0
+                  : 1);
     }
-}
-
-TEST(PortLock, YoungLocksWithoutAPidKeepThePortHeld) {
-    // Another program may have created the file and not yet written its PID.
-    for (const std::string& strContent : {std::string("garbage\n"), std::string()}) {
-        CTempFolder folder;
-        std::ofstream(folder.PathOf("LCK..ttyS0")) << strContent;
-        CPortLock lock(folder.Path(), "/dev/ttyS0");
-        EXPECT_FALSE(lock.Acquire()) << strContent;
-        EXPECT_EQ(lock.GetHolder(), "");
-        lock.Release();
-        EXPECT_EQ(Contents(folder.PathOf("LCK..ttyS0")), strContent);
-        EXPECT_EQ(folder.CountEntries(), 1u);
-    }
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(nChild, &nStatus, 0), nChild);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
 }
 
 TEST(PortLock, MissingFolderMeansNoLockFileConvention) {

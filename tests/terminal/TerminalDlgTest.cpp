@@ -186,7 +186,9 @@ TEST_F(TerminalDlgTest, MissingDeviceShowsTheErrorBox) {
     SelectPort(*pDlg, 2);
     Click(*pDlg, IDC_OPEN);
     ASSERT_EQ(m_arrMessages.size(), 1u);
-    EXPECT_EQ(m_arrMessages[0].strText, kOpenFailed);
+    EXPECT_EQ(m_arrMessages[0].strText, kOpenFailed + QStringLiteral("\n原因：设备 ") +
+                                            QString::fromStdString(m_strMissing) +
+                                            QStringLiteral(" 不存在"));
     EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("错误"));
     EXPECT_EQ(m_arrMessages[0].icon, QMessageBox::Warning);
     ExpectState(*pDlg, false);
@@ -215,7 +217,9 @@ TEST_F(TerminalDlgTest, HeldDeviceShowsTheErrorBoxNamingTheHolder) {
     Click(*pDlg, IDC_OPEN);
     ASSERT_EQ(m_arrMessages.size(), 1u);
     EXPECT_EQ(m_arrMessages[0].strText,
-              kOpenFailed + QStringLiteral("\n占用程序：sleep (PID %1)").arg(holder.processId()));
+              kOpenFailed + QStringLiteral("\n原因：%1 正被其他程序使用\n占用程序：sleep (PID %2)")
+                                .arg(QString::fromStdString(m_pty.SlavePath()))
+                                .arg(holder.processId()));
     EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("错误"));
     ExpectState(*pDlg, false);
     holder.kill();
@@ -237,9 +241,11 @@ TEST_F(TerminalDlgTest, DeviceHeldByAnotherEngineShowsTheErrorBox) {
     Click(*pDlg, IDC_OPEN);
     ASSERT_EQ(m_arrMessages.size(), 1u);
     const std::string& strHolder = pDlg->Link().GetHolder();
-    const QString strExpected = strHolder.empty() ? kOpenFailed
-                                                  : kOpenFailed + QStringLiteral("\n占用程序：") +
-                                                        QString::fromStdString(strHolder);
+    QString strExpected = kOpenFailed + QStringLiteral("\n原因：%1 正被其他程序使用")
+                                            .arg(QString::fromStdString(m_pty.SlavePath()));
+    if (!strHolder.empty()) {
+        strExpected += QStringLiteral("\n占用程序：") + QString::fromStdString(strHolder);
+    }
     EXPECT_EQ(m_arrMessages[0].strText, strExpected);
     ExpectState(*pDlg, false);
     other.Close();
