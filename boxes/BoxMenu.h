@@ -1,14 +1,15 @@
 #pragma once
-// The context menu of both boxes, built from a list of items: plain QMenu, each command's icon
-// from the shared twelve-icon strip (placeholders and the mode and newline items have none), then
-// a separator and the submenu "字符编码" with "GBK" and "UTF-8", the current one checked.
+// The context menu of both boxes, built from a list of items as a skinned CNewMenu: each command's
+// icon from the shared twelve-icon strip (placeholders and the mode and newline items have none),
+// then a separator and the submenu "字符编码" with "GBK" and "UTF-8", the current one checked.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "BoxCommands.h"
 
-class QMenu;
+class CNewMenu;
 class QWidget;
 
 struct SBoxMenuItem {
@@ -22,9 +23,10 @@ inline SBoxMenuItem BoxMenuSeparator() {
     return {};
 }
 
-// The index (0..11) of nCommand's image in the icon strip, or -1 when it has none.
-int BoxMenuIconIndex(int nCommand);
+// The icon table of both menus: strip bitmap 144, 16 x 16 icons, the command of each image in
+// strip order (1 marks a placeholder image that no item uses), ended by 0.
+const std::vector<std::uint16_t>& BoxMenuIconTable();
 
 // Each action carries its command number in data(); triggering it calls fnCommand with it.
-std::unique_ptr<QMenu> BuildBoxMenu(const std::vector<SBoxMenuItem>& items, int nCodePage,
-                                    QWidget* pParent, std::function<void(int)> fnCommand);
+std::unique_ptr<CNewMenu> BuildBoxMenu(const std::vector<SBoxMenuItem>& items, int nCodePage,
+                                       QWidget* pParent, std::function<void(int)> fnCommand);

@@ -1,9 +1,9 @@
 #include "ColorEdit.h"
 
-#include <QMenu>
 #include <QMouseEvent>
 #include <QTextCursor>
 #include <utility>
+#include "NewMenu.h"
 
 #include "IniFile.h"
 
@@ -88,7 +88,7 @@ void CColorEdit::SetCodePage(std::shared_ptr<CCodePage> pCodePage) {
     }
 }
 
-std::unique_ptr<QMenu> CColorEdit::CreateContextMenu() {
+std::unique_ptr<CNewMenu> CColorEdit::CreateContextMenu() {
     return BuildBoxMenu(MenuItems(), m_pCodePage->Get(), this,
                         [this](int nCommand) { OnCommand(nCommand); });
 }
@@ -142,7 +142,7 @@ bool CColorEdit::IsAllSelected() const {
 
 void CColorEdit::contextMenuEvent(QContextMenuEvent* pEvent) {
     setFocus(Qt::PopupFocusReason);
-    const std::unique_ptr<QMenu> pMenu = CreateContextMenu();
+    const std::unique_ptr<CNewMenu> pMenu = CreateContextMenu();
     pMenu->exec(pEvent->globalPos());
 }
 

@@ -20,7 +20,7 @@
 #include "BoxMenu.h"
 #include "CodePage.h"
 
-class QMenu;
+class CNewMenu;
 
 class CColorEdit : public QPlainTextEdit {
     Q_OBJECT
@@ -55,7 +55,7 @@ public:
 
     // The context menu exactly as a right click shows it, with each action's command number in
     // its data(); triggering an action runs OnCommand.
-    std::unique_ptr<QMenu> CreateContextMenu();
+    std::unique_ptr<CNewMenu> CreateContextMenu();
     // A menu command (BoxCommands.h); unknown numbers are ignored.
     virtual void OnCommand(int nCommand);
     // 0 text, 1 hexadecimal (the mode items of both menus); what a mode means is the box's own.

@@ -1,10 +1,12 @@
 // The receive box's context menu: built by the same function a right click uses.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
-#include <QMenu>
+#include <QTest>
 
 #include "BoxTestSupport.h"
+#include "NewMenu.h"
 #include "ReceiveView.h"
 
 namespace {
@@ -77,26 +79,74 @@ TEST_F(ReceiveMenuTest, ItemsFollowDataModeOptionAndSelection) {
     EXPECT_EQ(Rows(), ExpectedRows(false, true, false, false, false));
 }
 
-TEST_F(ReceiveMenuTest, IconsFollowTheStripOrder) {
+TEST_F(ReceiveMenuTest, IconsComeFromOneSharedStripSet) {
     const auto pMenu = m_box.CreateContextMenu();
-    for (int nCommand :
-         {IDM_SAVEFILE, IDM_CLEARALL, WM_COPY, IDM_SELECTALL, IDM_TEXTCOLOR, IDM_BKCOLOR}) {
-        EXPECT_FALSE(FindCommand(*pMenu, nCommand)->icon().isNull()) << nCommand;
+    const struct {
+        int nCommand, nIcon;
+    } rows[] = {{IDM_SAVEFILE, 1},  {IDM_CLEARALL, 11},    {WM_COPY, 0},       {IDM_SELECTALL, 2},
+                {IDM_TEXTCOLOR, 4}, {IDM_BKCOLOR, 7},      {IDM_TEXTMODE, -1}, {IDM_HEXMODE, -1},
+                {IDM_LFTOCRLF, -1}, {IDM_CODEPAGE_GBK, -1}};
+    for (const auto& row : rows) {
+        QAction* pAction = FindCommand(*pMenu, row.nCommand);
+        const auto* pHolder = static_cast<const CNewMenu*>(pAction->parent());
+        EXPECT_EQ(pHolder->ItemData(pAction)->m_nIconIndex, row.nIcon) << row.nCommand;
     }
-    for (int nCommand : {IDM_TEXTMODE, IDM_HEXMODE, IDM_LFTOCRLF}) {
-        EXPECT_TRUE(FindCommand(*pMenu, nCommand)->icon().isNull()) << nCommand;
+    EXPECT_EQ(pMenu->IconSize(), QSize(16, 16));
+    // A second opening finds the set of the first.
+    const int nSets = CNewMenuIcons::SetCount();
+    const auto pAgain = m_box.CreateContextMenu();
+    EXPECT_EQ(CNewMenuIcons::SetCount(), nSets);
+    EXPECT_EQ(pAgain->ItemData(FindCommand(*pAgain, WM_COPY))->m_pIcons,
+              pMenu->ItemData(FindCommand(*pMenu, WM_COPY))->m_pIcons);
+}
+
+namespace {
+
+std::vector<SMenuRow> AccessibleRows(QAccessibleInterface* pMenu) {
+    std::vector<SMenuRow> rows;
+    for (int i = 0; i < pMenu->childCount(); ++i) {
+        QAccessibleInterface* pItem = pMenu->child(i);
+        if (pItem->role() == QAccessible::Separator) {
+            rows.push_back({"-", true, false});
+        } else {
+            rows.push_back({pItem->text(QAccessible::Name), !pItem->state().disabled,
+                            static_cast<bool>(pItem->state().checked)});
+        }
     }
-    EXPECT_EQ(BoxMenuIconIndex(WM_COPY), 0);
-    EXPECT_EQ(BoxMenuIconIndex(IDM_SAVEFILE), 1);
-    EXPECT_EQ(BoxMenuIconIndex(IDM_SELECTALL), 2);
-    EXPECT_EQ(BoxMenuIconIndex(IDM_TEXTCOLOR), 4);
-    EXPECT_EQ(BoxMenuIconIndex(WM_CLEAR), 6);
-    EXPECT_EQ(BoxMenuIconIndex(IDM_BKCOLOR), 7);
-    EXPECT_EQ(BoxMenuIconIndex(WM_CUT), 8);
-    EXPECT_EQ(BoxMenuIconIndex(WM_PASTE), 9);
-    EXPECT_EQ(BoxMenuIconIndex(EM_UNDO), 10);
-    EXPECT_EQ(BoxMenuIconIndex(IDM_CLEARALL), 11);
-    EXPECT_EQ(BoxMenuIconIndex(1), -1);
+    return rows;
+}
+
+}  // namespace
+
+// A screen reader follows the focus into the open skinned menu and reads every item.
+TEST_F(ReceiveMenuTest, ScreenReadersFindTheOpenMenusItemsAndStates) {
+    m_box.AppendByte('x');
+    m_box.Refresh();
+    const auto pMenu = m_box.CreateContextMenu();
+    pMenu->popup(m_box.mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(WaitFor([&] { return pMenu->isVisible(); }));
+    QTest::keyClick(pMenu.get(), Qt::Key_Down);
+
+    QAccessibleInterface* pPopup = QAccessible::queryAccessibleInterface(pMenu.get());
+    ASSERT_NE(pPopup, nullptr);
+    EXPECT_EQ(pPopup->role(), QAccessible::PopupMenu);
+    QStringList arrFocused;
+    for (int i = 0; i < pPopup->childCount(); ++i) {
+        if (pPopup->child(i)->state().focused) {
+            arrFocused << pPopup->child(i)->text(QAccessible::Name);
+        }
+    }
+    EXPECT_EQ(arrFocused, QStringList{QString::fromUtf8("保存文件")});
+    std::vector<SMenuRow> want = ExpectedRows(true, false, true, false, true);
+    for (SMenuRow& row : want) {
+        row.strText.remove(u'&');
+    }
+    EXPECT_EQ(AccessibleRows(pPopup), want);
+    QAccessibleInterface* pCodePageItem = pPopup->child(pPopup->childCount() - 1);
+    ASSERT_EQ(pCodePageItem->childCount(), 1);
+    EXPECT_EQ(AccessibleRows(pCodePageItem->child(0)),
+              (std::vector<SMenuRow>{{"GBK", true, true}, {"UTF-8", true, false}}));
+    pMenu->hide();
 }
 
 TEST_F(ReceiveMenuTest, MenuCommandsSaveAndChooseColours) {

@@ -3,11 +3,11 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QMenu>
 #include <QTextCursor>
 
 #include "BoxTestSupport.h"
 #include "IniFile.h"
+#include "NewMenu.h"
 #include "ReceiveView.h"
 #include "SendEdit.h"
 
