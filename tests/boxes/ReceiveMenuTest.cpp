@@ -79,7 +79,7 @@ TEST_F(ReceiveMenuTest, ItemsFollowDataModeOptionAndSelection) {
     EXPECT_EQ(Rows(), ExpectedRows(false, true, false, false, false));
 }
 
-TEST_F(ReceiveMenuTest, IconsComeFromOneSharedStripSet) {
+TEST_F(ReceiveMenuTest, IconsFromOneSharedStripSetAndCheckMarksOnTheOptions) {
     const auto pMenu = m_box.CreateContextMenu();
     const struct {
         int nCommand, nIcon;
@@ -92,6 +92,17 @@ TEST_F(ReceiveMenuTest, IconsComeFromOneSharedStripSet) {
         EXPECT_EQ(pHolder->ItemData(pAction)->m_nIconIndex, row.nIcon) << row.nCommand;
     }
     EXPECT_EQ(pMenu->IconSize(), QSize(16, 16));
+    pMenu->resize(pMenu->sizeHint());
+    const QImage img = pMenu->grab().toImage();
+    const SMenuColors colors = SMenuColors::FromPalette(pMenu->palette(), false);
+    const auto column = [&](int nCommand) {
+        const QRect rcItem = pMenu->actionGeometry(FindCommand(*pMenu, nCommand));
+        return img.pixelColor(rcItem.topLeft() + QPoint(4, 3));
+    };
+    const QColor crCheck = Mix86(colors.IconColumn(), colors.crHighlight);
+    EXPECT_EQ(column(IDM_TEXTMODE), crCheck);
+    EXPECT_EQ(column(IDM_LFTOCRLF), crCheck);
+    EXPECT_EQ(column(IDM_HEXMODE), colors.IconColumn());
     // A second opening finds the set of the first.
     const int nSets = CNewMenuIcons::SetCount();
     const auto pAgain = m_box.CreateContextMenu();
