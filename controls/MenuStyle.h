@@ -1,9 +1,9 @@
 #pragma once
 // CMenuStyle: how a skinned menu (CNewMenu) measures and draws its items and its window frame.
-// This system has one style, the flat style with an icon column (style number 2): items sit on a
-// light text area beside a darker icon column, a selected item is filled with a pale highlight
-// and framed, icons are raised under the mouse and darkened otherwise, and the window gets a thin
-// border and, where the window system draws none, a 4-pixel shadow of its own.
+// This system has one style, the flat style with an icon column that paints its own frame: items
+// sit on a light text area beside a darker icon column, a selected item is filled with a pale
+// highlight and framed, icons are raised under the mouse and darkened otherwise, and the window
+// gets a thin border and, where the window system draws none, a 4-pixel shadow of its own.
 //
 // Colours are mixed per channel as integers, rounding halves away from zero (MulDiv):
 // Mix86(a, b) = 86 % a + 14 % b, Mix70(a, b) = 70 % a + 30 % b, Darken(n, c) = c * (255 - n) / 255.
@@ -79,8 +79,6 @@ class CMenuStyle {
 public:
     explicit CMenuStyle(int nCyMenu) : m_nCyMenu(nCyMenu) {}
 
-    int StyleNumber() const { return 2; }
-    bool HasOwnFrame() const { return true; }
     // The height of one line of a menu bar, the unit of the item sizes.
     int CyMenu() const { return m_nCyMenu; }
 
