@@ -65,11 +65,27 @@ QChar* CStreamDecoder::AppendUtf8(QChar* pOut, const char* pBytes, std::size_t n
     return pOut;
 }
 
-QStringEncoder CodePageEncoder(int nCodePage) {
+QByteArray EncodeForCodePage(int nCodePage, const QString& strText) {
     if (nCodePage == CP_UTF8) {
-        return QStringEncoder(QStringConverter::Utf8);
+        return QStringEncoder(QStringConverter::Utf8).encode(strText);
     }
-    return QStringEncoder("GBK");
+    QStringEncoder gbk("GBK");
+    QByteArray bytes = gbk.encode(strText);
+    // GBK writes "?" for a character it lacks (a no-break space, most of Unicode beyond CJK):
+    // such characters take their GB18030 form, of which GBK is the two-byte part.
+    if (bytes.count('?') == strText.count(u'?')) {
+        return bytes;
+    }
+    QStringEncoder gb18030("GB18030");
+    bytes.clear();
+    for (qsizetype i = 0; i < strText.size(); ++i) {
+        const qsizetype nLength = strText[i].isHighSurrogate() && i + 1 < strText.size() ? 2 : 1;
+        const QStringView strChar = QStringView(strText).mid(i, nLength);
+        const QByteArray byChar = gbk.encode(strChar);
+        bytes += byChar == "?" && strChar != u"?" ? gb18030.encode(strChar) : byChar;
+        i += nLength - 1;
+    }
+    return bytes;
 }
 
 CCodePage::CCodePage(std::string strIniPath) : m_strIniPath(std::move(strIniPath)) {

@@ -43,7 +43,9 @@ private:
     std::uint8_t m_byUpper = 0xBF;
 };
 
-QStringEncoder CodePageEncoder(int nCodePage);
+// The text in the code page's bytes. Characters GBK lacks take their GB18030 form, so none is
+// lost to a "?".
+QByteArray EncodeForCodePage(int nCodePage, const QString& strText);
 
 class CCodePage : public QObject {
     Q_OBJECT

@@ -8,15 +8,31 @@
 #include "Codec.h"
 #include "ReceiveView.h"
 
+namespace {
+
+// The text as typed: plain-text export would turn a no-break space into a plain one. Paragraph
+// and line separators (Enter, Shift+Enter) are the line breaks and become strBreak.
+QString WithLineBreaks(QString strRaw, const QString& strBreak) {
+    strRaw.replace(QChar::ParagraphSeparator, strBreak);
+    strRaw.replace(QChar::LineSeparator, strBreak);
+    return strRaw;
+}
+
+}  // namespace
+
 CSendEdit::CSendEdit(const std::string& strIniPath, QWidget* pParent)
     : CColorEdit(strIniPath, "TX", pParent) {}
 
 std::vector<std::uint8_t> CSendEdit::GetSendBytes() const {
-    QString strText = toPlainText();
-    strText.replace(u'\n', QStringLiteral("\r\n"));
-    QStringEncoder encoder = CodePageEncoder(CodePage()->Get());
-    const QByteArray bytes = encoder.encode(strText);
+    const QString strText = WithLineBreaks(document()->toRawText(), QStringLiteral("\r\n"));
+    const QByteArray bytes = EncodeForCodePage(CodePage()->Get(), strText);
     return TextToSendBytes(std::string_view(bytes.constData(), bytes.size()), m_bHexMode != 0);
+}
+
+QMimeData* CSendEdit::createMimeDataFromSelection() const {
+    auto* pData = new QMimeData;
+    pData->setText(WithLineBreaks(textCursor().selectedText(), QStringLiteral("\n")));
+    return pData;
 }
 
 void CSendEdit::OnCommand(int nCommand) {

@@ -21,16 +21,18 @@ public:
     void SetMode(int bHexMode) override { m_bHexMode = bHexMode ? 1 : 0; }
     int GetMode() const { return m_bHexMode; }
 
-    // The bytes to send now: the text with its line breaks as CR LF (the text of the original
-    // edit control), encoded with the code page, then read by the codec (TextToSendBytes):
-    // text mode gives the whole trimmed text, however long; hexadecimal mode at most 1024 bytes.
-    // Empty when the trimmed text is empty.
+    // The bytes to send now: the text as typed (a no-break space stays one) with its line breaks
+    // as CR LF (the text of the original edit control), encoded with the code page, then read by
+    // the codec (TextToSendBytes): text mode gives the whole trimmed text, however long;
+    // hexadecimal mode at most 1024 bytes. Empty when the trimmed text is empty.
     std::vector<std::uint8_t> GetSendBytes() const;
 
     void OnCommand(int nCommand) override;
 
 protected:
     std::vector<SBoxMenuItem> MenuItems() const override;
+    // Copy and cut hand on the characters as typed (a no-break space stays one).
+    QMimeData* createMimeDataFromSelection() const override;
 
 private:
     int m_bHexMode = 0;

@@ -102,11 +102,33 @@ TEST_F(SendEditTest, ModeSwitchesKeepTheTextAndChangeHowItIsRead) {
     EXPECT_EQ(m_ini.Read(), "");  // the mode is never stored
 }
 
-TEST_F(SendEditTest, LineBreaksAreSentAsCrLfAndTextIsEncodedWithTheCodePage) {
-    m_box.setPlainText(QString::fromUtf8("a\nb你"));
-    EXPECT_EQ(m_box.GetSendBytes(), Bytes("a\r\nb\xC4\xE3"));
-    m_box.CodePage()->Set(CP_UTF8);
-    EXPECT_EQ(m_box.GetSendBytes(), Bytes("a\r\nb\xE4\xBD\xA0"));
+TEST_F(SendEditTest, TextIsSentAsTypedWithCrLfLineBreaksInTheCodePage) {
+    const struct {
+        QString strText;
+        int nCodePage;
+        const char* pszBytes;
+    } arrRows[] = {
+        {QString::fromUtf8("a\nb你"), CP_GBK, "a\r\nb\xC4\xE3"},
+        {QString::fromUtf8("a\nb你"), CP_UTF8, "a\r\nb\xE4\xBD\xA0"},
+        {QStringLiteral("a\u2028b"), CP_UTF8, "a\r\nb"},  // Shift+Enter
+        {QStringLiteral("a\u00A0b"), CP_UTF8,
+         "a\xC2\xA0"
+         "b"},
+        {QStringLiteral("a\u00A0b?"), CP_GBK,
+         "a\x81\x30\x84\x32"
+         "b?"},  // GB18030 form
+        {QString::fromUtf8("€?"), CP_GBK, "\x80?"},
+    };
+    for (const auto& row : arrRows) {
+        m_box.setPlainText(row.strText);
+        m_box.CodePage()->Set(row.nCodePage);
+        EXPECT_EQ(m_box.GetSendBytes(), Bytes(row.pszBytes)) << row.strText.toStdString();
+    }
+    // Copying hands on the same characters.
+    m_box.setPlainText(QStringLiteral("a\u00A0b"));
+    m_box.selectAll();
+    m_box.OnCommand(WM_COPY);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("a\u00A0b"));
 }
 
 TEST_F(SendEditTest, LongTextIsSentWhole) {
