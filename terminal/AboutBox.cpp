@@ -8,11 +8,12 @@
 #include "DialogUnits.h"
 #include "Fonts.h"
 #include "Resources.h"
+#include "Version.h"
 
 namespace {
 
 constexpr const char* kCaption = "关于diVE";
-constexpr const char* kProduct = "diVE 串口调试终端  版本 1.04";
+constexpr const char* kProduct = "diVE 串口调试终端  版本 ";
 constexpr const char* kFooter = "diVE 免费串口调试软件";
 // Paragraphs are indented with two ideographic spaces (U+3000).
 constexpr const char* kAboutText =
@@ -44,7 +45,7 @@ CAboutBox::CAboutBox(QWidget* pParent) : QDialog(pParent) {
     auto* pPicture = new QLabel(this);
     pPicture->setPixmap(LoadBitmap(IDB_ABOUT_SIDE));
     pPicture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto* pProduct = new QLabel(QString::fromUtf8(kProduct), this);
+    auto* pProduct = new QLabel(QString::fromUtf8(kProduct) + QString::fromLatin1(kVersion), this);
     auto* pFooter = new QLabel(QString::fromUtf8(kFooter), this);
     auto* pOk = new QPushButton(this);
     pOk->setDefault(true);

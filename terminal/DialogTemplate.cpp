@@ -101,6 +101,7 @@ void ApplyTemplate(const SDlgTemplate& tmpl, const CDialogUnits& units,
             continue;
         }
         pControl->setGeometry(units.ToPixels(item.rcDlu));
+        pControl->raise();  // stacked in template order: a group frame beneath its controls
         pControl->setObjectName(QStringLiteral("IDC_%1").arg(item.nId));
         if (auto* pGroup = qobject_cast<QGroupBox*>(pControl)) {
             StyleGroupFrame(pGroup, units);

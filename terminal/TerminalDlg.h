@@ -9,10 +9,10 @@
 // Only the close box ends the window (through OnClose, which saves): Escape is swallowed, and
 // Enter in a list, a check box or the period field does nothing.
 //
-// Sending (the manual, automatic and file sends) hands bytes to the engine, which copies them and
-// returns at once; the send buttons come back with the transmit-empty notice. A file is streamed
-// from disk while a progress window shows the bytes sent and offers to cancel; closing the port
-// or the window cancels it, and a file that cannot be read to its end says so ("读取文件失败").
+// Sending runs in CSendState (SendState.h), which the window wires to its send buttons and shows
+// through ISendHost (TerminalSend.cpp). The check boxes and options follow their check state,
+// whatever changed it (a click, the keyboard, assistive technology); the window's own loads of
+// them are not passed on to the line.
 //
 // Received data. The engine queues its notices and calls OnNoticesPending() from its watcher
 // thread; the window then calls DeliverNotices() on its own thread in batches, posting the next
@@ -30,7 +30,9 @@
 #include <memory>
 #include <string>
 
+#include "SendState.h"
 #include "SerialLink.h"
+#include "TerminalSettings.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -46,7 +48,7 @@ class CPortCombo;
 class CReceiveView;
 class CSendEdit;
 
-class CTerminalDlg : public QDialog, public ISerialOwner {
+class CTerminalDlg : public QDialog, public ISerialOwner, private ISendHost {
     Q_OBJECT
 public:
     explicit CTerminalDlg(const std::string& strIniPath, QWidget* pParent = nullptr);
@@ -77,13 +79,38 @@ private:
         int nBitmapOn;
     };
 
+    // The engine as the send state sees it.
+    class CLinkSender final : public ISendLink {
+    public:
+        explicit CLinkSender(CSerialLink& link) : m_link(link) {}
+        bool Write(const std::uint8_t* pBytes, std::size_t nCount) override {
+            return m_link.Write(pBytes, nCount);
+        }
+        bool WriteStream(StreamReader fnRead) override {
+            return m_link.WriteStream(std::move(fnRead));
+        }
+        void CancelWrite() override { m_link.CancelWrite(); }
+        std::uint64_t GetTxDone() const override { return m_link.GetTxDone(); }
+
+    private:
+        CSerialLink& m_link;
+    };
+
+    // Building the controls (TerminalControls.cpp).
     void CreateControls();
+    void ConnectControls();
     void SetAccessibleNames();
-    void OnInitDialog();
     void FillLists();
     void RefreshPortTips();
+    void LampsFromStatus();
+    void LampsOff();
+    std::array<SLamp, 4> LampTable() const;
 
+    void OnInitDialog();
     void OnOpenClose();
+    bool OpenPort();
+    // The one way the port closes: sends end, the engine closes, the sends show the closed port.
+    void ClosePort();
     void OnClose();
     void OnHelp();
     void ShowPortState();  // open button and lamps for the open or closed port
@@ -92,35 +119,30 @@ private:
     // enabled again, unless the focus went elsewhere meanwhile.
     void SetEnabledKeepingFocus(QWidget* pControl, bool bEnable);
     void UpdateControlStates();
-    void StopAutoSend();
-    // Auto send stopped by its button or by an empty send box: the other sends come back.
-    void EndAutoSend();
 
-    // Transmit operations (TerminalSend.cpp).
-    bool SendNow();
+    // Sending (TerminalSend.cpp).
     void OnManualSend();
     void OnAutoSend();
-    void OnTimer();  // IDT_AUTOSEND
     void OnSendFile();
     void OnSendFormat();
-    void EnableSendButtons(bool bEnable);
-    void UpdateFileProgress();
-    void EndFileSend();
+    // ISendHost
+    std::vector<std::uint8_t> BytesToSend() override;
+    void ShowSendControls(const SSendControls& controls) override;
+    void ShowSendMessage(ESendMessage eMessage) override;
+    void CountSent(std::uint32_t dwBytes, bool bShowNow) override;
+    void ShowFileProgress(std::uint64_t nDone, std::uint64_t nTotal) override;
+    void HideFileProgress() override;
 
     void OnClearCounters();
     void OnDTR();
     void OnRTS();
-    void LampsFromStatus();
-    void LampsOff();
-    std::array<SLamp, 4> LampTable() const;
-    void OnTxEmpty();
     void OnPortLost(std::uint64_t nSession);
 
     void DeliverPending();
     void ShowCountersSoon();
     void ShowCounters();
 
-    // The framework's data exchange, made explicit.
+    // The framework's data exchange, made explicit. Loading does not echo to the line.
     void SaveControls();  // controls -> fields
     void LoadControls();  // fields -> controls
 
@@ -153,31 +175,24 @@ private:
     QPushButton* m_btnSendFile = nullptr;
     QRadioButton* m_radText = nullptr;
     QRadioButton* m_radHex = nullptr;
+    QPushButton* m_btnHelp = nullptr;
+    QPushButton* m_btnClearCounters = nullptr;
     std::map<int, QWidget*> m_mapControls;
 
     std::uint32_t m_dwRxCount = 0;
     std::uint32_t m_dwTxCount = 0;
-    int m_nSendFormat = -1;  // 0 text, 1 hexadecimal, -1 neither radio
-    int m_bDTR = 0;
-    int m_bRTS = 0;
-    std::uint32_t m_dwPeriod = 100;  // milliseconds
-    int m_bAutoSend = 0;
-    QFont m_fontFixed;  // the two boxes' font
+    ESendFormat m_eSendFormat = ESendFormat::None;
+    bool m_bDTR = false;
+    bool m_bRTS = false;
+    bool m_bLoadingControls = false;  // LoadControls is setting the check boxes and options
+    QFont m_fontFixed;                // the two boxes' font
     CSerialLink m_link;
-    int m_bPortOpen = 0;
+    CLinkSender m_linkSender{m_link};
+    CSendState m_send{*this, m_linkSender};
+    bool m_bPortOpen = false;
     std::uint64_t m_nSession = 0;  // counts opens, so a late port-lost call finds a newer port
 
-    QTimer m_timerAutoSend;  // IDT_AUTOSEND: one shot, armed after each transmission
-    // Bytes were handed to the engine and its transmit-empty notice has not been handled yet.
-    bool m_bTxPending = false;
-    // A file send: its size, the bytes already counted in m_dwTxCount, whether reading the file
-    // failed (set on the transmitter thread), its progress window.
-    bool m_bFileSending = false;
-    std::uint64_t m_nFileTotal = 0;
-    std::uint64_t m_nFileCounted = 0;
-    std::shared_ptr<std::atomic<bool>> m_pFileReadFailed;
     QProgressDialog* m_pFileProgress = nullptr;
-    QTimer m_timerFileProgress;
     QTimer m_timerCounters;  // shows stale counters after a quiet spell
     QElapsedTimer m_clkCounters;
     bool m_bCountersStale = false;

@@ -1,0 +1,48 @@
+#include "TerminalSettings.h"
+
+#include "IniFile.h"
+
+namespace {
+
+struct SSettingKey {
+    const char* pszSection;
+    const char* pszKey;
+    int STerminalSettings::*pnValue;
+    int nDefault;
+    int nCount;  // positions of its list; 0: any value is taken
+};
+
+// In the order in which they are read and written.
+constexpr SSettingKey kKeys[] = {
+    {"PORT", "COM", &STerminalSettings::nCom, 0, kPortCount},
+    {"PORT", "DATABITS", &STerminalSettings::nDataBits, 2, static_cast<int>(kDataBits.size())},
+    {"PORT", "STOPBITS", &STerminalSettings::nStopBits, 0, static_cast<int>(kStopBits.size())},
+    {"PORT", "PARITY", &STerminalSettings::nParity, 0, static_cast<int>(kParities.size())},
+    {"PORT", "BAUD", &STerminalSettings::nBaud, 0, static_cast<int>(kBaudRates.size())},
+    {"SYSTEM", "TXFORMAT", &STerminalSettings::nTxFormat, 0, 0},
+    {"SYSTEM", "PERIOD", &STerminalSettings::nPeriod, 100, 0},
+};
+
+}  // namespace
+
+ESendFormat SendFormatFromCode(int nCode) {
+    return nCode == 0 ? ESendFormat::Text : (nCode == 1 ? ESendFormat::Hex : ESendFormat::None);
+}
+
+STerminalSettings STerminalSettings::Load(const std::string& strIniPath) {
+    const CIniFile ini(strIniPath);
+    STerminalSettings settings{};
+    for (const SSettingKey& key : kKeys) {
+        const int nValue = ini.ReadInt(key.pszSection, key.pszKey, key.nDefault);
+        const bool bInList = nValue >= 0 && nValue < key.nCount;
+        settings.*key.pnValue = key.nCount == 0 || bInList ? nValue : key.nDefault;
+    }
+    return settings;
+}
+
+void STerminalSettings::Save(const std::string& strIniPath) const {
+    CIniFile ini(strIniPath);
+    for (const SSettingKey& key : kKeys) {
+        ini.WriteInt(key.pszSection, key.pszKey, this->*key.pnValue);
+    }
+}
