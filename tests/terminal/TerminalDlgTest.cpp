@@ -32,6 +32,7 @@
 #include "MessageBox.h"
 #include "PtyPair.h"
 #include "ReceiveView.h"
+#include "SendEdit.h"
 #include "TerminalDlg.h"
 #include "TerminalFixture.h"
 
@@ -310,6 +311,39 @@ TEST_F(TerminalDlgTest, DtrAndRtsFollowTheirBoxesWhileOpen) {
     Click(*pDlg, IDC_OPEN);
     EXPECT_FALSE(Ctl<QCheckBox>(*pDlg, IDC_DTR)->isChecked());
     EXPECT_TRUE(Ctl<QCheckBox>(*pDlg, IDC_RTS)->isChecked());
+}
+
+TEST_F(TerminalDlgTest, CheckBoxesAndOptionsFollowTheirStateHoweverItChanges) {
+    WriteIni("[SYSTEM]\nTXFORMAT=1\n");
+    auto pLine = std::make_shared<CFakeSerialLine>();
+    auto pDlg = OpenOnScriptedLine(pLine);
+    ASSERT_TRUE(pDlg->IsPortOpen());
+    auto* pSend = Ctl<CSendEdit>(*pDlg, IDC_SEND);
+    // The stored option is loaded into the window, not passed on to the send box.
+    EXPECT_TRUE(Ctl<QRadioButton>(*pDlg, IDC_FORMAT_HEX)->isChecked());
+    EXPECT_EQ(pSend->GetMode(), 0);
+    Ctl<QRadioButton>(*pDlg, IDC_FORMAT_TEXT)->setChecked(true);
+
+    const struct {
+        int nId;
+        int nOffId;  // the control whose setChecked(true) clears it (itself: setChecked(false))
+        std::function<bool()> fnIsOn;
+    } arrRows[] = {
+        {IDC_DTR, IDC_DTR, [&] { return pLine->OutputLine(EOutputLine::DTR); }},
+        {IDC_RTS, IDC_RTS, [&] { return pLine->OutputLine(EOutputLine::RTS); }},
+        {IDC_FORMAT_HEX, IDC_FORMAT_TEXT, [&] { return pSend->GetMode() == 1; }},
+    };
+    for (const auto& row : arrRows) {
+        // A screen reader's "Toggle" emits no click.
+        QAccessibleInterface* pAccessible =
+            QAccessible::queryAccessibleInterface(pDlg->Control(row.nId));
+        ASSERT_NE(pAccessible->actionInterface(), nullptr) << row.nId;
+        pAccessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        EXPECT_TRUE(Ctl<QAbstractButton>(*pDlg, row.nId)->isChecked()) << row.nId;
+        EXPECT_TRUE(row.fnIsOn()) << row.nId;
+        Ctl<QAbstractButton>(*pDlg, row.nOffId)->setChecked(row.nOffId != row.nId);
+        EXPECT_FALSE(row.fnIsOn()) << row.nId;
+    }
 }
 
 TEST_F(TerminalDlgTest, LampsFollowTheStatusLinesWhileOpen) {
