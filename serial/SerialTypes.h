@@ -3,9 +3,6 @@
 // owner interface through which the engine reports.
 #include <cstdint>
 
-// The notice message's number, kept for owners that route notices like window messages.
-constexpr unsigned WM_SERIAL_EVENT = 0x401;
-
 // Notice codes (the first argument of ISerialOwner::OnSerialEvent).
 enum : unsigned {
     SN_PORT_EVENT = 0x401,   // every wake of the watcher
@@ -14,16 +11,15 @@ enum : unsigned {
     SN_LINE_ERROR = 0x404,  // framing, parity or overrun error, or a break
     SN_RING = 0x405,
     SN_CD_CHANGED = 0x406,
-    SN_RX_BYTE = 0x407,     // one received byte; the value is the byte, 0..255
-    SN_EVENT_CHAR = 0x408,  // kept for completeness; not raised
-    SN_TX_EMPTY = 0x40A,    // everything handed to Write()/WriteStream() has left the driver,
-                            // or the transmission was cancelled
-    SN_PORT_LOST = 0x40B,   // the device went away (unplugged, I/O error); raised once
+    SN_RX_BYTE = 0x407,    // one received byte; the value is the byte, 0..255
+    SN_TX_EMPTY = 0x40A,   // everything handed to Write()/WriteStream() has left the driver,
+                           // or the transmission was cancelled
+    SN_PORT_LOST = 0x40B,  // the device went away (unplugged, I/O error); raised once
 };
 
-// Port events for CSerialLink::SetEventMask(); the engine starts with EV_ALL.
+// Port events for CSerialLink::SetEventMask(); the engine starts with EV_ALL. Received bytes are
+// always delivered.
 enum : std::uint32_t {
-    EV_RXCHAR = 0x0001,   // kept for completeness: received bytes are always delivered
     EV_TXEMPTY = 0x0004,  // SN_TX_EMPTY
     EV_CTS = 0x0008,      // SN_CTS_CHANGED
     EV_DSR = 0x0010,      // SN_DSR_CHANGED
@@ -31,7 +27,7 @@ enum : std::uint32_t {
     EV_BREAK = 0x0040,    // SN_LINE_ERROR for a break
     EV_ERR = 0x0080,      // SN_LINE_ERROR for a framing, parity or overrun error
     EV_RING = 0x0100,     // SN_RING
-    EV_ALL = 0x01FD,
+    EV_ALL = 0x01FC,
 };
 
 // Modem status bits of GetModemStatus().

@@ -23,19 +23,6 @@ std::string CTempIni::Read() const {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool WaitFor(const std::function<bool()>& fnDone, int nLimitMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!fnDone()) {
-        if (timer.elapsed() > nLimitMs) {
-            return fnDone();
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(1);
-    }
-    return true;
-}
-
 std::vector<std::uint8_t> ReadFileBytes(const QString& strPath) {
     QFile file(strPath);
     if (!file.open(QIODevice::ReadOnly)) {

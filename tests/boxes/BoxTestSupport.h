@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "BoxDialogs.h"
+#include "WaitHelpers.h"
 
 class QMenu;
 class QAction;
@@ -54,9 +55,6 @@ private:
     QTemporaryDir m_dir;
     std::string m_strPath;
 };
-
-// Processes events until fnDone() holds or nLimitMs passed; returns fnDone().
-bool WaitFor(const std::function<bool()>& fnDone, int nLimitMs = 10000);
 
 std::vector<std::uint8_t> ReadFileBytes(const QString& strPath);
 

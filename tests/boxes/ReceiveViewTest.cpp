@@ -46,7 +46,7 @@ protected:
 
 TEST_F(ReceiveViewTest, ShowsBytesAsTextOrHexadecimalWithoutChangingThem) {
     Receive({0x41, 0x00, 0x42});
-    ASSERT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "A.B"; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return m_pBox->ShownText() == "A.B"; }));
     m_pBox->SetMode(1);
     EXPECT_EQ(m_pBox->ShownText(), "41 00 42 ");
     EXPECT_EQ(Ini("RX", "MODE"), "1");
@@ -77,11 +77,11 @@ TEST_F(ReceiveViewTest, NewlineOptionTakesEffectAtTheNextByte) {
 TEST_F(ReceiveViewTest, NewlineOptionFlippedWhileARefreshIsPendingWaitsForTheNextByte) {
     Receive({0x41, 0x0A});
     m_pBox->OnCommand(IDM_LFTOCRLF);  // the bytes arrived before the flip
-    ASSERT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "A\n"; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return m_pBox->ShownText() == "A\n"; }));
     m_pBox->OnCommand(IDM_LFTOCRLF);  // flipped back before any byte: nothing to do
     m_pBox->OnCommand(IDM_LFTOCRLF);
     Receive({0x42});
-    ASSERT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "A^JB"; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return m_pBox->ShownText() == "A^JB"; }));
 }
 
 TEST_F(ReceiveViewTest, EveryRefreshShowsAFullRenderingUnderTheOptionOfTheLastByte) {
@@ -296,14 +296,14 @@ TEST_F(ReceiveViewTest, SelectionSurvivesANewWidth) {
     m_pBox->setTextCursor(cursor);
     const int nLines = m_pBox->document()->blockCount();
     m_pBox->resize(333, 300);
-    ASSERT_TRUE(WaitFor([&] { return m_pBox->document()->blockCount() != nLines; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return m_pBox->document()->blockCount() != nLines; }));
     m_pBox->copy();
     EXPECT_EQ(QApplication::clipboard()->text(), "ABC");
 }
 
 TEST_F(ReceiveViewTest, AppendedBytesShowWithinARefreshWithoutAnyCall) {
     Receive({'h', 'i'});
-    EXPECT_TRUE(WaitFor([&] { return m_pBox->ShownText() == "hi"; }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return m_pBox->ShownText() == "hi"; }));
     EXPECT_EQ(m_pBox->verticalScrollBar()->value(), m_pBox->verticalScrollBar()->maximum());
 }
 
@@ -317,13 +317,14 @@ TEST_F(ReceiveViewTest, HeldLeftButtonPausesFollowingTheEndUntilItIsUp) {
     };
     QScrollBar* pBar = m_pBox->verticalScrollBar();
     Receive(fnLines(0, 100));
-    ASSERT_TRUE(WaitFor([&] { return pBar->maximum() > 0 && pBar->value() == pBar->maximum(); }));
+    ASSERT_TRUE(WaitRunningEventLoop(
+        [&] { return pBar->maximum() > 0 && pBar->value() == pBar->maximum(); }));
 
     // A drag-selection is not pulled away by arriving data.
     QTest::mousePress(m_pBox->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     pBar->setValue(0);
     Receive(fnLines(100, 200));
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitRunningEventLoop([&] {
         return m_pBox->GetBytes().size() > 1000 &&
                m_pBox->ShownText().contains(QStringLiteral("line 199"));
     }));
@@ -331,7 +332,7 @@ TEST_F(ReceiveViewTest, HeldLeftButtonPausesFollowingTheEndUntilItIsUp) {
 
     QTest::mouseRelease(m_pBox->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     Receive(fnLines(200, 201));
-    EXPECT_TRUE(WaitFor([&] { return pBar->value() == pBar->maximum(); }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return pBar->value() == pBar->maximum(); }));
 }
 
 TEST_F(ReceiveViewTest, PressWhoseReleaseNeverCameDoesNotStopFollowingTheEnd) {
@@ -346,5 +347,6 @@ TEST_F(ReceiveViewTest, PressWhoseReleaseNeverCameDoesNotStopFollowingTheEnd) {
         strText += "line " + std::to_string(i) + "\r\n";
     }
     Receive(std::vector<std::uint8_t>(strText.begin(), strText.end()));
-    EXPECT_TRUE(WaitFor([&] { return pBar->maximum() > 0 && pBar->value() == pBar->maximum(); }));
+    EXPECT_TRUE(WaitRunningEventLoop(
+        [&] { return pBar->maximum() > 0 && pBar->value() == pBar->maximum(); }));
 }

@@ -64,7 +64,7 @@ TEST(PortLock, HoldersAreReadFromTextAndBinaryLocks) {
     CPeerProcess holder({"sleep", "30"});
     ASSERT_GT(holder.Pid(), 0);
     const std::string strName = "sleep (PID " + std::to_string(holder.Pid()) + ")";
-    ASSERT_TRUE(WaitFor([&] { return DescribeProcess(holder.Pid()) == strName; }));
+    ASSERT_TRUE(WaitPolling([&] { return DescribeProcess(holder.Pid()) == strName; }));
     const auto text = [](int nPid) { return "     " + std::to_string(nPid) + " minicom root\n"; };
     const auto binary = [](int nPid) {
         const std::int32_t n = nPid;

@@ -272,7 +272,7 @@ TEST_F(SerialLinkFake, CloseReturnsWhileOutputIsStalled) {
         m_link.Close();
         bClosed = true;
     });
-    EXPECT_TRUE(WaitFor([&] { return bClosed.load(); }, 10000));
+    EXPECT_TRUE(WaitPolling([&] { return bClosed.load(); }, 10000));
     closer.join();
     EXPECT_FALSE(m_pLine->IsOpen());
 }
@@ -331,7 +331,7 @@ TEST_F(SerialLinkFake, DeliveringFromInsideANoticeKeepsTheOrder) {
         }
         bNested = true;
         m_pLine->Receive(std::vector<std::uint8_t>(bytes.begin() + 10, bytes.end()));
-        WaitFor([&] {
+        WaitPolling([&] {
             m_link.DeliverNotices();
             return m_owner.bytes.back() == bytes.back();
         });

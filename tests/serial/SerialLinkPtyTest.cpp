@@ -115,7 +115,7 @@ TEST_F(SerialLinkPty, SlowOwnerHoldsTheSenderBackAndLosesNothing) {
     // The owner does not drain: the sender must come to a halt well before the end.
     std::size_t nLast = 0;
     int nSteady = 0;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(WaitPolling(
         [&] {
             const std::size_t nNow = streamer.Written();
             nSteady = (nNow == nLast) ? nSteady + 1 : 0;
@@ -241,7 +241,7 @@ TEST_F(SerialLinkPty, CloseWhileStreamingIsPromptAndKeepsWhatWasDelivered) {
         m_link.Close();
         bClosed = true;
     });
-    EXPECT_TRUE(WaitFor([&] { return bClosed.load(); }, 10000));
+    EXPECT_TRUE(WaitPolling([&] { return bClosed.load(); }, 10000));
     closer.join();
     const std::size_t nDelivered = m_owner.bytes.size();
     EXPECT_FALSE(m_link.DeliverNotices());

@@ -74,11 +74,11 @@ TEST_F(SerialPeers, PortHeldByPicocomFailsAndNamesIt) {
         GTEST_SKIP() << "picocom is missing";
     }
     auto pPeer = RunHeadless("picocom -q " + m_pty.SlavePath());
-    ASSERT_TRUE(WaitFor([] { return FlockHeldBy("picocom"); }));
+    ASSERT_TRUE(WaitPolling([] { return FlockHeldBy("picocom"); }));
     EXPECT_FALSE(m_link.Open(&m_owner, {}));
     EXPECT_EQ(m_link.GetHolder().rfind("picocom (PID ", 0), 0u) << m_link.GetHolder();
     pPeer.reset();
-    EXPECT_TRUE(WaitFor([&] { return m_link.Open(&m_owner, {}); }));
+    EXPECT_TRUE(WaitPolling([&] { return m_link.Open(&m_owner, {}); }));
 }
 
 TEST_F(SerialPeers, PicocomCannotOpenAPortWeHold) {
@@ -99,7 +99,7 @@ TEST_F(SerialPeers, PortHeldByMinicomFailsAndNamesIt) {
     UseSystemLockFolder();
     auto pPeer = RunHeadless("minicom -D " + m_pty.SlavePath());
     std::string strHolder;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitPolling([&] {
         std::ifstream lock(LockFile());
         int nPid = 0;
         return lock >> nPid && (strHolder = DescribeProcess(nPid)).rfind("minicom", 0) == 0;
@@ -108,7 +108,7 @@ TEST_F(SerialPeers, PortHeldByMinicomFailsAndNamesIt) {
     EXPECT_EQ(m_link.GetHolder(), strHolder);
     pPeer.reset();
     // Whether minicom removed its lock or left it stale, the port is ours again.
-    EXPECT_TRUE(WaitFor([&] { return m_link.Open(&m_owner, {}); }));
+    EXPECT_TRUE(WaitPolling([&] { return m_link.Open(&m_owner, {}); }));
     m_link.Close();
     EXPECT_NE(access(LockFile().c_str(), F_OK), 0);
 }

@@ -107,7 +107,7 @@ bool CPeerProcess::IsRunning() {
 }
 
 int CPeerProcess::WaitExit(int nLimitMs) {
-    return WaitFor([this] { return !IsRunning(); }, nLimitMs) ? m_nStatus : -1;
+    return WaitPolling([this] { return !IsRunning(); }, nLimitMs) ? m_nStatus : -1;
 }
 
 void CPeerProcess::Kill() {
@@ -119,17 +119,6 @@ void CPeerProcess::Kill() {
             WaitExit(5000);
         }
     }
-}
-
-bool WaitFor(const std::function<bool()>& pred, int nLimitMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nLimitMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
 }
 
 namespace {

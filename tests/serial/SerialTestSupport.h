@@ -15,6 +15,7 @@
 
 #include "SerialLink.h"
 #include "TempFolder.h"
+#include "WaitHelpers.h"
 
 class CRecordingOwner : public ISerialOwner {
 public:
@@ -60,9 +61,6 @@ private:
     int m_nStdin = -1;
     int m_nStatus = -1;
 };
-
-// Polls pred every few milliseconds until it holds or nLimitMs passed.
-bool WaitFor(const std::function<bool()>& pred, int nLimitMs = 10000);
 
 // The CPU time this process (all threads) uses while the calling thread sleeps nMs, as a share of
 // that time: a thread that spins shows as 1 or more.

@@ -134,7 +134,7 @@ TEST_F(TerminalDlgTest, OpenReceiveCloseAndReopen) {
     ASSERT_TRUE(m_arrMessages.empty());
 
     ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>{0x41, 0x00, 0x42}));
-    EXPECT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "3"; }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "3"; }));
     auto* pReceive = Ctl<CReceiveView>(*pDlg, IDC_RECEIVE);
     EXPECT_EQ(pReceive->GetBytes(), (std::vector<std::uint8_t>{0x41, 0x00, 0x42}));
 
@@ -151,7 +151,7 @@ TEST_F(TerminalDlgTest, OpenReceiveCloseAndReopen) {
         ExpectState(*pDlg, true);
     }
     ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>{0x0A}));
-    EXPECT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "4"; }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "4"; }));
     EXPECT_EQ(pReceive->GetBytes(), (std::vector<std::uint8_t>{0x41, 0x00, 0x42, 0x0A}));
     EXPECT_TRUE(m_arrMessages.empty());
 }
@@ -280,13 +280,13 @@ TEST_F(TerminalDlgTest, ClearingTheCountersShowsZero) {
     auto pDlg = MakeDialog();
     Click(*pDlg, IDC_OPEN);
     ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>(5, 0x55)));
-    ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "5"; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "5"; }));
     Click(*pDlg, IDC_CLEAR_COUNTERS);
     EXPECT_EQ(Text(*pDlg, IDC_RX_COUNT), "0");
     EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT), "0");
     // Counting goes on from 0; the box keeps its bytes.
     ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>{0x31, 0x32}));
-    EXPECT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "2"; }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "2"; }));
     EXPECT_EQ(Ctl<CReceiveView>(*pDlg, IDC_RECEIVE)->GetLength(), 7u);
 }
 
@@ -355,11 +355,11 @@ TEST_F(TerminalDlgTest, LampsFollowTheStatusLinesWhileOpen) {
     ExpectLamps(*pDlg, 141, 143, 136, 138);
     // A received byte shows that the watcher runs and has taken its first look at the lines.
     pLine->Receive({0x30});
-    ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "1"; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "1"; }));
 
     pLine->SetStatusLines(MS_RING_ON | MS_RLSD_ON);
-    EXPECT_TRUE(WaitFor([&] { return Bitmap(*pDlg, IDC_LAMP_CD) == 139; }));
-    EXPECT_TRUE(WaitFor([&] { return Bitmap(*pDlg, IDC_LAMP_CTS) == 140; }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return Bitmap(*pDlg, IDC_LAMP_CD) == 139; }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return Bitmap(*pDlg, IDC_LAMP_CTS) == 140; }));
     ExpectLamps(*pDlg, 140, 142, 137, 139);
 
     Click(*pDlg, IDC_OPEN);
@@ -385,9 +385,9 @@ TEST_F(TerminalDlgTest, UnpluggedDeviceClosesThePortAndKeepsTheData) {
     auto pDlg = MakeDialog();
     Click(*pDlg, IDC_OPEN);
     ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>{0x61, 0x62}));
-    ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == "2"; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "2"; }));
     m_pty.CloseMaster();
-    ASSERT_TRUE(WaitFor([&] { return !m_arrMessages.empty(); }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return !m_arrMessages.empty(); }));
     EXPECT_EQ(m_arrMessages[0].strText, kPortLost);
     EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("错误"));
     ExpectState(*pDlg, false);

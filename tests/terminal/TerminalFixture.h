@@ -31,22 +31,11 @@
 #include "MessageBox.h"
 #include "PtyPair.h"
 #include "TerminalDlg.h"
+#include "WaitHelpers.h"
 
 inline const QString kOpenFailed =
     QStringLiteral("开启串口失败\n\n串口不存在或已被其他应用程序占用");
 inline const QString kPortLost = QStringLiteral("串口已断开\n\n设备已被移除或发生读写错误");
-
-inline bool WaitFor(const std::function<bool()>& fnDone, int nLimitMs = 10000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!fnDone()) {
-        if (clock.elapsed() > nLimitMs) {
-            return false;
-        }
-        QTest::qWait(5);
-    }
-    return true;
-}
 
 // The window as the program builds it, noting while it is being handed a notice.
 class CObservedDlg : public CTerminalDlg {

@@ -70,7 +70,7 @@ TEST_F(TerminalSendTest, ManualSendOfAbcArrivesAndCountsThree) {
     EXPECT_EQ(m_pty.ReadMaster(3, std::chrono::seconds(10)),
               (std::vector<std::uint8_t>{0x61, 0x62, 0x63}));
     EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT), "3");
-    EXPECT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return SendButtonsEnabled(*pDlg); }));
     EXPECT_TRUE(m_arrMessages.empty());
 }
 
@@ -104,7 +104,7 @@ TEST_F(TerminalSendTest, AutoSendRepeatsAfterEachTransmissionUntilStopped) {
 
     // Three sends need two transmit-empty notices and two periods between them.
     std::vector<std::uint8_t> received;
-    ASSERT_TRUE(WaitFor([&] {
+    ASSERT_TRUE(WaitRunningEventLoop([&] {
         const auto more = m_pty.ReadMaster(12 - received.size(), std::chrono::milliseconds(20));
         received.insert(received.end(), more.begin(), more.end());
         return received.size() >= 12;
@@ -112,13 +112,13 @@ TEST_F(TerminalSendTest, AutoSendRepeatsAfterEachTransmissionUntilStopped) {
     const std::string strPing = "pingpingping";
     received.resize(12);
     EXPECT_EQ(received, std::vector<std::uint8_t>(strPing.begin(), strPing.end()));
-    EXPECT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_TX_COUNT).toUInt() >= 12; }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_TX_COUNT).toUInt() >= 12; }));
 
     Click(*pDlg, IDC_AUTO_SEND);
     EXPECT_EQ(Ctl<QPushButton>(*pDlg, IDC_AUTO_SEND)->text(), QStringLiteral("自动发送"));
     EXPECT_TRUE(pDlg->Control(IDC_PERIOD)->isEnabled());
     // The last transmission may still be going out; its completion brings the buttons back.
-    EXPECT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return SendButtonsEnabled(*pDlg); }));
     EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT).toUInt() % 4, 0u);
     EXPECT_TRUE(m_arrMessages.empty());
 }
@@ -139,7 +139,7 @@ TEST_F(TerminalSendTest, StoppingAutoSendMidTransmissionWaitsForItBeforeTheOther
     EXPECT_FALSE(pDlg->Control(IDC_SEND_FILE)->isEnabled());
 
     pLine->SetWritable(true);
-    ASSERT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return SendButtonsEnabled(*pDlg); }));
     EXPECT_EQ(pLine->Sent(), std::vector<std::uint8_t>({'p', 'i', 'n', 'g'}));
     EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT), QStringLiteral("4"));
 }
@@ -149,10 +149,10 @@ TEST_F(TerminalSendTest, EmptiedSendBoxStopsAutoSendAtTheNextTick) {
     SetPeriod(*pDlg, QStringLiteral("50"));
     Click(*pDlg, IDC_AUTO_SEND);
     Ctl<QPlainTextEdit>(*pDlg, IDC_SEND)->clear();
-    ASSERT_TRUE(WaitFor([&] { return !m_arrMessages.empty(); }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return !m_arrMessages.empty(); }));
     EXPECT_EQ(m_arrMessages[0].strText, kNothingToSend);
     EXPECT_EQ(Ctl<QPushButton>(*pDlg, IDC_AUTO_SEND)->text(), QStringLiteral("自动发送"));
-    EXPECT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return SendButtonsEnabled(*pDlg); }));
     EXPECT_TRUE(pDlg->Control(IDC_PERIOD)->isEnabled());
     EXPECT_EQ(m_arrMessages.size(), 1u);
 }
@@ -166,11 +166,11 @@ TEST_F(TerminalSendTest, PortLostWhileTheEmptyBoxMessageShowsLeavesTheClosedStat
         Record(message);
         if (message.strText == kNothingToSend) {
             m_pty.CloseMaster();
-            EXPECT_TRUE(WaitFor([&] { return !pDlg->IsPortOpen(); }));
+            EXPECT_TRUE(WaitRunningEventLoop([&] { return !pDlg->IsPortOpen(); }));
         }
     });
     Ctl<QPlainTextEdit>(*pDlg, IDC_SEND)->clear();
-    ASSERT_TRUE(WaitFor([&] { return m_arrMessages.size() >= 2; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return m_arrMessages.size() >= 2; }));
     EXPECT_EQ(m_arrMessages[0].strText, kNothingToSend);
     EXPECT_EQ(m_arrMessages[1].strText, kPortLost);
     ExpectState(*pDlg, false);
@@ -185,7 +185,7 @@ TEST_F(TerminalSendTest, ManualSendButtonKeepsTheFocusWhileItWaits) {
     Click(*pDlg, IDC_MANUAL_SEND);
     // No other control takes the keys meant for the button, the period field least of all.
     EXPECT_EQ(QApplication::focusWidget(), nullptr);
-    ASSERT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return SendButtonsEnabled(*pDlg); }));
     EXPECT_EQ(QApplication::focusWidget(), pManual);
 }
 
@@ -210,7 +210,7 @@ TEST_F(TerminalSendTest, FileOfFiveMebibytesArrivesByteExactAndIsCounted) {
     ASSERT_NE(Progress(*pDlg), nullptr);
     EXPECT_TRUE(Progress(*pDlg)->isVisible());
     EXPECT_EQ(m_pty.ReadMaster(bytes.size(), std::chrono::seconds(60)), bytes);
-    EXPECT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return SendButtonsEnabled(*pDlg); }));
     ExpectState(*pDlg, true);
     EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT), "5242880");
     EXPECT_FALSE(Progress(*pDlg)->isVisible());
@@ -224,9 +224,9 @@ TEST_F(TerminalSendTest, CancelledFileSendEndsAndBringsTheButtonsBack) {
     auto pDlg = OpenWithText(QString());
     Click(*pDlg, IDC_SEND_FILE);
     ASSERT_NE(Progress(*pDlg), nullptr);
-    ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_TX_COUNT) != "0"; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_TX_COUNT) != "0"; }));
     QTest::mouseClick(Progress(*pDlg)->findChild<QPushButton*>(), Qt::LeftButton);
-    EXPECT_TRUE(WaitFor([&] { return SendButtonsEnabled(*pDlg); }));
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return SendButtonsEnabled(*pDlg); }));
     ExpectState(*pDlg, true);
     EXPECT_FALSE(Progress(*pDlg)->isVisible());
     EXPECT_LT(Text(*pDlg, IDC_TX_COUNT).toULongLong(), bytes.size());
@@ -237,7 +237,7 @@ TEST_F(TerminalSendTest, ClosingThePortCancelsAFileSend) {
     ChooseFile(4 * 1024 * 1024);
     auto pDlg = OpenWithText(QString());
     Click(*pDlg, IDC_SEND_FILE);
-    ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_TX_COUNT) != "0"; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_TX_COUNT) != "0"; }));
     Click(*pDlg, IDC_OPEN);
     ExpectState(*pDlg, false);
     EXPECT_FALSE(Progress(*pDlg)->isVisible());
@@ -249,7 +249,7 @@ TEST_F(TerminalSendTest, ClosingTheWindowCancelsAFileSendAndItsProgressWindow) {
     ChooseFile(4 * 1024 * 1024);
     auto pDlg = OpenWithText(QString());
     Click(*pDlg, IDC_SEND_FILE);
-    ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_TX_COUNT) != "0"; }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_TX_COUNT) != "0"; }));
     pDlg->close();
     EXPECT_FALSE(pDlg->IsPortOpen());
     EXPECT_FALSE(Progress(*pDlg)->isVisible());
@@ -267,7 +267,7 @@ TEST_F(TerminalSendTest, FileThatFailsToReadEndsTheSendWithAMessage) {
     auto pDlg = OpenWithText(QString());
     CFileDialog::SetInterceptor([strPath] { return strPath; });
     Click(*pDlg, IDC_SEND_FILE);
-    ASSERT_TRUE(WaitFor([&] { return !m_arrMessages.empty(); }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return !m_arrMessages.empty(); }));
     EXPECT_EQ(m_arrMessages[0].strText, QStringLiteral("读取文件失败"));
     EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("diVE"));
     EXPECT_EQ(m_arrMessages.size(), 1u);
