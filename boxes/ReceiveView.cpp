@@ -27,8 +27,8 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
       m_strIniPath(strIniPath),
       m_pScreen(std::make_unique<CRxScreen>(document())) {
     const CIniFile ini(m_strIniPath);
-    m_bHexMode = ini.ReadBool("RX", "MODE", 0);
-    m_bLfToCrLf = ini.ReadBool("RX", "CR", 1);
+    m_bHexMode = ini.ReadBool("RX", "MODE", 0) != 0;
+    m_bLfToCrLf = ini.ReadBool("RX", "CR", 1) != 0;
     m_bLfToCrLfDue = m_bLfToCrLf;
     m_bLfToCrLfShown = m_bLfToCrLf;
     setReadOnly(true);
@@ -49,7 +49,7 @@ void CReceiveView::ScheduleRefresh() {
 }
 
 void CReceiveView::SetMode(int bHexMode) {
-    m_bHexMode = bHexMode ? 1 : 0;
+    m_bHexMode = bHexMode != 0;
     CIniFile(m_strIniPath).WriteBool("RX", "MODE", m_bHexMode);
     RenderAllNow();
 }
@@ -186,10 +186,10 @@ std::vector<SBoxMenuItem> CReceiveView::MenuItems() const {
     return {
         {IDM_SAVEFILE, "保存文件", bHeld, false},
         BoxMenuSeparator(),
-        {IDM_TEXTMODE, "文本模式", true, m_bHexMode == 0},
-        {IDM_HEXMODE, "十六进制模式", true, m_bHexMode != 0},
+        {IDM_TEXTMODE, "文本模式", true, !m_bHexMode},
+        {IDM_HEXMODE, "十六进制模式", true, m_bHexMode},
         BoxMenuSeparator(),
-        {IDM_LFTOCRLF, "'\\n'='\\r'+'\\n'", true, m_bLfToCrLf != 0},
+        {IDM_LFTOCRLF, "'\\n'='\\r'+'\\n'", true, m_bLfToCrLf},
         BoxMenuSeparator(),
         {IDM_CLEARALL, "全部清除", bHeld, false},
         {WM_COPY, "复制(&C)", textCursor().hasSelection(), false},
@@ -262,9 +262,9 @@ void CReceiveView::InvalidateLayout(bool bSameText) {
 SRxLayout CReceiveView::CurrentLayout() {
     m_nLaidOutWidth = viewport()->width();
     SRxLayout layout;
-    layout.bHex = m_bHexMode != 0;
+    layout.bHex = m_bHexMode;
     m_bLfToCrLfShown = m_bLfToCrLfDue;
-    layout.bLfToCrLf = m_bLfToCrLfShown != 0;
+    layout.bLfToCrLf = m_bLfToCrLfShown;
     layout.nCodePage = CodePage()->Get();
     layout.pWidths = m_pWidths.get();
     layout.fLineWidth =

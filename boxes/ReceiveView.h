@@ -63,8 +63,8 @@ public:
 
     // 0 text, 1 hexadecimal: writes "MODE" in section "RX" and re-renders the buffer.
     void SetMode(int bHexMode) override;
-    int GetMode() const { return m_bHexMode; }
-    int GetLfToCrLf() const { return m_bLfToCrLf; }
+    int GetMode() const { return m_bHexMode ? 1 : 0; }
+    int GetLfToCrLf() const { return m_bLfToCrLf ? 1 : 0; }
     // Brings the screen up to date with the buffer now (the refresh timer calls it) and scrolls
     // to the last line.
     void Refresh();
@@ -108,12 +108,12 @@ private:
     void ScrollToEnd();
 
     CByteRing m_ring;  // m_buf and m_nLen of the box
-    int m_bHexMode = 0;
-    int m_bLfToCrLf = 1;
+    bool m_bHexMode = false;
+    bool m_bLfToCrLf = true;
     // The option in force at the last byte, mode or code page change or clearing, which the
     // next refresh shows, and the option the text on screen was rendered with.
-    int m_bLfToCrLfDue = 1;
-    int m_bLfToCrLfShown = 1;
+    bool m_bLfToCrLfDue = true;
+    bool m_bLfToCrLfShown = true;
     std::uint64_t m_nTotalAtFlip = 0;  // m_ring.Total() when the option was last flipped
     std::string m_strIniPath;
     std::unique_ptr<CCharWidths> m_pWidths;

@@ -26,7 +26,7 @@ CSendEdit::CSendEdit(const std::string& strIniPath, QWidget* pParent)
 std::vector<std::uint8_t> CSendEdit::GetSendBytes() const {
     const QString strText = WithLineBreaks(document()->toRawText(), QStringLiteral("\r\n"));
     const QByteArray bytes = EncodeForCodePage(CodePage()->Get(), strText);
-    return TextToSendBytes(std::string_view(bytes.constData(), bytes.size()), m_bHexMode != 0);
+    return TextToSendBytes(std::string_view(bytes.constData(), bytes.size()), m_bHexMode);
 }
 
 QMimeData* CSendEdit::createMimeDataFromSelection() const {
@@ -69,8 +69,8 @@ std::vector<SBoxMenuItem> CSendEdit::MenuItems() const {
         BoxMenuSeparator(),
         {IDM_SELECTALL, "全选(&A)", !document()->isEmpty() && !IsAllSelected(), false},
         BoxMenuSeparator(),
-        {IDM_TEXTMODE, "文本模式", true, m_bHexMode == 0},
-        {IDM_HEXMODE, "十六进制模式", true, m_bHexMode != 0},
+        {IDM_TEXTMODE, "文本模式", true, !m_bHexMode},
+        {IDM_HEXMODE, "十六进制模式", true, m_bHexMode},
         BoxMenuSeparator(),
         {IDM_TEXTCOLOR, "文本颜色", true, false},
         {IDM_BKCOLOR, "背景颜色", true, false},

@@ -18,8 +18,8 @@ public:
     CSendEdit(const std::string& strIniPath, QWidget* pParent = nullptr);
 
     // 0 text, 1 hexadecimal. Nothing else changes: not the text, not the settings file.
-    void SetMode(int bHexMode) override { m_bHexMode = bHexMode ? 1 : 0; }
-    int GetMode() const { return m_bHexMode; }
+    void SetMode(int bHexMode) override { m_bHexMode = bHexMode != 0; }
+    int GetMode() const { return m_bHexMode ? 1 : 0; }
 
     // The bytes to send now: the text as typed (a no-break space stays one) with its line breaks
     // as CR LF (the text of the original edit control), encoded with the code page, then read by
@@ -35,7 +35,7 @@ protected:
     QMimeData* createMimeDataFromSelection() const override;
 
 private:
-    int m_bHexMode = 0;
+    bool m_bHexMode = false;
 };
 
 // Makes the send box share the receive box's code page, so that a choice in either menu decodes
