@@ -135,7 +135,7 @@ TEST_F(ReceiveMenuTest, ScreenReadersFindTheOpenMenusItemsAndStates) {
     m_box.Refresh();
     const auto pMenu = m_box.CreateContextMenu();
     pMenu->popup(m_box.mapToGlobal(QPoint(10, 10)));
-    ASSERT_TRUE(WaitFor([&] { return pMenu->isVisible(); }));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return pMenu->isVisible(); }));
     QTest::keyClick(pMenu.get(), Qt::Key_Down);
 
     QAccessibleInterface* pPopup = QAccessible::queryAccessibleInterface(pMenu.get());
