@@ -17,6 +17,8 @@
 #include "ReceiveView.h"
 #include "Resources.h"
 #include "SendEdit.h"
+#include "ShadedButton.h"
+#include "StatusLamp.h"
 #include "TerminalDlg.h"
 
 namespace {
@@ -24,19 +26,6 @@ namespace {
 constexpr const char* kNoDevice = "未映射设备";
 constexpr const char* kCaptionOpen = "打开串口";
 constexpr const char* kCaptionClose = "关闭串口";
-
-// Shows a picture on a button, keyed to transparent. Lamps keep their colours although they are
-// disabled windows; the open button greys its picture while it is disabled.
-void SetButtonImage(QAbstractButton* pButton, int nBitmap, bool bColourWhenDisabled) {
-    const QPixmap pixmap = LoadMaskedBitmap(nBitmap);
-    QIcon icon(pixmap);
-    if (bColourWhenDisabled) {
-        icon.addPixmap(pixmap, QIcon::Disabled);
-    }
-    pButton->setIcon(icon);
-    pButton->setIconSize(pixmap.size());
-    pButton->setProperty("bitmapId", nBitmap);
-}
 
 // Creates a T for each id, notes it under its id and, where a member is given, in that member.
 template <class T>
@@ -59,11 +48,16 @@ void CTerminalDlg::CreateControls() {
     m_edReceive = new CReceiveView(m_strIniPath, this);
     m_edSend = new CSendEdit(m_strIniPath, this);
     m_cbPort = new CPortCombo(this);
+    m_btnOpen = new CShadedButton(this);
+    m_lampCTS = new CStatusLamp(IDB_CTS_OFF, IDB_CTS_ON, this);
+    m_lampDSR = new CStatusLamp(IDB_DSR_OFF, IDB_DSR_ON, this);
+    m_lampRING = new CStatusLamp(IDB_RING_OFF, IDB_RING_ON, this);
+    m_lampCD = new CStatusLamp(IDB_CD_OFF, IDB_CD_ON, this);
     m_edPeriod = new CNumEdit(this);
-    m_mapControls = {{IDC_RECEIVE, m_edReceive},
-                     {IDC_SEND, m_edSend},
-                     {IDC_PORT, m_cbPort},
-                     {IDC_PERIOD, m_edPeriod}};
+    m_mapControls = {
+        {IDC_RECEIVE, m_edReceive},  {IDC_SEND, m_edSend},      {IDC_PORT, m_cbPort},
+        {IDC_OPEN, m_btnOpen},       {IDC_LAMP_CTS, m_lampCTS}, {IDC_LAMP_DSR, m_lampDSR},
+        {IDC_LAMP_RING, m_lampRING}, {IDC_LAMP_CD, m_lampCD},   {IDC_PERIOD, m_edPeriod}};
     AddControls<QGroupBox>(this, m_mapControls,
                            {{IDC_SETTINGS_GROUP, nullptr},
                             {IDC_LAMP_GROUP, &m_grpLamps},
@@ -85,12 +79,7 @@ void CTerminalDlg::CreateControls() {
                             {IDC_PARITY, &m_cbParity},
                             {IDC_STOPBITS, &m_cbStopBits}});
     AddControls<QPushButton>(this, m_mapControls,
-                             {{IDC_OPEN, &m_btnOpen},
-                              {IDC_LAMP_CTS, &m_lampCTS},
-                              {IDC_LAMP_DSR, &m_lampDSR},
-                              {IDC_LAMP_RING, &m_lampRING},
-                              {IDC_LAMP_CD, &m_lampCD},
-                              {IDC_CLEAR_COUNTERS, &m_btnClearCounters},
+                             {{IDC_CLEAR_COUNTERS, &m_btnClearCounters},
                               {IDC_SEND_FILE, &m_btnSendFile},
                               {IDC_AUTO_SEND, &m_btnAutoSend},
                               {IDC_MANUAL_SEND, &m_btnManualSend},
@@ -106,9 +95,6 @@ void CTerminalDlg::CreateControls() {
         pCounter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }
     m_edPeriod->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    for (QPushButton* pLamp : {m_lampCTS, m_lampDSR, m_lampRING, m_lampCD}) {
-        pLamp->setFocusPolicy(Qt::NoFocus);
-    }
     const std::array<QComboBox*, 5> arrLists = {m_cbPort, m_cbBaud, m_cbDataBits, m_cbParity,
                                                 m_cbStopBits};
     for (std::size_t i = 0; i < arrLists.size(); ++i) {
@@ -122,7 +108,7 @@ void CTerminalDlg::CreateControls() {
 }
 
 void CTerminalDlg::ConnectControls() {
-    connect(m_btnOpen, &QPushButton::clicked, this, &CTerminalDlg::OnOpenClose);
+    connect(m_btnOpen, &QAbstractButton::clicked, this, &CTerminalDlg::OnOpenClose);
     connect(m_btnHelp, &QPushButton::clicked, this, &CTerminalDlg::OnHelp);
     connect(m_btnClearCounters, &QPushButton::clicked, this, &CTerminalDlg::OnClearCounters);
     connect(m_btnManualSend, &QPushButton::clicked, this, &CTerminalDlg::OnManualSend);
@@ -203,7 +189,7 @@ void CTerminalDlg::RefreshPortTips() {
 void CTerminalDlg::ShowPortState() {
     if (m_bPortOpen) {
         m_btnOpen->setText(QString::fromUtf8(kCaptionClose));
-        SetButtonImage(m_btnOpen, IDB_POWER_ON, false);
+        ShowOpenPicture(IDB_POWER_ON);
         LampsFromStatus();
         // Settings the driver refused or changed: told without a modal box.
         QStringList arrDifferences;
@@ -213,18 +199,30 @@ void CTerminalDlg::ShowPortState() {
         m_btnOpen->setToolTip(arrDifferences.join(QChar('\n')));
     } else {
         m_btnOpen->setText(QString::fromUtf8(kCaptionOpen));
-        SetButtonImage(m_btnOpen, IDB_POWER_OFF, false);
+        ShowOpenPicture(IDB_POWER_OFF);
         LampsOff();
         m_btnOpen->setToolTip(QString());
     }
 }
 
+void CTerminalDlg::ShowOpenPicture(int nBitmap) {
+    m_btnOpen->SetImages(nBitmap, Qt::white);
+    m_btnOpen->setProperty("bitmapId", nBitmap);
+}
+
+void CTerminalDlg::DressButtons() {
+    // The lamps keep their pictures in colour although disabled (CStatusLamp). The open button
+    // gets its bumped texture, built once for its size, and shows its focus on it.
+    m_btnOpen->SetShading(CShadedButton::EFFECT_ROW_BUMP, 8, 20, 5, QColor(20, 20, 20));
+    m_btnOpen->SetFlatFocus(true);
+}
+
 std::array<CTerminalDlg::SLamp, 4> CTerminalDlg::LampTable() const {
     // In the order in which they are set.
-    return {{{m_lampRING, MS_RING_ON, IDB_RING_OFF, IDB_RING_ON},
-             {m_lampCD, MS_RLSD_ON, IDB_CD_OFF, IDB_CD_ON},
-             {m_lampDSR, MS_DSR_ON, IDB_DSR_OFF, IDB_DSR_ON},
-             {m_lampCTS, MS_CTS_ON, IDB_CTS_OFF, IDB_CTS_ON}}};
+    return {{{m_lampRING, MS_RING_ON},
+             {m_lampCD, MS_RLSD_ON},
+             {m_lampDSR, MS_DSR_ON},
+             {m_lampCTS, MS_CTS_ON}}};
 }
 
 void CTerminalDlg::LampsFromStatus() {
@@ -233,13 +231,12 @@ void CTerminalDlg::LampsFromStatus() {
         return;
     }
     for (const SLamp& lamp : LampTable()) {
-        SetButtonImage(lamp.pLamp, (dwStatus & lamp.dwBit) ? lamp.nBitmapOn : lamp.nBitmapOff,
-                       true);
+        lamp.pLamp->SetLit((dwStatus & lamp.dwBit) != 0);
     }
 }
 
 void CTerminalDlg::LampsOff() {
     for (const SLamp& lamp : LampTable()) {
-        SetButtonImage(lamp.pLamp, lamp.nBitmapOff, true);
+        lamp.pLamp->SetLit(false);
     }
 }

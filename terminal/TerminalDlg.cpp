@@ -23,6 +23,7 @@
 #include "ReceiveView.h"
 #include "Resources.h"
 #include "SendEdit.h"
+#include "ShadedButton.h"
 #include "Version.h"
 
 namespace {
@@ -83,6 +84,7 @@ void CTerminalDlg::showEvent(QShowEvent* pEvent) {
 void CTerminalDlg::OnInitDialog() {
     m_bPortOpen = false;
     ShowPortState();
+    DressButtons();
     m_fontFixed = BoxFont();
     m_edReceive->setFont(m_fontFixed);
     m_edSend->setFont(m_fontFixed);

@@ -47,6 +47,8 @@ class CNumEdit;
 class CPortCombo;
 class CReceiveView;
 class CSendEdit;
+class CShadedButton;
+class CStatusLamp;
 
 class CTerminalDlg : public QDialog, public ISerialOwner, private ISendHost {
     Q_OBJECT
@@ -73,10 +75,8 @@ protected:
 
 private:
     struct SLamp {
-        QPushButton* pLamp;
+        CStatusLamp* pLamp;
         std::uint32_t dwBit;  // MS_* bit of the modem status word
-        int nBitmapOff;
-        int nBitmapOn;
     };
 
     // The engine as the send state sees it.
@@ -104,6 +104,8 @@ private:
     void RefreshPortTips();
     void LampsFromStatus();
     void LampsOff();
+    void ShowOpenPicture(int nBitmap);  // IDB_POWER_ON or IDB_POWER_OFF
+    void DressButtons();                // the open button's texture
     std::array<SLamp, 4> LampTable() const;
 
     void OnInitDialog();
@@ -158,11 +160,11 @@ private:
     QGroupBox* m_grpLamps = nullptr;
     CReceiveView* m_edReceive = nullptr;
     CNumEdit* m_edPeriod = nullptr;
-    QPushButton* m_lampRING = nullptr;
-    QPushButton* m_lampDSR = nullptr;
-    QPushButton* m_lampCTS = nullptr;
-    QPushButton* m_lampCD = nullptr;
-    QPushButton* m_btnOpen = nullptr;
+    CStatusLamp* m_lampRING = nullptr;
+    CStatusLamp* m_lampDSR = nullptr;
+    CStatusLamp* m_lampCTS = nullptr;
+    CStatusLamp* m_lampCD = nullptr;
+    CShadedButton* m_btnOpen = nullptr;
     CPortCombo* m_cbPort = nullptr;
     QComboBox* m_cbBaud = nullptr;
     QComboBox* m_cbParity = nullptr;

@@ -346,13 +346,22 @@ TEST_F(TerminalDlgTest, CheckBoxesAndOptionsFollowTheirStateHoweverItChanges) {
     }
 }
 
-TEST_F(TerminalDlgTest, LampsFollowTheStatusLinesWhileOpen) {
+// A lamp as assistive technology reads it: its checked state and its description.
+QString LampSpeaks(const CTerminalDlg& dlg, int nId) {
+    QAccessibleInterface* pAccessible = QAccessible::queryAccessibleInterface(dlg.Control(nId));
+    return (pAccessible->state().checked ? QStringLiteral("on ") : QStringLiteral("off ")) +
+           pAccessible->text(QAccessible::Description);
+}
+
+TEST_F(TerminalDlgTest, LampsFollowTheStatusLinesWhileOpenAndTellAssistiveTechnology) {
     WriteIni();
     auto pLine = std::make_shared<CFakeSerialLine>();
     pLine->SetStatusLines(MS_CTS_ON | MS_DSR_ON);
     auto pDlg = OpenOnScriptedLine(pLine);
     ASSERT_TRUE(pDlg->IsPortOpen());
     ExpectLamps(*pDlg, 141, 143, 136, 138);
+    EXPECT_EQ(LampSpeaks(*pDlg, IDC_LAMP_CTS), QStringLiteral("on 有效"));
+    EXPECT_EQ(LampSpeaks(*pDlg, IDC_LAMP_RING), QStringLiteral("off 无效"));
     // A received byte shows that the watcher runs and has taken its first look at the lines.
     pLine->Receive({0x30});
     ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "1"; }));
@@ -361,9 +370,12 @@ TEST_F(TerminalDlgTest, LampsFollowTheStatusLinesWhileOpen) {
     EXPECT_TRUE(WaitRunningEventLoop([&] { return Bitmap(*pDlg, IDC_LAMP_CD) == 139; }));
     EXPECT_TRUE(WaitRunningEventLoop([&] { return Bitmap(*pDlg, IDC_LAMP_CTS) == 140; }));
     ExpectLamps(*pDlg, 140, 142, 137, 139);
+    EXPECT_EQ(LampSpeaks(*pDlg, IDC_LAMP_CTS), QStringLiteral("off 无效"));
+    EXPECT_EQ(LampSpeaks(*pDlg, IDC_LAMP_CD), QStringLiteral("on 有效"));
 
     Click(*pDlg, IDC_OPEN);
     ExpectState(*pDlg, false);
+    EXPECT_EQ(LampSpeaks(*pDlg, IDC_LAMP_CD), QStringLiteral("off 无效"));
 }
 
 TEST_F(TerminalDlgTest, SettingDifferencesGoIntoTheOpenButtonsTip) {

@@ -30,6 +30,7 @@
 #include "IniFile.h"
 #include "MessageBox.h"
 #include "PtyPair.h"
+#include "StatusLamp.h"
 #include "TerminalDlg.h"
 #include "WaitHelpers.h"
 
@@ -128,6 +129,9 @@ protected:
     }
 
     static int Bitmap(const CTerminalDlg& dlg, int nId) {
+        if (const auto* pLamp = qobject_cast<const CStatusLamp*>(dlg.Control(nId))) {
+            return pLamp->Bitmap();
+        }
         return dlg.Control(nId)->property("bitmapId").toInt();
     }
 
@@ -140,7 +144,7 @@ protected:
         for (int nId : {IDC_DTR, IDC_RTS, IDC_MANUAL_SEND, IDC_SEND_FILE, IDC_AUTO_SEND}) {
             EXPECT_EQ(dlg.Control(nId)->isEnabled(), bOpen) << nId;
         }
-        auto* pOpen = Ctl<QPushButton>(dlg, IDC_OPEN);
+        auto* pOpen = Ctl<QAbstractButton>(dlg, IDC_OPEN);
         EXPECT_TRUE(pOpen->isEnabled());
         EXPECT_EQ(pOpen->text(), bOpen ? QStringLiteral("关闭串口") : QStringLiteral("打开串口"));
         EXPECT_EQ(Bitmap(dlg, IDC_OPEN), bOpen ? 132 : 133);
