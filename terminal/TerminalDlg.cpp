@@ -42,7 +42,7 @@ constexpr int kPeriodDigits = 5;
 }  // namespace
 
 CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
-    : QDialog(pParent), m_strIniPath(strIniPath) {
+    : CResizableDlg(strIniPath, pParent), m_strIniPath(strIniPath) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setFont(DialogFont());
@@ -54,8 +54,7 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
     const CDialogUnits units(logicalDpiY());
     ApplyTemplate(kMainDialogTemplate, units, [this](int nId) { return Control(nId); });
     const QSize sizeDesign = units.ToPixels(kMainDialogTemplate.sizeDlu);
-    resize(sizeDesign);
-    setMinimumSize(sizeDesign);
+    resize(sizeDesign);  // the smallest size too, from the first show on
     SetAccessibleNames();
     ConnectControls();
 
@@ -73,15 +72,9 @@ QWidget* CTerminalDlg::Control(int nId) const {
     return it != m_mapControls.end() ? it->second : nullptr;
 }
 
-void CTerminalDlg::showEvent(QShowEvent* pEvent) {
-    if (!m_bInitDone) {
-        m_bInitDone = true;
-        OnInitDialog();
-    }
-    QDialog::showEvent(pEvent);
-}
-
 void CTerminalDlg::OnInitDialog() {
+    CResizableDlg::OnInitDialog();
+    DressLayout();
     m_bPortOpen = false;
     ShowPortState();
     DressButtons();
@@ -94,6 +87,7 @@ void CTerminalDlg::OnInitDialog() {
     m_dwTxCount = m_dwRxCount = 0;
     LoadControls();
     UpdateControlStates();
+    DressTips();
     setWindowTitle(QString::fromUtf8(kTitle) + QString::fromLatin1(kVersion));
 }
 

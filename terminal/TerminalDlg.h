@@ -19,7 +19,6 @@
 // batch so that the event loop runs in between. Counting a byte only marks the counters stale: they
 // are shown at the end of a batch, at most about 30 times a second, always with the value current
 // at that moment.
-#include <QDialog>
 #include <QElapsedTimer>
 #include <QFont>
 #include <QTimer>
@@ -30,9 +29,11 @@
 #include <memory>
 #include <string>
 
+#include "ResizableDlg.h"
 #include "SendState.h"
 #include "SerialLink.h"
 #include "TerminalSettings.h"
+#include "TipWindow.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -50,7 +51,7 @@ class CSendEdit;
 class CShadedButton;
 class CStatusLamp;
 
-class CTerminalDlg : public QDialog, public ISerialOwner, private ISendHost {
+class CTerminalDlg : public CResizableDlg, public ISerialOwner, private ISendHost {
     Q_OBJECT
 public:
     explicit CTerminalDlg(const std::string& strIniPath, QWidget* pParent = nullptr);
@@ -61,13 +62,15 @@ public:
     // The engine, so that tests can hand it a device factory before the window is shown.
     CSerialLink& Link() { return m_link; }
     bool IsPortOpen() const { return m_bPortOpen; }
+    // The help tips of the controls, so that tests can look at them.
+    const CTipWindow& Tip() const { return m_tip; }
 
     // ISerialOwner
     void OnNoticesPending() override;
     void OnSerialEvent(unsigned nCode, unsigned nValue) override;
 
 protected:
-    void showEvent(QShowEvent* pEvent) override;
+    void OnInitDialog() override;
     void closeEvent(QCloseEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
     // Only the close box ends the window; the dialog's own ways out (Escape) are shut.
@@ -100,6 +103,9 @@ private:
     void CreateControls();
     void ConnectControls();
     void SetAccessibleNames();
+    // The dressing (TerminalDressing.cpp): anchors and the saved placement; the help tips.
+    void DressLayout();
+    void DressTips();
     void FillLists();
     void RefreshPortTips();
     void LampsFromStatus();
@@ -108,7 +114,6 @@ private:
     void DressButtons();                // the open button's texture
     std::array<SLamp, 4> LampTable() const;
 
-    void OnInitDialog();
     void OnOpenClose();
     bool OpenPort();
     // The one way the port closes: sends end, the engine closes, the sends show the closed port.
@@ -188,6 +193,7 @@ private:
     bool m_bRTS = false;
     bool m_bLoadingControls = false;  // LoadControls is setting the check boxes and options
     QFont m_fontFixed;                // the two boxes' font
+    CTipWindow m_tip;
     CSerialLink m_link;
     CLinkSender m_linkSender{m_link};
     CSendState m_send{*this, m_linkSender};
@@ -199,6 +205,5 @@ private:
     QElapsedTimer m_clkCounters;
     bool m_bCountersStale = false;
     QWidget* m_pFocusWaiting = nullptr;  // see SetEnabledKeepingFocus
-    bool m_bInitDone = false;
     bool m_bClosed = false;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Smoke test of the real program: starts it under Xvfb beside a settings file, finds its window by
-# title, closes it as the close box does (WM_DELETE_WINDOW) and checks that the settings were read
-# at start and written at close. Exit 77 (skipped) when xvfb-run or xdotool is missing.
+# title, checks the minimum size hint, closes it as the close box does (WM_DELETE_WINDOW) and checks
+# that the settings were read at start and written at close, the placement with them. Exit 77
+# (skipped) when xvfb-run or xdotool is missing.
 #   smoke.sh DIVE WMCLOSE
 set -uo pipefail
 
@@ -23,6 +24,14 @@ if [ "${1:-}" = "--inner" ]; then
         kill "$pid" 2>/dev/null
         exit 1
     fi
+    # The designed size is the smallest: the window manager learns it as the minimum size hint.
+    size=$(xwininfo -id "$window" | awk '/Width:/ {w = $2} /Height:/ {h = $2} END {print w " by " h}')
+    hinted=
+    for _ in $(seq 1 50); do
+        xprop -id "$window" WM_NORMAL_HINTS | grep -q "minimum size: $size" && hinted=1 && break
+        sleep 0.1
+    done
+    [ -n "$hinted" ] || { echo "FAIL: no minimum size hint of $size"; xprop -id "$window"; kill "$pid"; exit 1; }
     "$wmclose" "$window" || { echo "FAIL: could not send WM_DELETE_WINDOW"; kill "$pid"; exit 1; }
     for _ in $(seq 1 300); do
         kill -0 "$pid" 2>/dev/null || break
@@ -68,4 +77,6 @@ expect 'BAUD=0'
 expect 'TXFORMAT=0'
 expect 'PERIOD=250'
 expect 'COM4=/dev/null-diVE'
+grep -qE '^WindowPlacement=-?[0-9]+,-?[0-9]+,[0-9]+,[0-9]+,1,0$' "$dir/Vexor.ini" ||
+    { echo "FAIL: no window placement"; exit 1; }
 echo "PASS"
