@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-CCharWidths::CCharWidths(const QFont& font) : m_fm(font), m_bmp(0x10000, -1.0f) {
+CCharWidths::CCharWidths(const QFont& font)
+    : m_fm(font), m_bmp(0x10000, -1.0f), m_drawable(0x10000, -1) {
     m_fSpace = m_fm.horizontalAdvance(QChar(u' '));
     m_fTabStop = 8 * m_fSpace;
     qreal fDigit = 0;
@@ -19,6 +20,14 @@ qreal CCharWidths::Advance(char32_t ch) {
     if (it == m_astral.end()) {
         const char32_t text[] = {ch};
         it = m_astral.insert(ch, m_fm.horizontalAdvance(QString::fromUcs4(text, 1)));
+    }
+    return *it;
+}
+
+bool CCharWidths::Drawable(char32_t ch) {
+    auto it = m_astralDrawable.find(ch);
+    if (it == m_astralDrawable.end()) {
+        it = m_astralDrawable.insert(ch, m_fm.inFontUcs4(ch));
     }
     return *it;
 }

@@ -5,12 +5,15 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
 
 #include "CharWidths.h"
 #include "IniFile.h"
+#include "RxDocumentLayout.h"
 #include "RxScreen.h"
 
 namespace {
@@ -23,9 +26,20 @@ constexpr qreal kWrapSlack = 1.0;
 }  // namespace
 
 CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
-    : CColorEdit(strIniPath, "RX", pParent),
-      m_strIniPath(strIniPath),
-      m_pScreen(std::make_unique<CRxScreen>(document())) {
+    : CColorEdit(strIniPath, "RX", pParent), m_strIniPath(strIniPath) {
+    auto* pDoc = new QTextDocument(this);
+    m_pLayout = new CRxDocumentLayout(pDoc);
+    pDoc->setDocumentLayout(m_pLayout);
+    setDocument(pDoc);
+    // The edit repaints the whole viewport at every change of the document; while the screen is
+    // brought up to date the box repaints only what changed in view (RepaintChanged).
+    disconnect(m_pLayout, &QAbstractTextDocumentLayout::update, nullptr, nullptr);
+    connect(m_pLayout, &QAbstractTextDocumentLayout::update, this, [this] {
+        if (!m_bQuiet) {
+            viewport()->update();
+        }
+    });
+    m_pScreen = std::make_unique<CRxScreen>(pDoc);
     const CIniFile ini(m_strIniPath);
     m_bHexMode = ini.ReadBool("RX", "MODE", 0) != 0;
     m_bLfToCrLf = ini.ReadBool("RX", "CR", 1) != 0;
@@ -92,14 +106,18 @@ void CReceiveView::Refresh() {
         const int nPosition = bKeep ? m_pScreen->LogicalPos(before.position()) : 0;
         m_pScreen->SetLayout(CurrentLayout());
         m_bLayoutStale = false;
+        m_bQuiet = true;
         m_pScreen->Update(m_ring);
+        m_bQuiet = false;
         if (bKeep) {
             Select(m_pScreen->DocPos(nAnchor), m_pScreen->DocPos(nPosition));
         }
     } else {
         const std::uint64_t nAnchor = m_pScreen->AbsolutePos(before.anchor());
         const std::uint64_t nPosition = m_pScreen->AbsolutePos(before.position());
+        m_bQuiet = true;
         m_pScreen->Update(m_ring);
+        m_bQuiet = false;
         // Qt moves a selection that ends at the end along with appended text, and one whose text
         // was dropped or rendered anew would now select other text: pin it, or let it go.
         if (bSelection && std::min(nAnchor, nPosition) >= m_pScreen->StableFrom()) {
@@ -114,6 +132,25 @@ void CReceiveView::Refresh() {
     }
     if (!m_bDragging) {
         ScrollToEnd();
+    }
+    RepaintChanged(m_pScreen->StableFrom() == UINT64_MAX);
+}
+
+void CReceiveView::RepaintChanged(bool bWhole) {
+    const int nTop = firstVisibleBlock().position();
+    if (bWhole || m_pScreen->DocPosOf(m_pScreen->StableFrom()) > nTop) {
+        viewport()->update();
+        return;
+    }
+    const int nTail = m_pScreen->DocPosOf(m_pScreen->TailFrom());
+    if (nTail < 0 || nTail >= document()->characterCount()) {
+        return;
+    }
+    const qreal fTop =
+        blockBoundingGeometry(document()->findBlock(nTail)).translated(contentOffset()).top();
+    const QRect view = viewport()->rect();
+    if (fTop < view.bottom()) {
+        viewport()->update(view.adjusted(0, std::max(0, static_cast<int>(fTop)), 0, 0));
     }
 }
 
@@ -222,6 +259,7 @@ void CReceiveView::contextMenuEvent(QContextMenuEvent* pEvent) {
 
 void CReceiveView::resizeEvent(QResizeEvent* pEvent) {
     CColorEdit::resizeEvent(pEvent);
+    m_pLayout->SetLinesInView(viewport()->height() / std::max(1, fontMetrics().lineSpacing()) + 2);
     if (viewport()->width() != m_nLaidOutWidth) {
         InvalidateLayout(true);
     }
@@ -248,6 +286,18 @@ void CReceiveView::mouseReleaseEvent(QMouseEvent* pEvent) {
         m_bDragging = false;
     }
     CColorEdit::mouseReleaseEvent(pEvent);
+}
+
+void CReceiveView::paintEvent(QPaintEvent* pEvent) {
+    // Lines scrolled to keep their shaping too; the newest ones are marked as they arrive.
+    const int nHeight = viewport()->height();
+    for (QTextBlock block = firstVisibleBlock();
+         block.isValid() &&
+         blockBoundingGeometry(block).translated(contentOffset()).top() < nHeight;
+         block = block.next()) {
+        CRxDocumentLayout::KeepShaping(block);
+    }
+    CColorEdit::paintEvent(pEvent);
 }
 
 void CReceiveView::InvalidateLayout(bool bSameText) {

@@ -44,6 +44,7 @@
 #include "ColorEdit.h"
 
 class CCharWidths;
+class CRxDocumentLayout;
 class CRxScreen;
 struct SRxLayout;
 
@@ -90,6 +91,7 @@ protected:
     void changeEvent(QEvent* pEvent) override;
     void mousePressEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
 
 private:
     void ScheduleRefresh();
@@ -106,6 +108,8 @@ private:
     // Sets the selection (document positions); -1 removes it.
     void Select(int nAnchor, int nPosition);
     void ScrollToEnd();
+    // After an update of the screen and the scroll to the end: repaints what changed in view.
+    void RepaintChanged(bool bWhole);
 
     CByteRing m_ring;  // m_buf and m_nLen of the box
     bool m_bHexMode = false;
@@ -117,6 +121,7 @@ private:
     std::uint64_t m_nTotalAtFlip = 0;  // m_ring.Total() when the option was last flipped
     std::string m_strIniPath;
     std::unique_ptr<CCharWidths> m_pWidths;
+    CRxDocumentLayout* m_pLayout;  // owned by the document
     std::unique_ptr<CRxScreen> m_pScreen;
     QTimer m_refreshTimer;
     QElapsedTimer m_sinceRefresh;
@@ -125,4 +130,5 @@ private:
     bool m_bKeepSelection = false;
     int m_nLaidOutWidth = -1;
     bool m_bDragging = false;
+    bool m_bQuiet = false;  // the screen is being updated: the box repaints what changed itself
 };

@@ -104,14 +104,17 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
             }
             Put(strOut, p, 1, fWidth);
         } else if (p->isHighSurrogate() && p + 1 < pEnd && p[1].isLowSurrogate()) {
-            Put(strOut, p, 2, widths.Advance(QChar::surrogateToUcs4(p[0], p[1])));
-            ++p;
-        } else {
-            if (IsShownOtherwise(ch)) {
-                PutSubstitute(strOut, ch);
+            const char32_t ch32 = QChar::surrogateToUcs4(p[0], p[1]);
+            if (widths.Drawable(ch32)) {
+                Put(strOut, p, 2, widths.Advance(ch32));
             } else {
-                Put(strOut, p, 1, widths.Advance(ch));
+                PutSubstitute(strOut, ch);
             }
+            ++p;
+        } else if (IsShownOtherwise(ch) || !widths.Drawable(ch)) {
+            PutSubstitute(strOut, ch);
+        } else {
+            Put(strOut, p, 1, widths.Advance(ch));
         }
     }
 }

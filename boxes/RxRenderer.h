@@ -6,9 +6,9 @@
 // Text mode: CR LF and CR CR LF end a line (a hard break); any other CR, a lone LF, the other C0
 // controls and DEL show in caret notation ("^M", "^J", "^[", "^?"); TAB advances to the
 // next tab stop; characters the document would take for structure (U+2028, U+2029, U+FDD0,
-// U+FDD1, U+FFFC) show as U+FFFD. A line wraps (a soft break) before the character that would
-// cross the line width. Hexadecimal mode: nHexPerLine pairs a line, each line starting at a stream
-// offset that is a multiple of nHexPerLine.
+// U+FDD1, U+FFFC) and characters that no font can draw show as U+FFFD. A line wraps (a soft break)
+// before the character that would cross the line width. Hexadecimal mode: nHexPerLine pairs a line,
+// each line starting at a stream offset that is a multiple of nHexPerLine.
 //
 // Rendering is a stream: rendering bytes in any number of pieces gives the same text as rendering
 // them at once. What is not yet decided stays inside the renderer: CRs that an LF may still turn

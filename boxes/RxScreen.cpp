@@ -59,6 +59,7 @@ void CRxScreen::Append(const CByteRing& ring) {
                     [&](const std::uint8_t* p, std::size_t n) {
                         m_pRenderer->Render(p, n, m_strScratch, m_syncs);
                     });
+    m_nTailFrom = m_nFirstChar + static_cast<std::uint64_t>(m_pDoc->characterCount() - 1);
     if (!m_strScratch.isEmpty()) {
         QTextCursor cursor(m_pDoc);
         cursor.movePosition(QTextCursor::End);

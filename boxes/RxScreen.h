@@ -42,8 +42,11 @@ public:
         return m_nFirstChar + static_cast<std::uint64_t>(nDocPos);
     }
     int DocPosOf(std::uint64_t nAbsolutePos) const;
-    // Text from this absolute position on came through the last Update() unchanged.
+    // Text from this absolute position on came through the last Update() unchanged (UINT64_MAX:
+    // the document was replaced whole)...
     std::uint64_t StableFrom() const { return m_nStableFrom; }
+    // ...up to this one, where the text that the last Update() added begins.
+    std::uint64_t TailFrom() const { return m_nTailFrom; }
 
     // Document position to position in the logical text, and back.
     int LogicalPos(int nDocPos) const;
@@ -64,5 +67,6 @@ private:
     std::uint64_t m_nFirstByte = 0;    // the stream offset of the document's first byte
     std::uint64_t m_nFirstChar = 0;    // the absolute position of the document's position 0
     std::uint64_t m_nStableFrom = 0;
+    std::uint64_t m_nTailFrom = 0;
     QString m_strScratch;
 };

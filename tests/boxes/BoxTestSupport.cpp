@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QMenu>
 #include <QThread>
 #include <fstream>
@@ -74,13 +76,16 @@ QString ReferenceText(const std::vector<std::uint8_t>& bytes, bool bLfToCrLf, in
         }
         return QString(QChar(ch));
     };
-    for (QChar ch : strDecoded) {
+    // A character that no font has (the tests' box font is "WenQuanYi Zen Hei Mono") as U+FFFD.
+    const QFontMetricsF fm(QFont("WenQuanYi Zen Hei Mono", 12));
+    for (qsizetype i = 0; i < strDecoded.size(); ++i) {
+        const QChar ch = strDecoded[i];
         if (ch == u'\r') {
             ++nCr;
             continue;
         }
         if (ch == u'\n' && nCr > 0) {
-            for (int i = 0; i < nCr - 2; ++i) {
+            for (int j = 0; j < nCr - 2; ++j) {
                 strText += picture(u'\r');
             }
             strText += u'\n';
@@ -90,7 +95,17 @@ QString ReferenceText(const std::vector<std::uint8_t>& bytes, bool bLfToCrLf, in
         for (; nCr > 0; --nCr) {
             strText += picture(u'\r');
         }
-        strText += ch == u'\t' ? QString(ch) : picture(ch.unicode());
+        if (ch.isHighSurrogate() && i + 1 < strDecoded.size() &&
+            strDecoded[i + 1].isLowSurrogate()) {
+            const char32_t ch32 = QChar::surrogateToUcs4(ch, strDecoded[i + 1]);
+            strText += fm.inFontUcs4(ch32) ? strDecoded.mid(i, 2) : QString(QChar(0xFFFD));
+            ++i;
+        } else if (ch == u'\t') {
+            strText += ch;
+        } else {
+            const QString strPicture = picture(ch.unicode());
+            strText += strPicture != ch || fm.inFont(ch) ? strPicture : QString(QChar(0xFFFD));
+        }
     }
     // Trailing CRs wait for the byte that tells whether they end a line.
     return strText;

@@ -60,7 +60,8 @@ std::vector<std::uint8_t> ReadFileBytes(const QString& strPath);
 
 // The receive box's text-mode display rules written plainly over the whole text, as copying the
 // box gives it: decode, then CR LF / CR CR LF are one line break, other CRs, lone LFs and control
-// bytes show in caret notation; CRs at the very end wait for the next byte and do not show.
+// bytes show in caret notation, characters that no font has as U+FFFD; CRs at the very end wait
+// for the next byte and do not show.
 QString ReferenceText(const std::vector<std::uint8_t>& bytes, bool bLfToCrLf, int nCodePage);
 
 // One row of a menu: its text ("-" for a separator), enabled, checked.
