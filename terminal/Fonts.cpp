@@ -16,5 +16,8 @@ QFont BoxFont() {
     font.setPixelSize(16);
     font.setWeight(QFont::Normal);
     font.setStyleHint(QFont::TypeWriter);
+    // Unhinted: each character seen for the first time costs a fraction to draw (random data
+    // shows thousands of them), and at this size the characters look the same.
+    font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }

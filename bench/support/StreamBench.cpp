@@ -1,6 +1,7 @@
 #include "StreamBench.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
+#include <thread>
 
 #include "IniFile.h"
 #include "SerialLink.h"
@@ -22,13 +25,23 @@ double RusageCpu(int nWho) {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-void Feed(int nMaster, std::size_t nTotal, std::size_t nChunk, double* pCpu) {
+void Feed(int nMaster, std::size_t nTotal, std::size_t nChunk, CPayload payload,
+          std::size_t nBytesPerSecond, double* pCpu) {
+    constexpr int kSlicesPerSecond = 100;
+    if (nBytesPerSecond > 0) {
+        nChunk = std::max<std::size_t>(1, nBytesPerSecond / kSlicesPerSecond);
+    }
     std::vector<std::uint8_t> chunk(nChunk);
     std::size_t nDone = 0;
+    auto tNext = std::chrono::steady_clock::now();
     while (nDone < nTotal) {
+        if (nBytesPerSecond > 0) {
+            tNext += std::chrono::microseconds(1000000 / kSlicesPerSecond);
+            std::this_thread::sleep_until(tNext);
+        }
         const std::size_t nCount = std::min(chunk.size(), nTotal - nDone);
         for (std::size_t i = 0; i < nCount; ++i) {
-            chunk[i] = PatternByte(nDone + i);
+            chunk[i] = payload.Byte(nDone + i);
         }
         std::size_t nOff = 0;
         while (nOff < nCount) {
@@ -44,10 +57,78 @@ void Feed(int nMaster, std::size_t nTotal, std::size_t nChunk, double* pCpu) {
     }
     *pCpu = ThreadCpuSeconds();
 }
+
+// The text of a GBK stream, encoded once with glibc's converter.
+std::vector<std::uint8_t> ToGbk(const std::string& strUtf8) {
+    std::vector<std::uint8_t> out(strUtf8.size() * 2 + 16);
+    iconv_t cd = iconv_open("GBK", "UTF-8");
+    char* pIn = const_cast<char*>(strUtf8.data());
+    std::size_t nIn = strUtf8.size();
+    char* pOut = reinterpret_cast<char*>(out.data());
+    std::size_t nOut = out.size();
+    if (cd == reinterpret_cast<iconv_t>(-1) ||
+        iconv(cd, &pIn, &nIn, &pOut, &nOut) == static_cast<std::size_t>(-1)) {
+        std::fprintf(stderr, "no GBK converter\n");
+        std::abort();
+    }
+    iconv_close(cd);
+    out.resize(out.size() - nOut);
+    return out;
+}
 }  // namespace
 
 std::uint8_t PatternByte(std::size_t nIndex) {
     return static_cast<std::uint8_t>((nIndex * 131 + (nIndex >> 11)) & 0xFF);
+}
+
+CPayload::CPayload(EPayload ePayload) {
+    char szLine[128];
+    switch (ePayload) {
+        case EPayload::Pattern:
+            // PatternByte repeats after 256 * 2048 bytes.
+            m_pszName = "pattern";
+            for (std::size_t i = 0; i < 256 * 2048; ++i) {
+                m_bytes.push_back(PatternByte(i));
+            }
+            break;
+        case EPayload::TextLines:
+            m_pszName = "text lines";
+            for (int i = 0; i < 4096; ++i) {
+                const int n = std::snprintf(szLine, sizeof szLine,
+                                            "T=%d.%dC V=3.%02dV I=0.%03dA seq=%06d state OK\r\n",
+                                            20 + i % 10, i % 7, 30 + i % 5, i % 997, i);
+                m_bytes.insert(m_bytes.end(), szLine, szLine + n);
+            }
+            break;
+        case EPayload::Random: {
+            m_pszName = "random bytes";
+            std::mt19937 rng(2024);
+            for (std::size_t i = 0; i < (1u << 20); ++i) {
+                m_bytes.push_back(static_cast<std::uint8_t>(rng()));
+            }
+            break;
+        }
+        case EPayload::GbkText: {
+            m_pszName = "GBK text";
+            std::string strText;
+            for (int i = 0; i < 4096; ++i) {
+                std::snprintf(szLine, sizeof szLine, "%06d 温度 %d.%d℃ 电压 3.%02dV 状态正常，", i,
+                              20 + i % 10, i % 7, 30 + i % 5);
+                strText += szLine;
+                strText += i % 3 == 0 ? "设备已连接\r\n" : "数据接收完毕，等待下一帧\r\n";
+            }
+            m_bytes = ToGbk(strText);
+            break;
+        }
+    }
+}
+
+std::vector<std::uint8_t> CPayload::Tail(std::size_t nTotal, std::size_t nCount) const {
+    std::vector<std::uint8_t> tail;
+    for (std::size_t i = nTotal - std::min(nCount, nTotal); i < nTotal; ++i) {
+        tail.push_back(Byte(i));
+    }
+    return tail;
 }
 
 std::uint32_t PatternSum(std::size_t nCount) {
@@ -97,8 +178,9 @@ double CurrentRssMiB() {
     return static_cast<double>(nKiB) / 1024;
 }
 
-CStreamFeeder::CStreamFeeder(int nMasterFd, std::size_t nTotal, std::size_t nChunk)
-    : m_thread(Feed, nMasterFd, nTotal, nChunk, &m_dCpu) {}
+CStreamFeeder::CStreamFeeder(int nMasterFd, std::size_t nTotal, std::size_t nChunk,
+                             const CPayload& payload, std::size_t nBytesPerSecond)
+    : m_thread(Feed, nMasterFd, nTotal, nChunk, payload, nBytesPerSecond, &m_dCpu) {}
 
 void CStreamFeeder::Join() {
     if (m_thread.joinable()) {

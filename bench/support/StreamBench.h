@@ -35,11 +35,30 @@ double CurrentRssMiB();  // VmRSS of /proc/self/status
 
 constexpr double kMiB = 1024.0 * 1024.0;
 
-// Writes nTotal pattern bytes into a pty master from its own thread, nChunk at a time, waiting
-// through a full buffer. Its CPU time is kept apart: it plays the far device, not the program.
+// What a stream carries, repeated as a cycle: the pattern above; lines of printable measurement
+// text ending in CR LF; random bytes (a wrong baud rate); Chinese text lines in GBK.
+enum class EPayload { Pattern, TextLines, Random, GbkText };
+
+class CPayload {
+public:
+    explicit CPayload(EPayload ePayload = EPayload::Pattern);
+    const char* Name() const { return m_pszName; }
+    std::uint8_t Byte(std::size_t nIndex) const { return m_bytes[nIndex % m_bytes.size()]; }
+    // The last nCount bytes of a stream of nTotal.
+    std::vector<std::uint8_t> Tail(std::size_t nTotal, std::size_t nCount) const;
+
+private:
+    const char* m_pszName;
+    std::vector<std::uint8_t> m_bytes;
+};
+
+// Writes nTotal bytes of a payload into a pty master from its own thread, nChunk at a time,
+// waiting through a full buffer; with nBytesPerSecond, paced in 100 slices a second. Its CPU time
+// is kept apart: it plays the far device, not the program.
 class CStreamFeeder {
 public:
-    CStreamFeeder(int nMasterFd, std::size_t nTotal, std::size_t nChunk);
+    CStreamFeeder(int nMasterFd, std::size_t nTotal, std::size_t nChunk,
+                  const CPayload& payload = CPayload(), std::size_t nBytesPerSecond = 0);
     ~CStreamFeeder() { Join(); }
     CStreamFeeder(const CStreamFeeder&) = delete;
     CStreamFeeder& operator=(const CStreamFeeder&) = delete;

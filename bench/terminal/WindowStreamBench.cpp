@@ -1,8 +1,9 @@
 // The main window at full pseudo-terminal speed. A real CTerminalDlg, shown, opens COM1 (mapped
 // to the slave side of a pty pair) with its own open button; a feeder thread streams 16 MiB into
-// the master side; the engine, the window's dispatch and its receive box take it, in text mode
-// and in hexadecimal mode. A plain 64 KiB read loop on an identical pair, in the same run, gives
-// the reference rate.
+// the master side; the engine, the window's dispatch and its receive box take it. Four streams:
+// printable text lines, Chinese text in GBK and random bytes in text mode, random bytes in
+// hexadecimal mode. A plain 64 KiB read loop on an identical pair, in the same run, gives the
+// reference rate.
 //
 // Measured per run: throughput and its ratio to the plain loop; CPU seconds per MiB of the whole
 // process (getrusage deltas), with and without the feeder thread (it plays the far device); the
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <cstdio>
+#include <iterator>
 
 #include "DialogTemplate.h"
 #include "IniFile.h"
@@ -58,7 +60,20 @@ private:
     SteadyTime m_tLast;
 };
 
-SWindowRun RunWindow(std::size_t nTotal, int bHex, const CBenchFolder& folder) {
+// One kind of stream: what it carries and how the box shows it.
+struct SCase {
+    const char* pszName;
+    EPayload ePayload;
+    int bHex;
+};
+constexpr SCase kCases[] = {{"text", EPayload::TextLines, 0},
+                            {"gbk", EPayload::GbkText, 0},
+                            {"random", EPayload::Random, 0},
+                            {"randhex", EPayload::Random, 1}};
+
+SWindowRun RunWindow(std::size_t nTotal, const SCase& c, const CBenchFolder& folder) {
+    const CPayload payload(c.ePayload);
+    const int bHex = c.bHex;
     SWindowRun r;
     CPtyPair pty;
     folder.MapComOne(pty);
@@ -105,7 +120,7 @@ SWindowRun RunWindow(std::size_t nTotal, int bHex, const CBenchFolder& folder) {
     const auto t0 = std::chrono::steady_clock::now();
     paints.Start();
     probe.Start();
-    CStreamFeeder feeder(pty.MasterFd(), nTotal, kChunk);
+    CStreamFeeder feeder(pty.MasterFd(), nTotal, kChunk, payload);
     r.bCounterRight = RunEventsUntil([&] { return pRxCount->text() == strTotal; }, kLimitMs);
     const SteadyTime tEnd = deliveries.Last();
     paints.Stop(tEnd);
@@ -118,13 +133,13 @@ SWindowRun RunWindow(std::size_t nTotal, int bHex, const CBenchFolder& folder) {
     r.dPeakRssMiB = PeakRssMiB();
     r.nBytes = nTotal;
     r.ui = TakeUiFigures(paints, &probe);
-    r.bIntact = r.bCounterRight && pBox->GetBytes() == PatternTail(nTotal, kBoxBytes);
+    r.bIntact = r.bCounterRight && pBox->GetBytes() == payload.Tail(nTotal, kBoxBytes);
     pOpen->click();
     return r;
 }
 
 void ReportRow(const char* pszName, int nRound, const SStreamRun& r, double dPlainRate) {
-    std::printf("%-5s %d  %6.1f MiB/s %4.0f%%  CPU s/MiB %.4f (%.4f w/o feeder)", pszName, nRound,
+    std::printf("%-7s %d  %6.1f MiB/s %4.0f%%  CPU s/MiB %.4f (%.4f w/o feeder)", pszName, nRound,
                 r.MiBPerSecond(), 100 * r.MiBPerSecond() / dPlainRate, r.CpuPerMiB(),
                 r.CpuPerMiBWithoutFeeder());
 }
@@ -168,16 +183,16 @@ int main(int argc, char** argv) {
     }
 
     std::vector<SStreamRun> arrPlain;
-    std::vector<SWindowRun> arrText, arrHex;
+    std::vector<std::vector<SWindowRun>> arrCases(std::size(kCases));
     for (int nRound = 1; nRound <= args.nRounds; ++nRound) {
         arrPlain.push_back(RunPlainReadLoop(nTotal, kChunk, kChunk, false));
         const double dPlainRate = arrPlain.back().MiBPerSecond();
         ReportRow("plain", nRound, arrPlain.back(), dPlainRate);
         std::printf("  %s\n", arrPlain.back().bIntact ? "complete" : "BYTES LOST");
-        arrText.push_back(RunWindow(nTotal, 0, folder));
-        ReportWindow("text", nRound, arrText.back(), dPlainRate);
-        arrHex.push_back(RunWindow(nTotal, 1, folder));
-        ReportWindow("hex", nRound, arrHex.back(), dPlainRate);
+        for (std::size_t i = 0; i < std::size(kCases); ++i) {
+            arrCases[i].push_back(RunWindow(nTotal, kCases[i], folder));
+            ReportWindow(kCases[i].pszName, nRound, arrCases[i].back(), dPlainRate);
+        }
     }
 
     const auto rate = [](const SStreamRun& r) { return r.MiBPerSecond(); };
@@ -188,9 +203,10 @@ int main(int argc, char** argv) {
     ReportSpread("MiB/s", arrPlain, rate, " %9.1f");
     ReportSpread("CPU s/MiB", arrPlain, cpu, " %9.4f");
     ReportSpread("CPU s/MiB w/o feeder", arrPlain, cpuOwn, " %9.4f");
-    for (const auto* pRuns : {&arrText, &arrHex}) {
-        const auto& arrRuns = *pRuns;
-        std::printf("%s\n", pRuns == &arrText ? "text" : "hex");
+    for (std::size_t i = 0; i < std::size(kCases); ++i) {
+        const auto& arrRuns = arrCases[i];
+        std::printf("%s: %s, %s mode\n", kCases[i].pszName, CPayload(kCases[i].ePayload).Name(),
+                    kCases[i].bHex ? "hexadecimal" : "text");
         ReportSpread("MiB/s", arrRuns, rate, " %9.1f");
         ReportSpread(
             "of plain (>= 50%)", arrRuns,
