@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -56,11 +57,18 @@ std::string HomeFolder() {
 
 CIniFile::CIniFile(std::string strPath) : m_strPath(std::move(strPath)) {}
 
-std::string CIniFile::SettingsPathFor(const char* pszArgv0) {
+std::string CIniFile::SettingsPathFor(const char* pszArgv0, const FolderProbe& fnWritable) {
     const std::string_view argv0 = pszArgv0 != nullptr ? pszArgv0 : "";
     const std::size_t nSlash = argv0.rfind('/');
     if (nSlash != std::string_view::npos) {
-        return std::string(argv0.substr(0, nSlash + 1)) + std::string(kFileName);
+        const std::string strFolder(argv0.substr(0, nSlash + 1));
+        const std::string strBeside = strFolder + std::string(kFileName);
+        const bool bWritable =
+            fnWritable ? fnWritable(strFolder)
+                       : ::faccessat(AT_FDCWD, strFolder.c_str(), W_OK, AT_EACCESS) == 0;
+        if (bWritable || ::access(strBeside.c_str(), R_OK) == 0) {
+            return strBeside;
+        }
     }
     // The configuration folder, which the XDG rules take only when absolute.
     std::string strFolder;

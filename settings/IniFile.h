@@ -10,6 +10,7 @@
 // cannot be written (a read-only file or folder, a disk error) or when the names or the value
 // cannot be stored (empty names, line ends in them); callers may ignore the result.
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,10 +20,16 @@ public:
     explicit CIniFile(std::string strPath);  // the full path of the settings file
     const std::string& GetPath() const { return m_strPath; }
 
+    // Whether the program may create files in a folder ("" for none).
+    using FolderProbe = std::function<bool(const std::string& strFolder)>;
+
     // The settings path for a program invoked as argv0: argv0 cut after its last '/', plus
-    // "Vexor.ini". An invocation without '/' (found through PATH), or none, uses
-    // $XDG_CONFIG_HOME/diVE/Vexor.ini, else ~/.config/diVE/Vexor.ini; writes create that folder.
-    static std::string SettingsPathFor(const char* pszArgv0);
+    // "Vexor.ini", when that folder is writable or a Vexor.ini there can be read (one put beside
+    // an installed program is still read first). Otherwise, and for an invocation without '/'
+    // (found through PATH) or none, $XDG_CONFIG_HOME/diVE/Vexor.ini, else
+    // ~/.config/diVE/Vexor.ini; writes create that folder. fnWritable replaces the check of the
+    // folder (the default asks access(2) with the effective ids).
+    static std::string SettingsPathFor(const char* pszArgv0, const FolderProbe& fnWritable = {});
 
     // A decimal integer: optional blanks, an optional sign, digits, optional blanks ("-1" is -1).
     // Anything else - "12abc", "0x10", "1.5", an empty value, a number outside int - gives

@@ -273,7 +273,8 @@ TEST_P(SettingsPathTest, FollowsTheInvocation) {
     const SPathRow& row = GetParam();
     CScopedEnv home("HOME", "/home/user");
     CScopedEnv xdg("XDG_CONFIG_HOME", row.pszXdg);
-    EXPECT_EQ(CIniFile::SettingsPathFor(row.pszArgv0), row.pszExpected);
+    EXPECT_EQ(CIniFile::SettingsPathFor(row.pszArgv0, [](const std::string&) { return true; }),
+              row.pszExpected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -292,6 +293,22 @@ INSTANTIATE_TEST_SUITE_P(
                     SPathRow{"EmptyInvocation", "", "/cfg", "/cfg/diVE/Vexor.ini"},
                     SPathRow{"NoInvocation", nullptr, "/cfg", "/cfg/diVE/Vexor.ini"}),
     [](const auto& info) { return info.param.pszName; });
+
+// An installed program's folder is not writable: the settings go to the configuration folder,
+// unless a Vexor.ini was put beside the program, which is then read (and left as it is).
+TEST_F(IniFileTest, ProgramFolderNotWritableUsesTheConfigurationFolderUnlessAFileIsThere) {
+    CScopedEnv xdg("XDG_CONFIG_HOME", m_folder.PathOf("config").c_str());
+    const std::string strProgram = m_folder.PathOf("dive");
+    const auto fnReadOnly = [](const std::string&) { return false; };
+    EXPECT_EQ(CIniFile::SettingsPathFor(strProgram.c_str(), fnReadOnly),
+              m_folder.PathOf("config/diVE/Vexor.ini"));
+    WriteWholeFile(m_folder.PathOf("Vexor.ini"), "[PORT]\nCOM=5\n");
+    EXPECT_EQ(CIniFile::SettingsPathFor(strProgram.c_str(), fnReadOnly),
+              m_folder.PathOf("Vexor.ini"));
+    // The real check: the test's own folder is writable.
+    ::unlink(m_folder.PathOf("Vexor.ini").c_str());
+    EXPECT_EQ(CIniFile::SettingsPathFor(strProgram.c_str()), m_folder.PathOf("Vexor.ini"));
+}
 
 TEST_F(IniFileTest, BareInvocationWriteCreatesTheConfigurationFolder) {
     CScopedEnv xdg("XDG_CONFIG_HOME", m_folder.PathOf("config").c_str());
