@@ -1,6 +1,7 @@
 #include "AboutBox.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -38,7 +39,7 @@ constexpr int kTabStopDlu = 32;
 
 }  // namespace
 
-CAboutBox::CAboutBox(QWidget* pParent) : QDialog(pParent) {
+CAboutBox::CAboutBox(const QString& strSettingsPath, QWidget* pParent) : QDialog(pParent) {
     setWindowTitle(QString::fromUtf8(kCaption));
     setFont(DialogFont());
 
@@ -54,6 +55,19 @@ CAboutBox::CAboutBox(QWidget* pParent) : QDialog(pParent) {
     m_edAbout->setReadOnly(true);
     m_edAbout->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_edAbout->setAccessibleName(QString::fromUtf8("说明"));
+    auto* pSettingsLabel = new QLabel(this);
+    // A read-only line without a frame: it reads like a label, yet a path of any length can be
+    // selected whole and copied.
+    auto* pSettings = new QLineEdit(strSettingsPath, this);
+    pSettings->setReadOnly(true);
+    pSettings->setFrame(false);
+    QPalette palette = pSettings->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    pSettings->setPalette(palette);
+    pSettings->setCursorPosition(0);
+    pSettings->setToolTip(strSettingsPath);
+    pSettings->setAccessibleName(QString::fromUtf8("设置文件"));
+    pSettingsLabel->setBuddy(pSettings);
 
     const CDialogUnits units(logicalDpiY());
     ApplyTemplate(kAboutDialogTemplate, units, [&](int nId) -> QWidget* {
@@ -68,6 +82,10 @@ CAboutBox::CAboutBox(QWidget* pParent) : QDialog(pParent) {
                 return pOk;
             case IDC_ABOUT_TEXT:
                 return m_edAbout;
+            case IDC_ABOUT_SETTINGS_LABEL:
+                return pSettingsLabel;
+            case IDC_ABOUT_SETTINGS:
+                return pSettings;
             default:
                 return nullptr;
         }

@@ -61,7 +61,9 @@ constexpr SDlgItem kAboutItems[] = {
     {IDC_ABOUT_PRODUCT, nullptr, {76, 8, 221, 12}, 0},
     {IDC_ABOUT_FOOTER, nullptr, {76, 212, 160, 12}, 0},
     {IDOK, "确定", {247, 208, 50, 16}, 0},
-    {IDC_ABOUT_TEXT, nullptr, {76, 24, 221, 178}, 0},
+    {IDC_ABOUT_TEXT, nullptr, {76, 24, 221, 164}, 0},
+    {IDC_ABOUT_SETTINGS_LABEL, "设置文件：", {76, 194, 40, 12}, 0},
+    {IDC_ABOUT_SETTINGS, nullptr, {116, 193, 181, 12}, 0},
 };
 
 // Windows draws a group's caption on its frame line; Qt's styles put it above the frame, which

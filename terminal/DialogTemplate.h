@@ -58,9 +58,11 @@ enum : int {
 enum : int {
     IDOK = 1,
     IDC_ABOUT_TEXT = 1047,
+    IDC_ABOUT_SETTINGS = 1052,  // the settings file's path, selectable
     IDC_ABOUT_PICTURE = -2,
     IDC_ABOUT_PRODUCT = -3,
     IDC_ABOUT_FOOTER = -4,
+    IDC_ABOUT_SETTINGS_LABEL = -5,
 };
 
 enum : unsigned {

@@ -2,6 +2,7 @@
 
 #include "Fonts.h"
 #include "IniFile.h"
+#include "QtChinese.h"
 #include "Resources.h"
 #include "TerminalDlg.h"
 #include "Version.h"
@@ -14,6 +15,7 @@ CTerminalApp::CTerminalApp(int& argc, char** argv)
     // Message boxes and the about box are windows of their own: they take the application's font.
     setFont(DialogFont());
     setWindowIcon(AppIcon());
+    InstallQtChinese(*this);
 }
 
 bool CTerminalApp::InitInstance() {

@@ -162,7 +162,7 @@ void CTerminalDlg::UpdateControlStates() {
 }
 
 void CTerminalDlg::OnHelp() {
-    CAboutBox box(this);
+    CAboutBox box(QString::fromStdString(m_strIniPath), this);
     box.exec();
 }
 

@@ -595,6 +595,9 @@ TEST_F(TerminalDlgTest, HelpOpensTheAboutBoxWithTheSameContentEachTime) {
             ASSERT_NE(pBox, nullptr);
             arrCaptions << pBox->windowTitle();
             arrTexts << pBox->findChild<QPlainTextEdit*>()->toPlainText();
+            auto* pPath = pBox->findChild<QLineEdit*>(QStringLiteral("IDC_1052"));
+            ASSERT_NE(pPath, nullptr);
+            EXPECT_EQ(pPath->text().toStdString(), m_strIni);
             pBox->accept();
         });
         Click(*pDlg, ID_HELP);
@@ -607,7 +610,7 @@ TEST_F(TerminalDlgTest, HelpOpensTheAboutBoxWithTheSameContentEachTime) {
 }
 
 TEST(AboutBox, ShowsTheFeaturesInOrderIndentedWithIdeographicSpaces) {
-    CAboutBox box;
+    CAboutBox box(QStringLiteral("/home/user/.config/diVE/Vexor.ini"));
     const QStringList arrLines = CAboutBox::AboutText().split('\n');
     EXPECT_EQ(arrLines.value(0), QStringLiteral("\t\t\t说明"));
     const QStringList arrFeatures = {"支持标准的波特率、数据位、校验位与停止位",
@@ -635,6 +638,13 @@ TEST(AboutBox, ShowsTheFeaturesInOrderIndentedWithIdeographicSpaces) {
     ASSERT_NE(pOk, nullptr);
     EXPECT_EQ(pOk->text(), QStringLiteral("确定"));
     EXPECT_TRUE(box.findChild<QPlainTextEdit*>()->isReadOnly());
+    // The settings path can be selected whole and copied, not changed.
+    auto* pPath = box.findChild<QLineEdit*>(QStringLiteral("IDC_1052"));
+    ASSERT_NE(pPath, nullptr);
+    EXPECT_TRUE(pPath->isReadOnly());
+    pPath->selectAll();
+    EXPECT_EQ(pPath->selectedText(), QStringLiteral("/home/user/.config/diVE/Vexor.ini"));
+    EXPECT_EQ(pPath->accessibleName(), QStringLiteral("设置文件"));
 }
 
 }  // namespace
