@@ -1,0 +1,105 @@
+#include "PortInfo.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "DeviceMap.h"
+#include "PortLock.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The serial core puts a device of its own ("port", "ctrl" of the serial-base bus) between a
+// tty and the hardware; the driver a user knows is the first one above those.
+bool IsSerialCoreDriver(const std::string& strName) {
+    return strName == "port" || strName == "ctrl";
+}
+
+// The name of the driver that <root>/proc/tty/drivers gives the device numbers, "" for none.
+std::string DriverOfNumbers(const fs::path& drivers, unsigned nMajor, unsigned nMinor) {
+    std::ifstream file(drivers);
+    std::string strLine;
+    while (std::getline(file, strLine)) {
+        // "pty_slave            /dev/pts      136 0-1048575 pty:slave"
+        std::istringstream fields(strLine);
+        std::string strName, strNode, strMinors;
+        unsigned nLineMajor = 0;
+        if (!(fields >> strName >> strNode >> nLineMajor >> strMinors) || nLineMajor != nMajor) {
+            continue;
+        }
+        unsigned nFirst = 0, nLast = 0;
+        char cDash = 0;
+        std::istringstream range(strMinors);
+        range >> nFirst;
+        nLast = (range >> cDash >> nLast) ? nLast : nFirst;
+        if (nMinor >= nFirst && nMinor <= nLast) {
+            return strName;
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+CPortInfo::CPortInfo(std::string strRoot) : m_strRoot(std::move(strRoot)) {}
+
+SPortInfo CPortInfo::Describe(const std::string& strPath) const {
+    SPortInfo info;
+    info.strPath = strPath;
+    std::error_code ec;
+    const fs::path real = fs::canonical(strPath, ec);
+    if (strPath.empty() || ec) {
+        return info;
+    }
+    info.strById = ByIdName(real.string());
+    info.strDriver = Driver(real.string());
+    info.strHolder = FindDeviceUser(strPath);
+    return info;
+}
+
+std::string CPortInfo::ByIdName(const std::string& strReal) const {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(fs::path(m_strRoot) / "dev/serial/by-id", ec)) {
+        std::error_code ecLink;
+        if (fs::canonical(entry.path(), ecLink).string() == strReal && !ecLink) {
+            return entry.path().filename().string();
+        }
+    }
+    return {};
+}
+
+std::string CPortInfo::Driver(const std::string& strReal) const {
+    const std::string strName = fs::path(strReal).filename().string();
+    std::error_code ec;
+    fs::path device = fs::canonical(fs::path(m_strRoot) / "sys/class/tty" / strName / "device", ec);
+    for (int nLevel = 0; !ec && nLevel < 3; ++nLevel, device = device.parent_path()) {
+        std::error_code ecDriver;
+        const std::string strDriver =
+            fs::read_symlink(device / "driver", ecDriver).filename().string();
+        if (!ecDriver && !IsSerialCoreDriver(strDriver)) {
+            return strDriver;
+        }
+    }
+    // Devices without a bus behind them (pseudo-terminals) are known by their numbers.
+    struct stat st {};
+    if (::stat(strReal.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
+        return {};
+    }
+    return DriverOfNumbers(fs::path(m_strRoot) / "proc/tty/drivers", major(st.st_rdev),
+                           minor(st.st_rdev));
+}
+
+std::vector<SPortRow> CPortInfo::DescribePorts(const std::string& strIniPath) const {
+    const std::vector<std::string> arrConfigured = CDeviceMap::ReadConfigured(strIniPath);
+    const std::vector<std::string> arrMap = CDeviceMap(m_strRoot).Build(arrConfigured);
+    std::vector<SPortRow> arrRows;
+    for (unsigned i = 0; i < arrMap.size(); ++i) {
+        arrRows.push_back(SPortRow{i + 1, !arrConfigured[i].empty(), Describe(arrMap[i])});
+    }
+    return arrRows;
+}
