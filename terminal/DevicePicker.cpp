@@ -1,0 +1,127 @@
+#include "DevicePicker.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "DeviceWatcher.h"
+#include "Fonts.h"
+#include "MessageBox.h"
+#include "PortMapModel.h"
+
+CDevicePickerDlg::CDevicePickerDlg(const std::string& strIniPath, int nPort,
+                                   CDeviceWatcher* pWatcher, QWidget* pParent,
+                                   const std::string& strRoot)
+    : QDialog(pParent) {
+    setWindowTitle(QStringLiteral("设备映射"));
+    setFont(DialogFont());
+    m_pModel = new CPortMapModel(strIniPath, strRoot, this);
+
+    m_tblMap = new QTableView(this);
+    m_tblMap->setModel(m_pModel);
+    m_tblMap->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tblMap->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tblMap->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tblMap->verticalHeader()->hide();
+    m_tblMap->horizontalHeader()->setStretchLastSection(true);
+    m_tblMap->setAccessibleName(QStringLiteral("端口映射"));
+
+    auto* pDeviceLabel = new QLabel(QStringLiteral("设备："), this);
+    m_cbDevice = new QComboBox(this);
+    m_cbDevice->setEditable(true);
+    m_cbDevice->setInsertPolicy(QComboBox::NoInsert);
+    m_cbDevice->setMinimumContentsLength(32);
+    m_cbDevice->setToolTip(QStringLiteral("要指定给所选端口的设备，可从列表中选择或直接输入路径"));
+    pDeviceLabel->setBuddy(m_cbDevice);
+    m_btnAssign = new QPushButton(QStringLiteral("指定"), this);
+    m_btnAssign->setToolTip(QStringLiteral("把设备指定给所选端口，写入设置文件"));
+    m_btnClear = new QPushButton(QStringLiteral("清除"), this);
+    m_btnClear->setToolTip(QStringLiteral("清除所选端口的指定，该端口改用现有的设备"));
+    auto* pRefresh = new QPushButton(QStringLiteral("刷新"), this);
+    auto* pClose = new QPushButton(QStringLiteral("关闭"), this);
+
+    auto* pAssignRow = new QHBoxLayout;
+    pAssignRow->addWidget(pDeviceLabel);
+    pAssignRow->addWidget(m_cbDevice, 1);
+    pAssignRow->addWidget(m_btnAssign);
+    pAssignRow->addWidget(m_btnClear);
+    auto* pButtons = new QHBoxLayout;
+    pButtons->addWidget(new QLabel(QStringLiteral("灰色：未指定，自动映射现有设备"), this), 1);
+    pButtons->addWidget(pRefresh);
+    pButtons->addWidget(pClose);
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(m_tblMap, 1);
+    pLayout->addLayout(pAssignRow);
+    pLayout->addLayout(pButtons);
+
+    connect(m_btnAssign, &QPushButton::clicked, this, &CDevicePickerDlg::OnAssign);
+    connect(m_btnClear, &QPushButton::clicked, this, &CDevicePickerDlg::OnClear);
+    connect(pRefresh, &QPushButton::clicked, this, &CDevicePickerDlg::Refresh);
+    connect(pClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_tblMap->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CDevicePickerDlg::OnSelectionChanged);
+    if (pWatcher != nullptr) {
+        connect(pWatcher, &CDeviceWatcher::DevicesChanged, this, &CDevicePickerDlg::Refresh);
+    }
+
+    FillDeviceChoices();
+    m_tblMap->resizeColumnsToContents();
+    m_tblMap->selectRow(qBound(1, nPort, m_pModel->rowCount()) - 1);
+    resize(760, 520);
+}
+
+int CDevicePickerDlg::SelectedRow() const {
+    const QModelIndexList arrRows = m_tblMap->selectionModel()->selectedRows();
+    return arrRows.isEmpty() ? -1 : arrRows.first().row();
+}
+
+void CDevicePickerDlg::OnSelectionChanged() {
+    const int nRow = SelectedRow();
+    m_btnAssign->setEnabled(nRow >= 0);
+    m_btnClear->setEnabled(m_pModel->IsAssigned(nRow));
+    if (nRow >= 0) {
+        m_cbDevice->setCurrentText(
+            m_pModel->index(nRow, CPortMapModel::COL_DEVICE).data().toString());
+    }
+}
+
+void CDevicePickerDlg::OnAssign() {
+    const int nRow = SelectedRow();
+    const QString strDevice = m_cbDevice->currentText().trimmed();
+    if (nRow < 0 || strDevice.isEmpty()) {
+        return;
+    }
+    if (!m_pModel->Assign(nRow, strDevice)) {
+        CMessageBox::Show(this, QStringLiteral("无法写入设置文件"),
+                          QString::fromUtf8(CMessageBox::kErrorCaption), QMessageBox::Warning);
+    }
+    OnSelectionChanged();
+}
+
+void CDevicePickerDlg::OnClear() {
+    const int nRow = SelectedRow();
+    if (nRow >= 0 && !m_pModel->Clear(nRow)) {
+        CMessageBox::Show(this, QStringLiteral("无法写入设置文件"),
+                          QString::fromUtf8(CMessageBox::kErrorCaption), QMessageBox::Warning);
+    }
+    OnSelectionChanged();
+}
+
+void CDevicePickerDlg::Refresh() {
+    m_pModel->Refresh();
+    FillDeviceChoices();
+    OnSelectionChanged();
+}
+
+void CDevicePickerDlg::FillDeviceChoices() {
+    // The text being typed stays.
+    const QString strTyped = m_cbDevice->currentText();
+    m_cbDevice->clear();
+    m_cbDevice->addItems(m_pModel->PresentDevices());
+    m_cbDevice->setCurrentText(strTyped);
+}
