@@ -103,3 +103,21 @@ std::vector<SPortRow> CPortInfo::DescribePorts(const std::string& strIniPath) co
     }
     return arrRows;
 }
+
+unsigned EntryForDevice(const std::vector<std::string>& arrMap, const std::string& strPath) {
+    std::error_code ec;
+    const fs::path real = fs::weakly_canonical(strPath, ec);
+    for (std::size_t i = 0; i < arrMap.size(); ++i) {
+        std::error_code ecEntry;
+        if (!arrMap[i].empty() && fs::weakly_canonical(arrMap[i], ecEntry) == real && !ec &&
+            !ecEntry) {
+            return static_cast<unsigned>(i + 1);
+        }
+    }
+    for (std::size_t i = 0; i < arrMap.size(); ++i) {
+        if (arrMap[i].empty()) {
+            return static_cast<unsigned>(i + 1);
+        }
+    }
+    return 0;
+}

@@ -40,3 +40,8 @@ private:
 
     std::string m_strRoot;
 };
+
+// The entry (1-based) a device given by path takes in a port map (element 0 is COM1): the first
+// that already leads to the same device (links followed), else the first without a device; 0
+// when every entry holds another device.
+unsigned EntryForDevice(const std::vector<std::string>& arrMap, const std::string& strPath);

@@ -21,8 +21,23 @@ void CSerialLink::SetDeviceMapSource(std::string strIniPath, std::string strDevR
     m_strDevRoot = std::move(strDevRoot);
 }
 
+void CSerialLink::SetRunDevice(unsigned nPort, std::string strPath) {
+    if (nPort < 1 || nPort > CDeviceMap::kPortCount) {
+        return;
+    }
+    if (strPath.empty()) {
+        m_mapRunDevices.erase(nPort);
+    } else {
+        m_mapRunDevices[nPort] = std::move(strPath);
+    }
+}
+
 std::vector<std::string> CSerialLink::DevicePaths() const {
-    return CDeviceMap(m_strDevRoot).Build(CDeviceMap::ReadConfigured(m_strIniPath));
+    std::vector<std::string> arrConfigured = CDeviceMap::ReadConfigured(m_strIniPath);
+    for (const auto& [nPort, strPath] : m_mapRunDevices) {
+        arrConfigured[nPort - 1] = strPath;
+    }
+    return CDeviceMap(m_strDevRoot).Build(arrConfigured);
 }
 
 std::string CSerialLink::DevicePathFor(unsigned nPort) const {

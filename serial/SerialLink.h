@@ -16,6 +16,7 @@
 // read there too, with GetTxDone()). The engine never throws.
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,6 +45,9 @@ public:
     // Where port numbers lead: the settings file path whose section "DEVICES" maps "COM<n>"
     // to a device path, and the folder that stands for "/" when the present devices are listed.
     void SetDeviceMapSource(std::string strIniPath, std::string strDevRoot = "/");
+    // For this run only, port nPort (1-based) opens strPath whatever section "DEVICES" says; ""
+    // undoes it. Nothing is written to the settings file.
+    void SetRunDevice(unsigned nPort, std::string strPath);
     // The device path that port nPort (1-based) opens, or "" when the number has none.
     std::string DevicePathFor(unsigned nPort) const;
     // The device of every port at once: element 0 is COM1's ("" where a number has none).
@@ -110,6 +114,7 @@ private:
 
     std::string m_strIniPath;
     std::string m_strDevRoot = "/";
+    std::map<unsigned, std::string> m_mapRunDevices;  // SetRunDevice
     std::string m_strLockFolder = "/var/lock";
     DeviceFactory m_fnDeviceFactory;
 
