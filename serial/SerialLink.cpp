@@ -98,7 +98,7 @@ bool CSerialLink::Open(ISerialOwner* pOwner, const PortSettings& settings) {
         return false;
     }
     ApplySettings(settings);
-    SetFlowControl(0);
+    SetFlowControl(EFlowControl::None);
     ++m_nSession;
     return true;
 }
@@ -107,9 +107,9 @@ void CSerialLink::ApplySettings(const PortSettings& settings) {
     LineSettings requested;
     requested.dwBaudRate = settings.dwBaudRate;
     requested.nDataBits = settings.byDataBits;
-    requested.nParity = settings.nParity;
-    requested.nStopBits = settings.nStopBits;
-    requested.nFlow = 0;
+    requested.eParity = settings.eParity;
+    requested.eStopBits = settings.eStopBits;
+    requested.eFlow = EFlowControl::None;
     m_pDevice->ApplySettings(requested);
     LineSettings actual;
     if (m_pDevice->GetSettings(actual)) {
@@ -180,8 +180,8 @@ bool CSerialLink::IsTransmitting() const {
     return m_pTransmitter && m_pTransmitter->IsBusy();
 }
 
-void CSerialLink::SetFlowControl(int nMode) {
-    if (!m_pDevice || nMode < 0 || nMode > 5) {
+void CSerialLink::SetFlowControl(EFlowControl eMode) {
+    if (!m_pDevice || eMode < EFlowControl::None || eMode > EFlowControl::XonXoff) {
         return;
     }
     LineSettings settings;
@@ -189,12 +189,13 @@ void CSerialLink::SetFlowControl(int nMode) {
         return;
     }
     // Linux drivers handshake with RTS/CTS or XON/XOFF only; the DTR and DSR modes fall back.
-    settings.nFlow = (nMode == 1 || nMode == 5) ? nMode : 0;
+    const bool bDriverHasIt = eMode == EFlowControl::CtsRts || eMode == EFlowControl::XonXoff;
+    settings.eFlow = bDriverHasIt ? eMode : EFlowControl::None;
     m_pDevice->ApplySettings(settings);
     LineSettings actual;
-    const int nActual = m_pDevice->GetSettings(actual) ? actual.nFlow : 0;
+    const EFlowControl eActual = m_pDevice->GetSettings(actual) ? actual.eFlow : EFlowControl::None;
     m_arrDifferences = m_arrSettingLines;
-    if (std::string strLine = DescribeFlowDifference(nMode, nActual); !strLine.empty()) {
+    if (std::string strLine = DescribeFlowDifference(eMode, eActual); !strLine.empty()) {
         m_arrDifferences.push_back(std::move(strLine));
     }
 }

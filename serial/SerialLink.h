@@ -81,10 +81,10 @@ public:
     std::uint64_t GetTxDone() const;  // bytes written to the driver in the current transmission
     bool IsTransmitting() const;
 
-    // 0 none, 1 CTS/RTS, 5 XON/XOFF (0x11/0x13). 2 CTS/DTR, 3 DSR/RTS and 4 DSR/DTR have no Linux
-    // driver equivalent: they fall back to none and say so in GetSettingDifferences(). Other
-    // values change nothing. Ignored when the port is not open.
-    void SetFlowControl(int nMode);
+    // None, CtsRts, XonXoff (0x11/0x13). CtsDtr, DsrRts and DsrDtr have no Linux driver
+    // equivalent: they fall back to None and say so in GetSettingDifferences(). Other values
+    // change nothing. Ignored when the port is not open.
+    void SetFlowControl(EFlowControl eMode);
     // EV_* bits: which port events raise their notices (received bytes are always delivered).
     // False when the port is not open.
     bool SetEventMask(std::uint32_t dwMask);

@@ -38,12 +38,26 @@ enum : std::uint32_t {
     MS_RLSD_ON = 0x80,  // carrier detect
 };
 
+// Line settings in the engine's own terms. A value outside the named ones (a list position of
+// -1, say) leaves the driver's setting as it is.
+enum class EParity : int { None = 0, Odd = 1, Even = 2, Mark = 3, Space = 4 };
+enum class EStopBits : int { One = 0, OneAndHalf = 1, Two = 2 };
+// Handshake modes, numbered as the window's codes; Linux drivers do CtsRts and XonXoff only.
+enum class EFlowControl : int {
+    None = 0,
+    CtsRts = 1,
+    CtsDtr = 2,
+    DsrRts = 3,
+    DsrDtr = 4,
+    XonXoff = 5
+};
+
 struct PortSettings {
     unsigned nPort = 1;  // 1-based: "COM1" is 1
     std::uint32_t dwBaudRate = 9600;
-    int nParity = 0;              // 0 none, 1 odd, 2 even, 3 mark, 4 space; other: unchanged
+    EParity eParity = EParity::None;
     std::uint8_t byDataBits = 8;  // 5..8
-    int nStopBits = 0;            // 0 one, 1 one and a half, 2 two; other: unchanged
+    EStopBits eStopBits = EStopBits::One;
 };
 
 // Implemented by the window that owns a CSerialLink.

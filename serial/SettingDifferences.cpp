@@ -9,6 +9,13 @@ std::string Line(const char* pszWhat, const std::string& strRequested,
                  const std::string& strActual) {
     return std::string(pszWhat) + "：请求 " + strRequested + "，实际 " + strActual;
 }
+
+// The name of a setting's code, or nullptr outside the names.
+template <class E, std::size_t N>
+const char* NameOf(const char* const (&arrNames)[N], E eValue) {
+    const auto nCode = static_cast<int>(eValue);
+    return nCode >= 0 && static_cast<std::size_t>(nCode) < N ? arrNames[nCode] : nullptr;
+}
 }  // namespace
 
 std::vector<std::string> DescribeSettingDifferences(const LineSettings& requested,
@@ -22,22 +29,24 @@ std::vector<std::string> DescribeSettingDifferences(const LineSettings& requeste
         arrLines.push_back(
             Line("数据位", std::to_string(requested.nDataBits), std::to_string(actual.nDataBits)));
     }
-    if (requested.nParity >= 0 && requested.nParity <= 4 && requested.nParity != actual.nParity) {
-        arrLines.push_back(
-            Line("校验位", PARITY_NAMES[requested.nParity], PARITY_NAMES[actual.nParity % 5]));
+    const char* pszParity = NameOf(PARITY_NAMES, requested.eParity);
+    const char* pszActualParity = NameOf(PARITY_NAMES, actual.eParity);
+    if (pszParity != nullptr && pszActualParity != nullptr && requested.eParity != actual.eParity) {
+        arrLines.push_back(Line("校验位", pszParity, pszActualParity));
     }
-    if (requested.nStopBits >= 0 && requested.nStopBits <= 2 &&
-        requested.nStopBits != actual.nStopBits) {
-        arrLines.push_back(
-            Line("停止位", STOP_NAMES[requested.nStopBits], STOP_NAMES[actual.nStopBits % 3]));
+    const char* pszStop = NameOf(STOP_NAMES, requested.eStopBits);
+    const char* pszActualStop = NameOf(STOP_NAMES, actual.eStopBits);
+    if (pszStop != nullptr && pszActualStop != nullptr && requested.eStopBits != actual.eStopBits) {
+        arrLines.push_back(Line("停止位", pszStop, pszActualStop));
     }
     return arrLines;
 }
 
-std::string DescribeFlowDifference(int nRequestedMode, int nActualMode) {
-    if (nRequestedMode == nActualMode || nRequestedMode < 0 || nRequestedMode > 5 ||
-        nActualMode < 0 || nActualMode > 5) {
+std::string DescribeFlowDifference(EFlowControl eRequested, EFlowControl eActual) {
+    const char* pszRequested = NameOf(FLOW_NAMES, eRequested);
+    const char* pszActual = NameOf(FLOW_NAMES, eActual);
+    if (eRequested == eActual || pszRequested == nullptr || pszActual == nullptr) {
         return {};
     }
-    return Line("流控", FLOW_NAMES[nRequestedMode], FLOW_NAMES[nActualMode]);
+    return Line("流控", pszRequested, pszActual);
 }

@@ -12,4 +12,4 @@
 std::vector<std::string> DescribeSettingDifferences(const LineSettings& requested,
                                                     const LineSettings& actual);
 // The line for a flow-control mode (0..5) that the driver did not take, "" when it did.
-std::string DescribeFlowDifference(int nRequestedMode, int nActualMode);
+std::string DescribeFlowDifference(EFlowControl eRequested, EFlowControl eActual);

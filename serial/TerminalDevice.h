@@ -7,13 +7,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "SerialTypes.h"
+
 // Line settings in the engine's own terms, as requested or as the driver reports them.
 struct LineSettings {
     std::uint32_t dwBaudRate = 9600;
     int nDataBits = 8;  // 5..8
-    int nParity = 0;    // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int nStopBits = 0;  // 0 one, 1 one and a half, 2 two
-    int nFlow = 0;      // 0 none, 1 CTS/RTS, 5 XON/XOFF (the modes a Linux driver can do)
+    EParity eParity = EParity::None;
+    EStopBits eStopBits = EStopBits::One;
+    EFlowControl eFlow = EFlowControl::None;  // None, CtsRts or XonXoff (what a Linux driver does)
 };
 
 // The driver's cumulative error counters (TIOCGICOUNT); a change in any means a line error.

@@ -91,9 +91,9 @@ bool CTermiosDevice::ApplySettings(const LineSettings& settings) {
     }
     MakeRaw(tio);
     SetDataBits(tio, settings.nDataBits);
-    SetParity(tio, settings.nParity);
-    SetStopBits(tio, settings.nStopBits);
-    SetFlow(tio, settings.nFlow);
+    SetParity(tio, settings.eParity);
+    SetStopBits(tio, settings.eStopBits);
+    SetFlow(tio, settings.eFlow);
     // glibc may answer EINVAL when a driver adjusted some field (a pseudo-terminal forces CS8)
     // although the rest was applied: the read-back in GetSettings() is what counts.
     tcsetattr(m_nFd, TCSANOW, &tio);
@@ -111,9 +111,9 @@ bool CTermiosDevice::GetSettings(LineSettings& settings) {
     }
     settings.dwBaudRate = dwRate;
     settings.nDataBits = GetDataBits(tio);
-    settings.nParity = GetParity(tio);
-    settings.nStopBits = GetStopBits(tio);
-    settings.nFlow = GetFlow(tio);
+    settings.eParity = GetParity(tio);
+    settings.eStopBits = GetStopBits(tio);
+    settings.eFlow = GetFlow(tio);
     return true;
 }
 

@@ -51,76 +51,77 @@ int GetDataBits(const termios& tio) {
     }
 }
 
-void SetParity(termios& tio, int nParity) {
-    if (nParity < 0 || nParity > 4) {
+void SetParity(termios& tio, EParity eParity) {
+    if (eParity < EParity::None || eParity > EParity::Space) {
         return;
     }
     tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
     // Received parity errors reach the error counters; the bytes themselves pass unchanged.
     tio.c_iflag &= ~INPCK;
-    switch (nParity) {
-        case 1:
+    switch (eParity) {
+        case EParity::Odd:
             tio.c_cflag |= PARENB | PARODD;
             break;
-        case 2:
+        case EParity::Even:
             tio.c_cflag |= PARENB;
             break;
-        case 3:
+        case EParity::Mark:
             tio.c_cflag |= PARENB | CMSPAR | PARODD;
-            break;  // mark: stick parity 1
-        case 4:
+            break;  // stick parity 1
+        case EParity::Space:
             tio.c_cflag |= PARENB | CMSPAR;
-            break;  // space: stick parity 0
-        default:
+            break;  // stick parity 0
+        case EParity::None:
             break;
     }
 }
 
-int GetParity(const termios& tio) {
+EParity GetParity(const termios& tio) {
     if (!(tio.c_cflag & PARENB)) {
-        return 0;
+        return EParity::None;
     }
     const bool bOdd = tio.c_cflag & PARODD;
     if (tio.c_cflag & CMSPAR) {
-        return bOdd ? 3 : 4;
+        return bOdd ? EParity::Mark : EParity::Space;
     }
-    return bOdd ? 1 : 2;
+    return bOdd ? EParity::Odd : EParity::Even;
 }
 
-void SetStopBits(termios& tio, int nStopBits) {
-    if (nStopBits == 0) {
+void SetStopBits(termios& tio, EStopBits eStopBits) {
+    if (eStopBits == EStopBits::One) {
         tio.c_cflag &= ~CSTOPB;
-    } else if (nStopBits == 1 || nStopBits == 2) {
+    } else if (eStopBits == EStopBits::OneAndHalf || eStopBits == EStopBits::Two) {
         tio.c_cflag |= CSTOPB;
     }
 }
 
-int GetStopBits(const termios& tio) {
-    return (tio.c_cflag & CSTOPB) ? 2 : 0;
+EStopBits GetStopBits(const termios& tio) {
+    return (tio.c_cflag & CSTOPB) ? EStopBits::Two : EStopBits::One;
 }
 
-void SetFlow(termios& tio, int nFlow) {
-    if (nFlow != 0 && nFlow != 1 && nFlow != 5) {
+void SetFlow(termios& tio, EFlowControl eFlow) {
+    if (eFlow != EFlowControl::None && eFlow != EFlowControl::CtsRts &&
+        eFlow != EFlowControl::XonXoff) {
         return;
     }
     tio.c_cflag &= ~CRTSCTS;
     tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    if (nFlow == 1) {
+    if (eFlow == EFlowControl::CtsRts) {
         tio.c_cflag |= CRTSCTS;
-    } else if (nFlow == 5) {
+    } else if (eFlow == EFlowControl::XonXoff) {
         tio.c_iflag |= IXON | IXOFF;
         tio.c_cc[VSTART] = XON_CHAR;
         tio.c_cc[VSTOP] = XOFF_CHAR;
     }
 }
 
-int GetFlow(const termios& tio) {
+EFlowControl GetFlow(const termios& tio) {
     if (tio.c_cflag & CRTSCTS) {
-        return 1;
+        return EFlowControl::CtsRts;
     }
     if ((tio.c_iflag & (IXON | IXOFF)) && tio.c_cc[VSTART] == XON_CHAR &&
         tio.c_cc[VSTOP] == XOFF_CHAR) {
-        return 5;
+        return EFlowControl::XonXoff;
     }
-    return 0;
+    return EFlowControl::None;
 }

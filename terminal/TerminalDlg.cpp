@@ -108,12 +108,13 @@ void CTerminalDlg::OnOpenClose() {
 }
 
 bool CTerminalDlg::OpenPort() {
+    // List positions are the engine's codes; a list without a selection (-1) leaves its setting.
     PortSettings settings;
     settings.nPort = static_cast<unsigned>(m_cbPort->currentIndex() + 1);
     settings.dwBaudRate = kBaudRates[std::max(m_cbBaud->currentIndex(), 0)];
-    settings.nParity = m_cbParity->currentIndex();
+    settings.eParity = static_cast<EParity>(m_cbParity->currentIndex());
     settings.byDataBits = static_cast<std::uint8_t>(m_cbDataBits->currentIndex() + 6);
-    settings.nStopBits = m_cbStopBits->currentIndex();
+    settings.eStopBits = static_cast<EStopBits>(m_cbStopBits->currentIndex());
     if (!m_link.Open(this, settings)) {
         return false;
     }

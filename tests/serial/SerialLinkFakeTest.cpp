@@ -344,13 +344,13 @@ TEST_F(SerialLinkFake, DeliveringFromInsideANoticeKeepsTheOrder) {
 TEST_F(SerialLinkFake, RefusedSettingsAreListedInChinese) {
     m_pLine->SetSettingsFilter([](LineSettings& kept) {
         kept.nDataBits = 8;
-        kept.nParity = 0;
+        kept.eParity = EParity::None;
     });
     PortSettings settings;
     settings.dwBaudRate = 14400;
     settings.byDataBits = 7;
-    settings.nParity = 2;
-    settings.nStopBits = 1;
+    settings.eParity = EParity::Even;
+    settings.eStopBits = EStopBits::OneAndHalf;
     ASSERT_TRUE(m_link.Open(&m_owner, settings));
     const std::vector<std::string> expected = {
         "数据位：请求 7，实际 8",
@@ -360,24 +360,24 @@ TEST_F(SerialLinkFake, RefusedSettingsAreListedInChinese) {
     EXPECT_EQ(m_link.GetSettingDifferences(), expected);
     EXPECT_EQ(m_pLine->Settings().dwBaudRate, 14400u);
 
-    m_link.SetFlowControl(2);
+    m_link.SetFlowControl(EFlowControl::CtsDtr);
     auto withFlow = expected;
     withFlow.push_back("流控：请求 CTS/DTR，实际 None");
     EXPECT_EQ(m_link.GetSettingDifferences(), withFlow);
-    EXPECT_EQ(m_pLine->Settings().nFlow, 0);
+    EXPECT_EQ(m_pLine->Settings().eFlow, EFlowControl::None);
 
-    m_link.SetFlowControl(1);
+    m_link.SetFlowControl(EFlowControl::CtsRts);
     EXPECT_EQ(m_link.GetSettingDifferences(), expected);
-    EXPECT_EQ(m_pLine->Settings().nFlow, 1);
-    m_link.SetFlowControl(5);
-    EXPECT_EQ(m_pLine->Settings().nFlow, 5);
+    EXPECT_EQ(m_pLine->Settings().eFlow, EFlowControl::CtsRts);
+    m_link.SetFlowControl(EFlowControl::XonXoff);
+    EXPECT_EQ(m_pLine->Settings().eFlow, EFlowControl::XonXoff);
 }
 
 TEST_F(SerialLinkFake, OpenStartsWithoutFlowControl) {
     PortSettings settings;
     ASSERT_TRUE(m_link.Open(&m_owner, settings));
-    m_link.SetFlowControl(1);
+    m_link.SetFlowControl(EFlowControl::CtsRts);
     ASSERT_TRUE(m_link.Open(&m_owner, settings));
-    EXPECT_EQ(m_pLine->Settings().nFlow, 0);
+    EXPECT_EQ(m_pLine->Settings().eFlow, EFlowControl::None);
     EXPECT_TRUE(m_link.GetSettingDifferences().empty());
 }

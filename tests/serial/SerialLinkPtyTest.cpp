@@ -148,7 +148,7 @@ TEST_F(SerialLinkPty, AllFifteenRatesAreAppliedExactly) {
                                  38400u, 56000u, 57600u, 115200u, 128000u, 256000u}) {
         PortSettings settings;
         settings.dwBaudRate = dwRate;
-        settings.nStopBits = 2;
+        settings.eStopBits = EStopBits::Two;
         ASSERT_TRUE(m_link.Open(&m_owner, settings)) << dwRate;
         EXPECT_TRUE(m_link.GetSettingDifferences().empty())
             << dwRate << ": " << m_link.GetSettingDifferences()[0];
@@ -159,8 +159,8 @@ TEST_F(SerialLinkPty, PseudoTerminalRefusalsAreRecordedAndTheOpenStillSucceeds) 
     PortSettings settings;
     settings.dwBaudRate = 56000;
     settings.byDataBits = 7;
-    settings.nParity = 2;
-    settings.nStopBits = 1;
+    settings.eParity = EParity::Even;
+    settings.eStopBits = EStopBits::OneAndHalf;
     ASSERT_TRUE(m_link.Open(&m_owner, settings));
     const std::vector<std::string> expected = {
         "数据位：请求 7，实际 8",
@@ -172,11 +172,11 @@ TEST_F(SerialLinkPty, PseudoTerminalRefusalsAreRecordedAndTheOpenStillSucceeds) 
 
 TEST_F(SerialLinkPty, FlowControlModesApplyOrFallBack) {
     ASSERT_TRUE(m_link.Open(&m_owner, {}));
-    for (int nMode : {1, 5, 0}) {
-        m_link.SetFlowControl(nMode);
-        EXPECT_TRUE(m_link.GetSettingDifferences().empty()) << nMode;
+    for (EFlowControl eMode : {EFlowControl::CtsRts, EFlowControl::XonXoff, EFlowControl::None}) {
+        m_link.SetFlowControl(eMode);
+        EXPECT_TRUE(m_link.GetSettingDifferences().empty()) << static_cast<int>(eMode);
     }
-    m_link.SetFlowControl(3);
+    m_link.SetFlowControl(EFlowControl::DsrRts);
     EXPECT_EQ(m_link.GetSettingDifferences(),
               std::vector<std::string>{"流控：请求 DSR/RTS，实际 None"});
 }

@@ -7,8 +7,8 @@ LineSettings Settings(std::uint32_t dwRate, int nBits, int nParity, int nStop) {
     LineSettings s;
     s.dwBaudRate = dwRate;
     s.nDataBits = nBits;
-    s.nParity = nParity;
-    s.nStopBits = nStop;
+    s.eParity = static_cast<EParity>(nParity);  // list positions, as the window hands them on
+    s.eStopBits = static_cast<EStopBits>(nStop);
     return s;
 }
 }  // namespace
@@ -36,7 +36,9 @@ TEST(SettingDifferences, CodesMeaningLeaveAsItIsAreNotCompared) {
 }
 
 TEST(SettingDifferences, FlowLineNamesBothModes) {
-    EXPECT_EQ(DescribeFlowDifference(4, 0), "流控：请求 DSR/DTR，实际 None");
-    EXPECT_EQ(DescribeFlowDifference(1, 1), "");
-    EXPECT_EQ(DescribeFlowDifference(5, 0), "流控：请求 XON/XOFF，实际 None");
+    EXPECT_EQ(DescribeFlowDifference(EFlowControl::DsrDtr, EFlowControl::None),
+              "流控：请求 DSR/DTR，实际 None");
+    EXPECT_EQ(DescribeFlowDifference(EFlowControl::CtsRts, EFlowControl::CtsRts), "");
+    EXPECT_EQ(DescribeFlowDifference(EFlowControl::XonXoff, EFlowControl::None),
+              "流控：请求 XON/XOFF，实际 None");
 }

@@ -43,71 +43,73 @@ TEST(TermiosFields, DataBitsOutOfRangeLeaveTheSetting) {
 
 TEST(TermiosFields, EveryParityRoundTripsWithItsFlags) {
     struct Row {
-        int nParity;
+        EParity eParity;
         tcflag_t flags;
     };
     const Row rows[] = {
-        {0, 0},
-        {1, PARENB | PARODD},
-        {2, PARENB},
-        {3, PARENB | PARODD | CMSPAR},
-        {4, PARENB | CMSPAR},
+        {EParity::None, 0},
+        {EParity::Odd, PARENB | PARODD},
+        {EParity::Even, PARENB},
+        {EParity::Mark, PARENB | PARODD | CMSPAR},
+        {EParity::Space, PARENB | CMSPAR},
     };
     for (const Row& row : rows) {
         termios tio = Cooked();
-        SetParity(tio, 3);  // something else first: every flag must be reset
-        SetParity(tio, row.nParity);
-        EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CMSPAR), row.flags) << row.nParity;
-        EXPECT_EQ(GetParity(tio), row.nParity);
+        SetParity(tio, EParity::Mark);  // something else first: every flag must be reset
+        SetParity(tio, row.eParity);
+        EXPECT_EQ(tio.c_cflag & (PARENB | PARODD | CMSPAR), row.flags) << row.flags;
+        EXPECT_EQ(GetParity(tio), row.eParity);
     }
 }
 
 TEST(TermiosFields, ParityOutOfRangeLeavesTheSetting) {
     termios tio = Cooked();
-    SetParity(tio, 2);
-    SetParity(tio, 5);
-    SetParity(tio, -1);
-    EXPECT_EQ(GetParity(tio), 2);
+    SetParity(tio, EParity::Even);
+    SetParity(tio, static_cast<EParity>(5));
+    SetParity(tio, static_cast<EParity>(-1));
+    EXPECT_EQ(GetParity(tio), EParity::Even);
 }
 
 TEST(TermiosFields, StopBitsOneAndAHalfBecomeTwo) {
-    const int expected[] = {0, 2, 2};
-    for (int nCode = 0; nCode <= 2; ++nCode) {
+    const std::pair<EStopBits, EStopBits> rows[] = {{EStopBits::One, EStopBits::One},
+                                                    {EStopBits::OneAndHalf, EStopBits::Two},
+                                                    {EStopBits::Two, EStopBits::Two}};
+    for (const auto& [eSet, eKept] : rows) {
         termios tio = Cooked();
-        SetStopBits(tio, nCode);
-        EXPECT_EQ(GetStopBits(tio), expected[nCode]) << nCode;
+        SetStopBits(tio, eSet);
+        EXPECT_EQ(GetStopBits(tio), eKept) << static_cast<int>(eSet);
     }
     termios tio = Cooked();
-    SetStopBits(tio, 2);
-    SetStopBits(tio, 3);
-    EXPECT_EQ(GetStopBits(tio), 2);
+    SetStopBits(tio, EStopBits::Two);
+    SetStopBits(tio, static_cast<EStopBits>(3));
+    EXPECT_EQ(GetStopBits(tio), EStopBits::Two);
 }
 
 TEST(TermiosFields, FlowModesMapToHandshakeFlags) {
     termios tio = Cooked();
-    SetFlow(tio, 1);
+    SetFlow(tio, EFlowControl::CtsRts);
     EXPECT_TRUE(tio.c_cflag & CRTSCTS);
     EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), 0u);
-    EXPECT_EQ(GetFlow(tio), 1);
+    EXPECT_EQ(GetFlow(tio), EFlowControl::CtsRts);
 
-    SetFlow(tio, 5);
+    SetFlow(tio, EFlowControl::XonXoff);
     EXPECT_FALSE(tio.c_cflag & CRTSCTS);
     EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
     EXPECT_EQ(tio.c_cc[VSTART], 0x11);
     EXPECT_EQ(tio.c_cc[VSTOP], 0x13);
-    EXPECT_EQ(GetFlow(tio), 5);
+    EXPECT_EQ(GetFlow(tio), EFlowControl::XonXoff);
 
-    SetFlow(tio, 0);
+    SetFlow(tio, EFlowControl::None);
     EXPECT_FALSE(tio.c_cflag & CRTSCTS);
     EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | IXANY), 0u);
-    EXPECT_EQ(GetFlow(tio), 0);
+    EXPECT_EQ(GetFlow(tio), EFlowControl::None);
 }
 
 TEST(TermiosFields, FlowModesWithoutADriverEquivalentChangeNothing) {
     for (int nMode : {2, 3, 4, 6, -1}) {
         termios tio = Cooked();
-        SetFlow(tio, 1);
-        SetFlow(tio, nMode);
-        EXPECT_EQ(GetFlow(tio), 1) << nMode;
+        SetFlow(tio, EFlowControl::CtsRts);
+        SetFlow(tio, static_cast<EFlowControl>(nMode));
+        EXPECT_EQ(GetFlow(tio), EFlowControl::CtsRts) << nMode;
     }
 }

@@ -311,14 +311,16 @@ bool CFakeTerminalDevice::ApplySettings(const LineSettings& settings) {
     if (settings.nDataBits >= 5 && settings.nDataBits <= 8) {
         kept.nDataBits = settings.nDataBits;
     }
-    if (settings.nParity >= 0 && settings.nParity <= 4) {
-        kept.nParity = settings.nParity;
+    if (settings.eParity >= EParity::None && settings.eParity <= EParity::Space) {
+        kept.eParity = settings.eParity;
     }
-    if (settings.nStopBits >= 0 && settings.nStopBits <= 2) {
-        kept.nStopBits = settings.nStopBits == 0 ? 0 : 2;  // one or two, as on Linux
+    if (settings.eStopBits >= EStopBits::One && settings.eStopBits <= EStopBits::Two) {
+        // One or two, as on Linux.
+        kept.eStopBits = settings.eStopBits == EStopBits::One ? EStopBits::One : EStopBits::Two;
     }
-    if (settings.nFlow == 0 || settings.nFlow == 1 || settings.nFlow == 5) {
-        kept.nFlow = settings.nFlow;
+    if (settings.eFlow == EFlowControl::None || settings.eFlow == EFlowControl::CtsRts ||
+        settings.eFlow == EFlowControl::XonXoff) {
+        kept.eFlow = settings.eFlow;
     }
     if (line.m_fnSettingsFilter) {
         line.m_fnSettingsFilter(kept);
