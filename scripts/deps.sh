@@ -10,6 +10,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick
     socat picocom minicom
     clang-format ccache
+    clang libclang-rt-14-dev
 )
 
 missing=()
