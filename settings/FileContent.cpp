@@ -1,14 +1,17 @@
 #include "FileContent.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 namespace {
 
@@ -179,4 +182,27 @@ bool ReplaceFileContent(const std::string& strPath, const std::string& strConten
         ::unlink(strTemp.c_str());
     }
     return bOk;
+}
+
+CFolderLock::CFolderLock(const std::string& strFilePath) {
+    std::filesystem::path folder = TargetOf(strFilePath).parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    m_nFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_nFd < 0) {
+        return;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
+    while (!(m_bHeld = ::flock(m_nFd, LOCK_EX | LOCK_NB) == 0) &&
+           (errno == EWOULDBLOCK || errno == EINTR) &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
+
+CFolderLock::~CFolderLock() {
+    if (m_nFd >= 0) {
+        ::close(m_nFd);  // releases the lock
+    }
 }

@@ -21,3 +21,21 @@ EReadResult ReadFileContent(const std::string& strPath, std::string& strContent)
 // file untouched, no temporary file left) when the file or its folder is read-only - has no write
 // permission bit, or the process may not write it - or on any error.
 bool ReplaceFileContent(const std::string& strPath, const std::string& strContent);
+
+// Holds an advisory lock (flock) on the folder of a settings file from a read to the replacement
+// that follows, so that programs updating the same file one key each do not lose each other's
+// change. Waits at most kLockWaitMs for another holder and then goes on without the lock, so a
+// program that never lets go cannot hang this one; a folder that cannot be opened is not locked.
+class CFolderLock {
+public:
+    static constexpr int kLockWaitMs = 2000;
+    explicit CFolderLock(const std::string& strFilePath);
+    ~CFolderLock();
+    CFolderLock(const CFolderLock&) = delete;
+    CFolderLock& operator=(const CFolderLock&) = delete;
+    bool IsHeld() const { return m_bHeld; }
+
+private:
+    int m_nFd = -1;
+    bool m_bHeld = false;
+};

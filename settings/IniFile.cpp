@@ -127,14 +127,23 @@ std::vector<std::string> CIniFile::ReadStrings(std::string_view section,
 
 bool CIniFile::WriteString(std::string_view section, std::string_view key,
                            std::string_view strValue) {
-    if (!CIniText::CanStore(section, key, strValue)) {
-        return false;
+    return WriteEntries({{section, key, std::string(strValue)}});
+}
+
+bool CIniFile::WriteEntries(const std::vector<SIniEntry>& arrEntries) {
+    for (const SIniEntry& entry : arrEntries) {
+        if (!CIniText::CanStore(entry.section, entry.key, entry.strValue)) {
+            return false;
+        }
     }
+    const CFolderLock lock(m_strPath);
     std::string strContent;
     if (ReadFileContent(m_strPath, strContent) == EReadResult::Failed) {
         return false;  // rewriting what could not be read would lose it
     }
     CIniText text(std::move(strContent));
-    text.Set(section, key, strValue);
+    for (const SIniEntry& entry : arrEntries) {
+        text.Set(entry.section, entry.key, entry.strValue);
+    }
     return ReplaceFileContent(m_strPath, text.GetContent());
 }

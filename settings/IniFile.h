@@ -8,12 +8,21 @@
 // asked for gives the default. Writes change only the key's line and keep every other byte of the
 // file; they replace the file atomically and return false, leaving the file as it was, when it
 // cannot be written (a read-only file or folder, a disk error) or when the names or the value
-// cannot be stored (empty names, line ends in them); callers may ignore the result.
+// cannot be stored (empty names, line ends in them); callers may ignore the result. A write holds
+// a lock on the file's folder from its read to the replacement (CFolderLock), so two programs
+// writing the same file at once each keep the other's values.
 #pragma once
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+// One value of a write of several (CIniFile::WriteEntries).
+struct SIniEntry {
+    std::string_view section;
+    std::string_view key;
+    std::string strValue;
+};
 
 class CIniFile {
 public:
@@ -50,8 +59,11 @@ public:
     std::vector<std::string> ReadStrings(std::string_view section,
                                          const std::vector<std::string>& arrKeys,
                                          std::string_view strDefault) const;
-    // Writes the value as it is; a value holding a line end is refused.
+    // Writes the value as it is; a value holding a line end, or a blank at either end, is refused.
     bool WriteString(std::string_view section, std::string_view key, std::string_view strValue);
+    // Writes several values in one replacement of the file, in order, so that a reader sees all of
+    // them or none. Refused as a whole when one of them cannot be stored.
+    bool WriteEntries(const std::vector<SIniEntry>& arrEntries);
 
 private:
     std::string m_strPath;

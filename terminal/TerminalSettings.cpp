@@ -1,5 +1,8 @@
 #include "TerminalSettings.h"
 
+#include <string>
+#include <vector>
+
 #include "IniFile.h"
 
 namespace {
@@ -41,8 +44,11 @@ STerminalSettings STerminalSettings::Load(const std::string& strIniPath) {
 }
 
 void STerminalSettings::Save(const std::string& strIniPath) const {
-    CIniFile ini(strIniPath);
+    // One replacement of the file: another diVE closing at the same moment leaves either its
+    // settings or ours, never a mixture.
+    std::vector<SIniEntry> arrEntries;
     for (const SSettingKey& key : kKeys) {
-        ini.WriteInt(key.pszSection, key.pszKey, this->*key.pnValue);
+        arrEntries.push_back({key.pszSection, key.pszKey, std::to_string(this->*key.pnValue)});
     }
+    CIniFile(strIniPath).WriteEntries(arrEntries);
 }

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "IniFile.h"
 #include "IniTestSupport.h"
@@ -219,6 +221,36 @@ TEST_F(IniFileTest, LinkLoopIsNeitherReadNorReplaced) {
     EXPECT_EQ(ini.ReadInt("PORT", "COM", 4), 4);
     EXPECT_FALSE(ini.WriteInt("PORT", "COM", 1));
     EXPECT_TRUE(std::filesystem::is_symlink(PathOfIni()));
+    EXPECT_EQ(m_folder.CountEntries(), 1u);
+}
+
+// Writers of different keys at the same time (each its own open of the folder, as two programs):
+// none loses another's key, and a write of several keys lands whole.
+TEST_F(IniFileTest, ConcurrentWritersKeepEachOthersKeys) {
+    constexpr int kWriters = 4;
+    constexpr int kWrites = 40;
+    IniWith("[KEEP]\nA=1\n");
+    std::vector<std::thread> arrWriters;
+    for (int nWriter = 0; nWriter < kWriters; ++nWriter) {
+        arrWriters.emplace_back([this, nWriter] {
+            const std::string strKey = "K" + std::to_string(nWriter);
+            for (int n = 1; n <= kWrites; ++n) {
+                CIniFile(PathOfIni())
+                    .WriteEntries({{"W", strKey, std::to_string(n)},
+                                   {"PAIR", strKey, std::to_string(n)}});
+            }
+        });
+    }
+    for (std::thread& writer : arrWriters) {
+        writer.join();
+    }
+    const CIniFile ini(PathOfIni());
+    for (int nWriter = 0; nWriter < kWriters; ++nWriter) {
+        const std::string strKey = "K" + std::to_string(nWriter);
+        EXPECT_EQ(ini.ReadInt("W", strKey, 0), kWrites) << strKey;
+        EXPECT_EQ(ini.ReadInt("PAIR", strKey, 0), kWrites) << strKey;
+    }
+    EXPECT_EQ(ini.ReadInt("KEEP", "A", 0), 1);
     EXPECT_EQ(m_folder.CountEntries(), 1u);
 }
 

@@ -142,7 +142,10 @@ INSTANTIATE_TEST_SUITE_P(
                     SStoreRow{"NameWithSurroundingBlank", "A", " k", "1", false},
                     SStoreRow{"NameWithNul", std::string("A\0", 2), "k", "1", false},
                     SStoreRow{"ValueWithLineFeed", "A", "k", "1\n[B]", false},
-                    SStoreRow{"ValueWithCarriageReturn", "A", "k", "1\r", false}),
+                    SStoreRow{"ValueWithCarriageReturn", "A", "k", "1\r", false},
+                    SStoreRow{"ValueWithInnerBlanks", "A", "k", "a b\tc", true},
+                    SStoreRow{"ValueEndingInVerticalTab", "A", "k", "1\v", false},
+                    SStoreRow{"ValueStartingWithBlank", "A", "k", " 1", false}),
     [](const auto& info) { return info.param.pszName; });
 
 }  // namespace

@@ -158,6 +158,17 @@ protected:
         }
     }
 
+    // The settings of a first run.
+    static void ExpectDefaultSettings(const CTerminalDlg& dlg) {
+        EXPECT_EQ(Ctl<QComboBox>(dlg, IDC_PORT)->currentText(), "COM1");
+        EXPECT_EQ(Ctl<QComboBox>(dlg, IDC_BAUD)->currentText(), "110");
+        EXPECT_EQ(Ctl<QComboBox>(dlg, IDC_DATABITS)->currentText(), "8");
+        EXPECT_EQ(Ctl<QComboBox>(dlg, IDC_PARITY)->currentText(), "None");
+        EXPECT_EQ(Ctl<QComboBox>(dlg, IDC_STOPBITS)->currentText(), "1");
+        EXPECT_EQ(Text(dlg, IDC_PERIOD), "100");
+        EXPECT_TRUE(Ctl<QAbstractButton>(dlg, IDC_FORMAT_TEXT)->isChecked());
+    }
+
     static void ExpectLamps(const CTerminalDlg& dlg, int nCts, int nDsr, int nRing, int nCd) {
         EXPECT_EQ(Bitmap(dlg, IDC_LAMP_CTS), nCts);
         EXPECT_EQ(Bitmap(dlg, IDC_LAMP_DSR), nDsr);
