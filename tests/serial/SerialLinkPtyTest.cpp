@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
+#include <memory>
 #include <thread>
 
+#include "ProcessProbes.h"
 #include "PtyPair.h"
 #include "SerialLink.h"
 #include "SerialTestSupport.h"
@@ -248,4 +251,40 @@ TEST_F(SerialLinkPty, CloseWhileStreamingIsPromptAndKeepsWhatWasDelivered) {
     EXPECT_EQ(m_owner.bytes.size(), nDelivered);
     EXPECT_TRUE(IsPatternPrefix(m_owner.bytes));
     streamer.Stop();
+}
+
+// An adapter unplugged and plugged in again, a hundred times: the device name is a link (as udev
+// makes one) that each plug-in points at a fresh pseudo-terminal.
+TEST(SerialLinkUnplugCycles, EachLossIsReportedOnceAndLeavesNothingBehind) {
+    constexpr int kCycles = 100;
+    CTempFolder folder;
+    CRecordingOwner owner;
+    CSerialLink link;
+    const std::string strDevice = folder.PathOf("ttyUSB0");
+    MapCom1(link, folder, strDevice);
+    const int nFds = CountOpenFds();
+    const int nThreads = CountThreads();
+    for (int nCycle = 0; nCycle < kCycles; ++nCycle) {
+        auto pPty = std::make_unique<CPtyPair>();
+        ASSERT_TRUE(pPty->IsValid());
+        std::filesystem::remove(strDevice);
+        std::filesystem::create_symlink(pPty->SlavePath(), strDevice);
+        ASSERT_TRUE(link.Open(&owner, {}) && link.StartWatcher()) << nCycle;
+        const auto by = static_cast<std::uint8_t>(nCycle);
+        ASSERT_TRUE(pPty->WriteMaster(&by, 1));
+        ASSERT_TRUE(owner.PumpUntil(link, [&] { return owner.bytes.size() == nCycle + 1u; }));
+        ASSERT_TRUE(link.Write(&by, 1));
+        ASSERT_EQ(pPty->ReadMaster(1, std::chrono::seconds(10)), std::vector<std::uint8_t>{by});
+
+        pPty.reset();
+        ASSERT_TRUE(
+            owner.PumpUntil(link, [&] { return owner.Count(SN_PORT_LOST) > std::size_t(nCycle); }));
+        if (nCycle % 10 == 0) {
+            EXPECT_LT(CpuShareWhileIdle(200), 0.2) << nCycle;
+        }
+        link.Close();
+    }
+    EXPECT_EQ(owner.Count(SN_PORT_LOST), std::size_t{kCycles});
+    EXPECT_EQ(CountOpenFds(), nFds);
+    EXPECT_EQ(CountThreads(), nThreads);
 }

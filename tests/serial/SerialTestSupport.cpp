@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <thread>
 
 #include "IniFile.h"
+#include "ProcessProbes.h"
 
 void CRecordingOwner::OnNoticesPending() {
     {
@@ -120,17 +120,6 @@ void CPeerProcess::Kill() {
         }
     }
 }
-
-namespace {
-
-double ProcessCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-}  // namespace
 
 double CpuShareWhileIdle(int nMs) {
     const double dCpuBefore = ProcessCpuSeconds();

@@ -30,6 +30,7 @@
 #include "DialogUnits.h"
 #include "IniFile.h"
 #include "MessageBox.h"
+#include "ProcessProbes.h"
 #include "PtyPair.h"
 #include "ReceiveView.h"
 #include "SendEdit.h"
@@ -41,15 +42,9 @@ namespace {
 TEST_F(TerminalDlgTest, FirstRunShowsTheDefaultsInTheClosedState) {
     auto pDlg = MakeDialog();
     EXPECT_EQ(pDlg->windowTitle(), QStringLiteral("diVE 串口调试终端 V1.04"));
-    EXPECT_EQ(Ctl<QComboBox>(*pDlg, IDC_PORT)->currentText(), "COM1");
-    EXPECT_EQ(Ctl<QComboBox>(*pDlg, IDC_BAUD)->currentText(), "110");
-    EXPECT_EQ(Ctl<QComboBox>(*pDlg, IDC_DATABITS)->currentText(), "8");
-    EXPECT_EQ(Ctl<QComboBox>(*pDlg, IDC_PARITY)->currentText(), "None");
-    EXPECT_EQ(Ctl<QComboBox>(*pDlg, IDC_STOPBITS)->currentText(), "1");
-    EXPECT_EQ(Text(*pDlg, IDC_PERIOD), "100");
+    ExpectDefaultSettings(*pDlg);
     EXPECT_EQ(Text(*pDlg, IDC_RX_COUNT), "0");
     EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT), "0");
-    EXPECT_TRUE(Ctl<QRadioButton>(*pDlg, IDC_FORMAT_TEXT)->isChecked());
     EXPECT_FALSE(Ctl<QCheckBox>(*pDlg, IDC_DTR)->isChecked());
     EXPECT_FALSE(Ctl<QCheckBox>(*pDlg, IDC_RTS)->isChecked());
     ExpectState(*pDlg, false);
@@ -408,6 +403,46 @@ TEST_F(TerminalDlgTest, UnpluggedDeviceClosesThePortAndKeepsTheData) {
               (std::vector<std::uint8_t>{0x61, 0x62}));
     QTest::qWait(50);
     EXPECT_EQ(m_arrMessages.size(), 1u);
+}
+
+// A hundred unplug cycles: COM1 is a link that each plug-in points at a fresh pseudo-terminal, as
+// udev would. Each loss gives one message (answered by the interceptor) and a closed port; the
+// cycles leave no descriptor or thread behind, and nothing spins while the port is lost.
+TEST_F(TerminalDlgTest, HundredUnplugCyclesGiveOneMessageEachAndLeaveNothingBehind) {
+    constexpr int kCycles = 100;
+    const std::string strDevice = m_dir.filePath(QStringLiteral("ttyUSB0")).toStdString();
+    ASSERT_TRUE(CIniFile(m_strIni).WriteString("DEVICES", "COM1", strDevice));
+    auto pDlg = MakeDialog();
+    const int nFds = CountOpenFds();
+    const int nThreads = CountThreads();
+    for (int nCycle = 0; nCycle < kCycles; ++nCycle) {
+        auto pPty = std::make_unique<CPtyPair>();
+        ASSERT_TRUE(pPty->IsValid());
+        QFile::remove(QString::fromStdString(strDevice));
+        ASSERT_TRUE(QFile::link(QString::fromStdString(pPty->SlavePath()),
+                                QString::fromStdString(strDevice)));
+        Click(*pDlg, IDC_OPEN);
+        ASSERT_TRUE(pDlg->IsPortOpen()) << nCycle;
+        const auto by = static_cast<std::uint8_t>('a' + nCycle % 26);
+        ASSERT_TRUE(pPty->WriteMaster(&by, 1));
+        const QString strCount = QString::number(nCycle + 1);
+        ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == strCount; })) << nCycle;
+
+        pPty.reset();
+        ASSERT_TRUE(WaitFor([&] { return m_arrMessages.size() > std::size_t(nCycle); })) << nCycle;
+        EXPECT_EQ(m_arrMessages.back().strText, kPortLost);
+        EXPECT_FALSE(pDlg->IsPortOpen());
+        if (nCycle % 10 == 0) {
+            const double dCpu = ProcessCpuSeconds();
+            QTest::qWait(200);
+            EXPECT_LT(ProcessCpuSeconds() - dCpu, 0.04) << nCycle;
+        }
+    }
+    QTest::qWait(50);
+    EXPECT_EQ(m_arrMessages.size(), std::size_t{kCycles});
+    EXPECT_EQ(Ctl<CReceiveView>(*pDlg, IDC_RECEIVE)->GetBytes().size(), std::size_t{kCycles});
+    EXPECT_EQ(CountOpenFds(), nFds);
+    EXPECT_EQ(CountThreads(), nThreads);
 }
 
 TEST_F(TerminalDlgTest, CloseBoxSavesTheSettings) {
