@@ -58,6 +58,10 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
     SetAccessibleNames();
     ConnectControls();
 
+    connect(&m_notifierNotices, &QSocketNotifier::activated, this, [this] {
+        m_wakeNotices.Clear();
+        DeliverPending();
+    });
     m_timerCounters.setSingleShot(true);
     connect(&m_timerCounters, &QTimer::timeout, this, &CTerminalDlg::ShowCounters);
 }
@@ -197,9 +201,8 @@ void CTerminalDlg::OnClose() {
 }
 
 void CTerminalDlg::OnNoticesPending() {
-    // Watcher thread: only post; the delivery runs on the window's thread.
-    QMetaObject::invokeMethod(
-        this, [this] { DeliverPending(); }, Qt::QueuedConnection);
+    // An engine thread: only wake; the delivery runs on the window's thread.
+    m_wakeNotices.Signal();
 }
 
 void CTerminalDlg::DeliverPending() {

@@ -14,13 +14,15 @@
 // whatever changed it (a click, the keyboard, assistive technology); the window's own loads of
 // them are not passed on to the line.
 //
-// Received data. The engine queues its notices and calls OnNoticesPending() from its watcher
-// thread; the window then calls DeliverNotices() on its own thread in batches, posting the next
+// Received data. The engine queues its notices and calls OnNoticesPending() from its threads,
+// which signals an eventfd that the window's thread watches; the window then calls
+// DeliverNotices() on its own thread in batches, posting the next
 // batch so that the event loop runs in between. Counting a byte only marks the counters stale: they
 // are shown at the end of a batch, at most about 30 times a second, always with the value current
 // at that moment.
 #include <QElapsedTimer>
 #include <QFont>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <array>
 #include <atomic>
@@ -34,6 +36,7 @@
 #include "SerialLink.h"
 #include "TerminalSettings.h"
 #include "TipWindow.h"
+#include "WakeEvent.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -202,6 +205,10 @@ private:
 
     QProgressDialog* m_pFileProgress = nullptr;
     QTimer m_timerCounters;  // shows stale counters after a quiet spell
+    // The engine's threads wake the window through an eventfd that its thread watches: nothing
+    // made on their side is handed over, and a burst of wakes costs one delivery.
+    CWakeEvent m_wakeNotices;
+    QSocketNotifier m_notifierNotices{m_wakeNotices.Fd(), QSocketNotifier::Read};
     QElapsedTimer m_clkCounters;
     bool m_bCountersStale = false;
     QWidget* m_pFocusWaiting = nullptr;  // see SetEnabledKeepingFocus
