@@ -148,6 +148,29 @@ TEST(PortLock, StaleLockThatCannotBeRemovedIsTheReason) {
     EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
 }
 
+// A lock folder this user may not write: the convention is not in force there, so the lock is
+// granted without a file and without naming anyone (flock and TIOCEXCL still keep others out).
+// Root may write anything, so the lock is taken as "nobody" then, in a child process.
+TEST(PortLock, FolderNotWritableGrantsTheLockWithoutAFile) {
+    CTempFolder folder;
+    const std::string strLocks = folder.PathOf("locks");
+    ASSERT_EQ(mkdir(strLocks.c_str(), 0555), 0);
+    ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
+    const pid_t nChild = fork();
+    ASSERT_GE(nChild, 0);
+    if (nChild == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(2);
+        }
+        CPortLock lock(strLocks, "/dev/ttyS9");
+        _exit(lock.Acquire() && lock.GetHolder().empty() ? 0 : 1);
+    }
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(nChild, &nStatus, 0), nChild);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
+    EXPECT_EQ(access((strLocks + "/LCK..ttyS9").c_str(), F_OK), -1);
+}
+
 TEST(PortLock, MissingFolderMeansNoLockFileConvention) {
     CTempFolder folder;
     CPortLock lock(folder.PathOf("missing"), "/dev/ttyUSB0");

@@ -1,6 +1,7 @@
 // Exclusive use against the programs that share the conventions: picocom (flock) and minicom
 // (UUCP lock file in /var/lock). Both run headless under script(1), which gives them a terminal.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -123,4 +124,35 @@ TEST_F(SerialPeers, MinicomCannotOpenAPortWeHold) {
     const int nStatus = pPeer->WaitExit(10000);
     EXPECT_NE(nStatus, -1) << "minicom still runs";
     EXPECT_NE(nStatus, 0);
+}
+
+// A second diVE process holds the port: its lock file, flock and TIOCEXCL keep us out, the holder
+// is named as that process, and the port opens once it has let go.
+TEST_F(SerialPeers, PortHeldByAnotherDiveProcessFailsAndNamesIt) {
+    int toParent[2];
+    int toChild[2];
+    ASSERT_EQ(pipe(toParent), 0);
+    ASSERT_EQ(pipe(toChild), 0);
+    const pid_t nChild = fork();
+    ASSERT_GE(nChild, 0);
+    if (nChild == 0) {
+        CSerialLink link;
+        MapCom1(link, m_folder, m_pty.SlavePath());
+        char c = link.Open(nullptr, PortSettings{}) ? '1' : '0';
+        _exit(write(toParent[1], &c, 1) == 1 && read(toChild[0], &c, 1) >= 0 ? 0 : 1);
+    }
+    char c = 0;
+    ASSERT_EQ(read(toParent[0], &c, 1), 1);
+    ASSERT_EQ(c, '1');
+    EXPECT_FALSE(m_link.Open(&m_owner, {}));
+    EXPECT_EQ(m_link.GetHolder(), DescribeProcess(nChild));
+    EXPECT_EQ(m_link.GetOpenError().eKind, EOpenError::Busy);
+    ASSERT_EQ(write(toChild[1], "x", 1), 1);
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(nChild, &nStatus, 0), nChild);
+    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0);
+    EXPECT_TRUE(m_link.Open(&m_owner, {}));
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) {
+        close(fd);
+    }
 }
