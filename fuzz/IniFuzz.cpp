@@ -77,7 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         FUZZ_CHECK(strNew == strOld);
         return 0;
     }
-    FUZZ_CHECK(Find(strNew, strSection, strKey) == strValue);
+    // Values read back without the blanks at their ends.
+    const std::size_t nFirst = strValue.find_first_not_of(" \t\v\f");
+    const std::string strTrimmed =
+        nFirst == std::string::npos
+            ? std::string()
+            : strValue.substr(nFirst, strValue.find_last_not_of(" \t\v\f") - nFirst + 1);
+    FUZZ_CHECK(Find(strNew, strSection, strKey) == strTrimmed);
     if (found) {
         // The old value, up to its line end, gives way to the new one; nothing else changes.
         const CIniText text(strOld);

@@ -59,7 +59,8 @@ public:
     std::vector<std::string> ReadStrings(std::string_view section,
                                          const std::vector<std::string>& arrKeys,
                                          std::string_view strDefault) const;
-    // Writes the value as it is; a value holding a line end, or a blank at either end, is refused.
+    // Writes the value as it is (blanks at its ends are not read back); a value holding a line end
+    // is refused.
     bool WriteString(std::string_view section, std::string_view key, std::string_view strValue);
     // Writes several values in one replacement of the file, in order, so that a reader sees all of
     // them or none. Refused as a whole when one of them cannot be stored.

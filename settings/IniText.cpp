@@ -236,8 +236,7 @@ std::vector<std::optional<std::string_view>> CIniText::FindEach(
 bool CIniText::CanStore(std::string_view section, std::string_view key, std::string_view value) {
     return IsCleanName(section) && section.find(']') == std::string_view::npos &&
            IsCleanName(key) && key.find('=') == std::string_view::npos && key.front() != '[' &&
-           key.front() != ';' && value.find_first_of("\r\n") == std::string_view::npos &&
-           TrimBlanks(value).size() == value.size();  // the reader trims them
+           key.front() != ';' && value.find_first_of("\r\n") == std::string_view::npos;
 }
 
 // The line end for lines inserted at nInsert: that of the line they follow, so that a lone CR

@@ -35,8 +35,8 @@ public:
 
     // Whether Set can store the name pair and value so that Find returns them again: names must be
     // non-empty, without surrounding blanks, line ends or NUL, a section without ']', a key without
-    // '=' and not starting with '[' or ';'; a value without line ends and without blanks at
-    // either end (the reader would trim them).
+    // '=' and not starting with '[' or ';'; a value without line ends. Blanks at either end of a
+    // value are stored but not read back: Find trims them.
     static bool CanStore(std::string_view section, std::string_view key, std::string_view value);
 
     // Sets a value (which CanStore must accept), changing only the key's line: the text after the
