@@ -42,6 +42,9 @@ inline const QString kPortLost = QStringLiteral("串口已断开\n\n设备已被
 class CObservedDlg : public CTerminalDlg {
 public:
     using CTerminalDlg::CTerminalDlg;
+    // The engine's threads call the window while it runs: stop them before this object starts
+    // coming apart (its destruction rewrites what those calls go through).
+    ~CObservedDlg() override { Link().Close(); }
 
     void OnSerialEvent(unsigned nCode, unsigned nValue) override {
         ++s_nDelivering;
