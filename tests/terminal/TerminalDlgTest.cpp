@@ -426,10 +426,13 @@ TEST_F(TerminalDlgTest, HundredUnplugCyclesGiveOneMessageEachAndLeaveNothingBehi
         const auto by = static_cast<std::uint8_t>('a' + nCycle % 26);
         ASSERT_TRUE(pPty->WriteMaster(&by, 1));
         const QString strCount = QString::number(nCycle + 1);
-        ASSERT_TRUE(WaitFor([&] { return Text(*pDlg, IDC_RX_COUNT) == strCount; })) << nCycle;
+        ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == strCount; }))
+            << nCycle;
 
         pPty.reset();
-        ASSERT_TRUE(WaitFor([&] { return m_arrMessages.size() > std::size_t(nCycle); })) << nCycle;
+        ASSERT_TRUE(WaitRunningEventLoop([&] {
+            return m_arrMessages.size() > std::size_t(nCycle);
+        })) << nCycle;
         EXPECT_EQ(m_arrMessages.back().strText, kPortLost);
         EXPECT_FALSE(pDlg->IsPortOpen());
         if (nCycle % 10 == 0) {
