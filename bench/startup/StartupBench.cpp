@@ -1,0 +1,143 @@
+// The time from exec to the first painted main window, with a small settings file and with one of
+// about 20 MiB (a foreign section, then the window's own sections at the end, so every read
+// scans it all). The reference is a plain Qt program that shows a window of the same size, started
+// the same way in the same run. Target: diVE within 1.5 times the reference.
+//
+// The first paint is seen without any help from the program: Qt's own painting log
+// (qt.widgets.painting) says "Flushing" when a window's pixels first go to the display; the bench
+// reads the child's standard error and stops the clock at that line. Runs are interleaved, and
+// each program is started once before the rounds so that both find their libraries cached.
+//
+// Usage: dive_startup_bench [rounds, default 3] (on a display: DISPLAY and QT_QPA_PLATFORM=xcb,
+// else offscreen)
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "StreamBench.h"
+
+extern char** environ;
+
+namespace {
+
+// Starts strProgram under the name strArgv0 (the program finds its settings file beside the
+// name) and returns the milliseconds until its first flush to the display, or -1.
+double TimeToFirstPaint(const std::string& strProgram, const std::string& strArgv0) {
+    int arrPipe[2];
+    if (pipe2(arrPipe, O_CLOEXEC) != 0) {
+        return -1;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, arrPipe[1], STDERR_FILENO);
+    std::vector<char*> arrArgs = {const_cast<char*>(strArgv0.c_str()), nullptr};
+    pid_t nPid = -1;
+    const auto tStart = std::chrono::steady_clock::now();
+    const int nError =
+        posix_spawn(&nPid, strProgram.c_str(), &actions, nullptr, arrArgs.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(arrPipe[1]);
+    double dMs = -1;
+    std::string strSeen;
+    char buf[4096];
+    pollfd pfd{arrPipe[0], POLLIN, 0};
+    while (nError == 0 && dMs < 0 && poll(&pfd, 1, 30000) > 0) {
+        const ssize_t n = read(arrPipe[0], buf, sizeof buf);
+        if (n <= 0) {
+            break;
+        }
+        const auto tNow = std::chrono::steady_clock::now();
+        // Only the tail can hold a line cut between two reads.
+        strSeen = strSeen.substr(strSeen.size() > 64 ? strSeen.size() - 64 : 0);
+        strSeen.append(buf, static_cast<std::size_t>(n));
+        if (strSeen.find("Flushing") != std::string::npos) {
+            dMs = std::chrono::duration<double, std::milli>(tNow - tStart).count();
+        }
+    }
+    close(arrPipe[0]);
+    if (nPid > 0) {
+        kill(nPid, SIGTERM);
+        waitpid(nPid, nullptr, 0);
+    }
+    return dMs;
+}
+
+// A settings file of about nMiB: a foreign section of short lines, then the window's sections.
+void WriteSettings(const std::string& strPath, std::size_t nMiB) {
+    std::string strText;
+    if (nMiB > 0) {
+        strText = "[FOREIGN]\n";
+        for (std::size_t n = 0; strText.size() < (nMiB << 20); ++n) {
+            strText += "k" + std::to_string(n) + "=v\n";
+        }
+    }
+    strText += "[PORT]\nCOM=0\nBAUD=14\n[RX]\nMODE=0\n[SYSTEM]\nCODEPAGE=936\n";
+    std::ofstream(strPath, std::ios::binary) << strText;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int nRounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("QT_LOGGING_RULES", "qt.widgets.painting=true", 1);
+    setenv("QT_MESSAGE_PATTERN", "%{message}", 1);
+    const CBenchFolder small("startup-small");
+    const CBenchFolder big("startup-big");
+    WriteSettings(small.IniPath(), 0);
+    WriteSettings(big.IniPath(), 20);
+    // As a file saved by an earlier session: one changed within the last second is read anew at
+    // every key.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    std::printf("platform %s, load average at start: ", std::getenv("QT_QPA_PLATFORM"));
+    if (FILE* pLoad = std::fopen("/proc/loadavg", "r")) {
+        char szLoad[64] = {};
+        std::fgets(szLoad, sizeof szLoad, pLoad);
+        std::fclose(pLoad);
+        std::printf("%s", szLoad);
+    }
+    struct SCase {
+        const char* pszName;
+        std::string strProgram;
+        std::string strArgv0;
+    };
+    const std::vector<SCase> arrCases = {
+        {"plain window", DIVE_PLAIN_WINDOW, small.Path() + "/plain"},
+        {"diVE, small settings", DIVE_PROGRAM, small.Path() + "/dive"},
+        {"diVE, 20 MiB settings", DIVE_PROGRAM, big.Path() + "/dive"},
+    };
+    for (const SCase& c : arrCases) {  // libraries and files into the caches
+        TimeToFirstPaint(c.strProgram, c.strArgv0);
+    }
+    std::vector<std::vector<double>> arrMs(arrCases.size());
+    for (int nRound = 1; nRound <= nRounds; ++nRound) {
+        for (std::size_t i = 0; i < arrCases.size(); ++i) {
+            arrMs[i].push_back(TimeToFirstPaint(arrCases[i].strProgram, arrCases[i].strArgv0));
+            std::printf("%d %-22s %7.1f ms\n", nRound, arrCases[i].pszName, arrMs[i].back());
+        }
+        std::fflush(stdout);
+    }
+    const auto ms = [](double d) { return d; };
+    const double dPlain = SpreadOf(arrMs[0], ms).dMedian;
+    std::printf("\nmedians of %d rounds: exec to first paint (lowest-highest), / plain window\n",
+                nRounds);
+    for (std::size_t i = 0; i < arrCases.size(); ++i) {
+        const SSpread s = SpreadOf(arrMs[i], ms);
+        std::printf("%-22s %7.1f ms (%.1f-%.1f)  %.2fx\n", arrCases[i].pszName, s.dMedian, s.dMin,
+                    s.dMax, dPlain > 0 ? s.dMedian / dPlain : 0);
+    }
+    return 0;
+}
