@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "FileContent.h"
+#include "IniReadCache.h"
 #include "IniText.h"
 
 namespace {
@@ -18,12 +19,12 @@ constexpr std::string_view kConfigFolder = "diVE";
 
 std::optional<std::string> ReadValue(const std::string& strPath, std::string_view section,
                                      std::string_view key) {
-    std::string strContent;
-    if (ReadFileContent(strPath, strContent) != EReadResult::Ok) {
+    EReadResult eResult = EReadResult::Ok;
+    const std::shared_ptr<const CIniText> pText = ReadIniText(strPath, eResult);
+    if (!pText) {
         return std::nullopt;
     }
-    const CIniText text(std::move(strContent));  // the found value points into it
-    const std::optional<std::string_view> value = text.Find(section, key);
+    const std::optional<std::string_view> value = pText->Find(section, key);
     if (!value) {
         return std::nullopt;
     }
@@ -111,12 +112,12 @@ std::vector<std::string> CIniFile::ReadStrings(std::string_view section,
                                                const std::vector<std::string>& arrKeys,
                                                std::string_view strDefault) const {
     std::vector<std::string> arrValues(arrKeys.size(), std::string(strDefault));
-    std::string strContent;
-    if (ReadFileContent(m_strPath, strContent) != EReadResult::Ok) {
+    EReadResult eResult = EReadResult::Ok;
+    const std::shared_ptr<const CIniText> pText = ReadIniText(m_strPath, eResult);
+    if (!pText) {
         return arrValues;
     }
-    const CIniText text(std::move(strContent));  // the found values point into it
-    const std::vector<std::optional<std::string_view>> arrFound = text.FindEach(section, arrKeys);
+    const std::vector<std::optional<std::string_view>> arrFound = pText->FindEach(section, arrKeys);
     for (std::size_t i = 0; i < arrKeys.size(); ++i) {
         if (arrFound[i]) {
             arrValues[i] = std::string(*arrFound[i]);
@@ -145,5 +146,7 @@ bool CIniFile::WriteEntries(const std::vector<SIniEntry>& arrEntries) {
     for (const SIniEntry& entry : arrEntries) {
         text.Set(entry.section, entry.key, entry.strValue);
     }
-    return ReplaceFileContent(m_strPath, text.GetContent());
+    const bool bReplaced = ReplaceFileContent(m_strPath, text.GetContent());
+    ForgetIniText(m_strPath);
+    return bReplaced;
 }

@@ -1,7 +1,8 @@
 // CIniFile: the program's settings file, "Vexor.ini", in the Windows INI text format.
 //
-// Every call reads or rewrites the file; nothing is cached and no file stays open, so a short-lived
-// object per group of calls is the normal use. Section and key names match without regard to ASCII
+// Every call reads or rewrites the file and no file stays open, so a short-lived object per group
+// of calls is the normal use; reads of a file that has not changed share one read of it
+// (IniReadCache.h). Section and key names match without regard to ASCII
 // case; where one appears twice, the first wins (see IniText.h for the format).
 //
 // Reads never fail: a missing or unreadable file, a missing key, or a value that is not what was

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -139,7 +140,7 @@ TEST_F(IniFileTest, WriteKeepsEveryOtherLineByteForByte) {
               "CR=0\r\nMODE=1\r\n[Other]\r\nkey=value ; kept\r\n");
 }
 
-TEST_F(IniFileTest, NothingIsCached) {
+TEST_F(IniFileTest, ReadsSeeEveryChangeOfARecentFile) {
     const CIniFile reader = IniWith("[PORT]\nCOM=1\n");
     EXPECT_EQ(reader.ReadInt("PORT", "COM", 0), 1);
     CIniFile writer(PathOfIni());
@@ -236,8 +237,8 @@ TEST_F(IniFileTest, ConcurrentWritersKeepEachOthersKeys) {
             const std::string strKey = "K" + std::to_string(nWriter);
             for (int n = 1; n <= kWrites; ++n) {
                 CIniFile(PathOfIni())
-                    .WriteEntries({{"W", strKey, std::to_string(n)},
-                                   {"PAIR", strKey, std::to_string(n)}});
+                    .WriteEntries(
+                        {{"W", strKey, std::to_string(n)}, {"PAIR", strKey, std::to_string(n)}});
             }
         });
     }
@@ -348,6 +349,29 @@ TEST_F(IniFileTest, BareInvocationWriteCreatesTheConfigurationFolder) {
     ASSERT_TRUE(ini.WriteInt("PORT", "COM", 3));
     EXPECT_EQ(ReadWholeFile(m_folder.PathOf("config/diVE/Vexor.ini")), "[PORT]\nCOM=3\n");
     EXPECT_EQ(CIniFile(CIniFile::SettingsPathFor("dive")).ReadInt("PORT", "COM", 0), 3);
+}
+
+// Reads of an unchanged file share one read; any change that a later read must see is seen, even
+// one that keeps the size and puts the modification time back, or comes as a new file by rename.
+TEST_F(IniFileTest, ReadsSeeEveryChangeOfAFileLastChangedLongAgo) {
+    const auto fnAge = [this] {
+        const timespec arrOld[2] = {{1000000000, 0}, {1000000000, 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, PathOfIni().c_str(), arrOld, 0), 0);
+    };
+    const CIniFile ini = IniWith("[PORT]\nCOM=1\n");
+    fnAge();
+    EXPECT_EQ(ini.ReadInt("PORT", "COM", 0), 1);
+    EXPECT_EQ(ini.ReadInt("PORT", "COM", 0), 1);
+    WriteWholeFile(PathOfIni(), "[PORT]\nCOM=2\n");  // in place, the same size
+    fnAge();
+    EXPECT_EQ(ini.ReadInt("PORT", "COM", 0), 2);
+    WriteWholeFile(m_folder.PathOf("new.ini"), "[PORT]\nCOM=3\n");
+    ASSERT_EQ(::rename(m_folder.PathOf("new.ini").c_str(), PathOfIni().c_str()), 0);
+    fnAge();
+    EXPECT_EQ(ini.ReadInt("PORT", "COM", 0), 3);
+    CIniFile writer(PathOfIni());
+    ASSERT_TRUE(writer.WriteInt("PORT", "COM", 4));
+    EXPECT_EQ(ini.ReadInt("PORT", "COM", 0), 4);
 }
 
 }  // namespace
