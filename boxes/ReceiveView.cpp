@@ -63,8 +63,12 @@ void CReceiveView::ScheduleRefresh() {
 }
 
 void CReceiveView::SetMode(int bHexMode) {
+    CIniFile(m_strIniPath).WriteBool("RX", "MODE", bHexMode != 0);
+    SetModeForRun(bHexMode);
+}
+
+void CReceiveView::SetModeForRun(int bHexMode) {
     m_bHexMode = bHexMode != 0;
-    CIniFile(m_strIniPath).WriteBool("RX", "MODE", m_bHexMode);
     RenderAllNow();
 }
 

@@ -64,6 +64,8 @@ public:
 
     // 0 text, 1 hexadecimal: writes "MODE" in section "RX" and re-renders the buffer.
     void SetMode(int bHexMode) override;
+    // The same for this run only: the settings file keeps its "MODE".
+    void SetModeForRun(int bHexMode);
     int GetMode() const { return m_bHexMode ? 1 : 0; }
     int GetLfToCrLf() const { return m_bLfToCrLf ? 1 : 0; }
     // Brings the screen up to date with the buffer now (the refresh timer calls it) and scrolls

@@ -94,12 +94,20 @@ std::string CPortInfo::Driver(const std::string& strReal) const {
                            minor(st.st_rdev));
 }
 
-std::vector<SPortRow> CPortInfo::DescribePorts(const std::string& strIniPath) const {
+std::vector<SPortRow> CPortInfo::DescribePorts(
+    const std::string& strIniPath, const std::map<unsigned, std::string>& mapRunDevices) const {
     const std::vector<std::string> arrConfigured = CDeviceMap::ReadConfigured(strIniPath);
-    const std::vector<std::string> arrMap = CDeviceMap(m_strRoot).Build(arrConfigured);
+    std::vector<std::string> arrWanted = arrConfigured;
+    for (const auto& [nPort, strPath] : mapRunDevices) {
+        if (nPort >= 1 && nPort <= arrWanted.size()) {
+            arrWanted[nPort - 1] = strPath;
+        }
+    }
+    const std::vector<std::string> arrMap = CDeviceMap(m_strRoot).Build(arrWanted);
     std::vector<SPortRow> arrRows;
     for (unsigned i = 0; i < arrMap.size(); ++i) {
-        arrRows.push_back(SPortRow{i + 1, !arrConfigured[i].empty(), Describe(arrMap[i])});
+        arrRows.push_back(SPortRow{i + 1, !arrConfigured[i].empty(), Describe(arrMap[i]),
+                                   mapRunDevices.count(i + 1) != 0});
     }
     return arrRows;
 }

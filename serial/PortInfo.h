@@ -4,6 +4,7 @@
 //
 // Everything below the root folder ("/" normally) is read from the file system: tests hand in a
 // folder of their own. The holder is looked up in the real /proc (PortLock.h).
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,13 @@ struct SPortInfo {
 };
 
 // One entry of the port list: COM<nPort>, whether section "DEVICES" assigns its device (else it
-// is one of the devices present), and the device's facts.
+// is one of the devices present), whether a device named for this run only stands in for that
+// (the command line), and the device's facts.
 struct SPortRow {
     unsigned nPort = 0;
     bool bAssigned = false;
     SPortInfo info;
+    bool bRunOnly = false;
 };
 
 class CPortInfo {
@@ -31,8 +34,10 @@ public:
     SPortInfo Describe(const std::string& strPath) const;
 
     // All entries COM1 to COM32 as the settings file strIniPath and the devices present map them
-    // (DeviceMap.h).
-    std::vector<SPortRow> DescribePorts(const std::string& strIniPath) const;
+    // (DeviceMap.h); mapRunDevices (entry number to path) overrides entries for this run.
+    std::vector<SPortRow> DescribePorts(
+        const std::string& strIniPath,
+        const std::map<unsigned, std::string>& mapRunDevices = {}) const;
 
 private:
     std::string ByIdName(const std::string& strReal) const;

@@ -48,6 +48,10 @@ public:
     // For this run only, port nPort (1-based) opens strPath whatever section "DEVICES" says; ""
     // undoes it. Nothing is written to the settings file.
     void SetRunDevice(unsigned nPort, std::string strPath);
+    // The devices named for this run: port number (1-based) to path.
+    const std::map<unsigned, std::string>& RunDevices() const { return m_mapRunDevices; }
+    // The folder that stands for "/" (SetDeviceMapSource).
+    const std::string& DevRoot() const { return m_strDevRoot; }
     // The device path that port nPort (1-based) opens, or "" when the number has none.
     std::string DevicePathFor(unsigned nPort) const;
     // The device of every port at once: element 0 is COM1's ("" where a number has none).

@@ -16,11 +16,11 @@
 
 CDevicePickerDlg::CDevicePickerDlg(const std::string& strIniPath, int nPort,
                                    CDeviceWatcher* pWatcher, QWidget* pParent,
-                                   const std::string& strRoot)
+                                   const std::string& strRoot, CSerialLink* pLink)
     : QDialog(pParent) {
     setWindowTitle(QStringLiteral("设备映射"));
     setFont(DialogFont());
-    m_pModel = new CPortMapModel(strIniPath, strRoot, this);
+    m_pModel = new CPortMapModel(strIniPath, strRoot, this, pLink);
 
     m_tblMap = new QTableView(this);
     m_tblMap->setModel(m_pModel);

@@ -11,13 +11,16 @@ class QPushButton;
 class QTableView;
 class CDeviceWatcher;
 class CPortMapModel;
+class CSerialLink;
 
 class CDevicePickerDlg : public QDialog {
     Q_OBJECT
 public:
-    // nPort: the entry selected at start (1..32). pWatcher may be null (no automatic refresh).
+    // nPort: the entry selected at start (1..32). pWatcher may be null (no automatic refresh);
+    // pLink, the engine, shows and lets go this run's devices (may be null).
     CDevicePickerDlg(const std::string& strIniPath, int nPort, CDeviceWatcher* pWatcher,
-                     QWidget* pParent = nullptr, const std::string& strRoot = "/");
+                     QWidget* pParent = nullptr, const std::string& strRoot = "/",
+                     CSerialLink* pLink = nullptr);
 
     CPortMapModel& Model() { return *m_pModel; }
     int SelectedRow() const;

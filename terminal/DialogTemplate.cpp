@@ -11,9 +11,9 @@
 namespace {
 
 // Template 102, design size 450 x 315. The receive box fills the top left and the settings column
-// stands at the top right; along the bottom, from left to right: the lamps, DTR/RTS, the send box,
-// the period with the three send buttons, and the counters with the help button. The send box's top
-// is the frame line of the groups beside it.
+// stands at the top right, the device-map button below it; along the bottom, from left to right:
+// the lamps, DTR/RTS, the send box, the period with the three send buttons, and the counters with
+// the help button. The send box's top is the frame line of the groups beside it.
 constexpr SDlgItem kMainItems[] = {
     {IDC_RECEIVE, nullptr, {7, 7, 339, 203}, 0},
     {IDC_SEND, nullptr, {101, 220, 185, 86}, 0},
@@ -29,6 +29,7 @@ constexpr SDlgItem kMainItems[] = {
     {IDC_DATABITS, nullptr, {390, 90, 48, 16}, 0},
     {IDC_PARITY, nullptr, {390, 110, 48, 16}, 0},
     {IDC_STOPBITS, nullptr, {390, 130, 48, 16}, 0},
+    {IDC_DEVICE_MAP, "设备映射...", {350, 157, 93, 16}, 0},
     {IDC_LAMP_GROUP, nullptr, {7, 214, 46, 92}, 0},
     {IDC_LAMP_CTS, "CTS", {11, 225, 38, 14}, DLG_DISABLED | DLG_PICTURE},
     {IDC_LAMP_DSR, "DSR", {11, 245, 38, 14}, DLG_DISABLED | DLG_PICTURE},

@@ -50,6 +50,7 @@ enum : int {
     IDC_PERIOD = 1046,
     IDC_PERIOD_LABEL = 1048,
     IDC_PERIOD_GROUP = 1049,
+    IDC_DEVICE_MAP = 1053,  // opens the device picker
     ID_HELP = 57664,
 };
 

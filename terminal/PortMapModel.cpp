@@ -5,22 +5,31 @@
 
 #include "DeviceMap.h"
 #include "IniFile.h"
+#include "SerialLink.h"
 
 namespace {
 
 bool SameRow(const SPortRow& a, const SPortRow& b) {
-    return a.bAssigned == b.bAssigned && a.info.strPath == b.info.strPath &&
-           a.info.strById == b.info.strById && a.info.strDriver == b.info.strDriver &&
-           a.info.strHolder == b.info.strHolder;
+    return a.bAssigned == b.bAssigned && a.bRunOnly == b.bRunOnly &&
+           a.info.strPath == b.info.strPath && a.info.strById == b.info.strById &&
+           a.info.strDriver == b.info.strDriver && a.info.strHolder == b.info.strHolder;
 }
 
 }  // namespace
 
-CPortMapModel::CPortMapModel(std::string strIniPath, std::string strRoot, QObject* pParent)
+CPortMapModel::CPortMapModel(std::string strIniPath, std::string strRoot, QObject* pParent,
+                             CSerialLink* pLink)
     : QAbstractTableModel(pParent),
       m_strIniPath(std::move(strIniPath)),
       m_strRoot(std::move(strRoot)),
-      m_arrRows(CPortInfo(m_strRoot).DescribePorts(m_strIniPath)) {}
+      m_pLink(pLink),
+      m_arrRows(Describe()) {}
+
+std::vector<SPortRow> CPortMapModel::Describe() const {
+    return CPortInfo(m_strRoot).DescribePorts(
+        m_strIniPath,
+        m_pLink != nullptr ? m_pLink->RunDevices() : std::map<unsigned, std::string>{});
+}
 
 int CPortMapModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_arrRows.size());
@@ -35,7 +44,8 @@ QVariant CPortMapModel::data(const QModelIndex& index, int nRole) const {
         return {};
     }
     const SPortRow& row = m_arrRows[static_cast<std::size_t>(index.row())];
-    if (nRole == Qt::ForegroundRole && !row.bAssigned && index.column() != COL_PORT) {
+    if (nRole == Qt::ForegroundRole && !row.bAssigned && !row.bRunOnly &&
+        index.column() != COL_PORT) {
         return QBrush(QPalette().color(QPalette::Disabled, QPalette::Text));
     }
     if (nRole != Qt::DisplayRole && nRole != Qt::ToolTipRole) {
@@ -43,12 +53,17 @@ QVariant CPortMapModel::data(const QModelIndex& index, int nRole) const {
     }
     switch (index.column()) {
         case COL_PORT:
-            return QStringLiteral("COM%1").arg(row.nPort);
+            return row.bRunOnly ? QStringLiteral("COM%1（本次运行）").arg(row.nPort)
+                                : QStringLiteral("COM%1").arg(row.nPort);
         case COL_DEVICE:
             if (nRole == Qt::ToolTipRole && !row.info.strPath.empty()) {
+                if (row.bRunOnly) {
+                    return QStringLiteral("仅本次运行（命令行指定）");
+                }
                 return row.bAssigned ? QStringLiteral("由设置文件指定")
                                      : QStringLiteral("自动映射");
             }
+
             return QString::fromStdString(row.info.strPath);
         case COL_BYID:
             return QString::fromStdString(row.info.strById);
@@ -72,7 +87,7 @@ QVariant CPortMapModel::headerData(int nSection, Qt::Orientation orientation, in
 }
 
 void CPortMapModel::Refresh() {
-    std::vector<SPortRow> arrRows = CPortInfo(m_strRoot).DescribePorts(m_strIniPath);
+    std::vector<SPortRow> arrRows = Describe();
     for (std::size_t i = 0; i < arrRows.size() && i < m_arrRows.size(); ++i) {
         if (!SameRow(arrRows[i], m_arrRows[i])) {
             m_arrRows[i] = std::move(arrRows[i]);
@@ -88,6 +103,15 @@ bool CPortMapModel::Assign(int nRow, const QString& strDevice) {
     }
     CIniFile ini(m_strIniPath);
     const std::string strPath = strDevice.toStdString();
+    if (m_pLink != nullptr) {
+        const std::map<unsigned, std::string> mapRun = m_pLink->RunDevices();
+        for (const auto& [nPort, strRunPath] : mapRun) {
+            if (static_cast<int>(nPort) == nRow + 1 ||
+                (!strPath.empty() && strRunPath == strPath)) {
+                m_pLink->SetRunDevice(nPort, "");
+            }
+        }
+    }
     bool bWritten = ini.WriteString("DEVICES", "COM" + std::to_string(nRow + 1), strPath);
     // A device belongs to one entry: assigning it moves it.
     const std::vector<std::string> arrConfigured = CDeviceMap::ReadConfigured(m_strIniPath);
@@ -101,6 +125,11 @@ bool CPortMapModel::Assign(int nRow, const QString& strDevice) {
 }
 
 bool CPortMapModel::Clear(int nRow) {
+    if (nRow >= 0 && nRow < rowCount() && m_arrRows[static_cast<std::size_t>(nRow)].bRunOnly) {
+        m_pLink->SetRunDevice(static_cast<unsigned>(nRow + 1), "");
+        Refresh();
+        return true;
+    }
     return Assign(nRow, QString());
 }
 
@@ -113,5 +142,9 @@ QStringList CPortMapModel::PresentDevices() const {
 }
 
 bool CPortMapModel::IsAssigned(int nRow) const {
-    return nRow >= 0 && nRow < rowCount() && m_arrRows[static_cast<std::size_t>(nRow)].bAssigned;
+    if (nRow < 0 || nRow >= rowCount()) {
+        return false;
+    }
+    const SPortRow& row = m_arrRows[static_cast<std::size_t>(nRow)];
+    return row.bAssigned || row.bRunOnly;
 }

@@ -18,8 +18,9 @@ CTerminalApp::CTerminalApp(int& argc, char** argv)
     InstallQtChinese(*this);
 }
 
-bool CTerminalApp::InitInstance() {
+bool CTerminalApp::InitInstance(const SCommandLine& cmd) {
     CTerminalDlg dlg(m_strIniPath);
+    dlg.SetRunOptions(cmd);
     dlg.exec();
     return false;
 }

@@ -4,14 +4,17 @@
 #include <QApplication>
 #include <string>
 
+#include "CommandLine.h"
+
 class CTerminalApp : public QApplication {
     Q_OBJECT
 public:
     // argc is kept by reference, as QApplication requires.
     CTerminalApp(int& argc, char** argv);
 
-    // Runs the main window until it closes; false: there is no further event loop to run.
-    bool InitInstance();
+    // Runs the main window, with what the command line sets for this run, until it closes;
+    // false: there is no further event loop to run.
+    bool InitInstance(const SCommandLine& cmd = {});
     const std::string& IniPath() const { return m_strIniPath; }
 
 private:

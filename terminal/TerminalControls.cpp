@@ -83,7 +83,8 @@ void CTerminalDlg::CreateControls() {
                               {IDC_SEND_FILE, &m_btnSendFile},
                               {IDC_AUTO_SEND, &m_btnAutoSend},
                               {IDC_MANUAL_SEND, &m_btnManualSend},
-                              {ID_HELP, &m_btnHelp}});
+                              {ID_HELP, &m_btnHelp},
+                              {IDC_DEVICE_MAP, &m_btnDeviceMap}});
     AddControls<QLineEdit>(this, m_mapControls,
                            {{IDC_RX_COUNT, &m_edRxCount}, {IDC_TX_COUNT, &m_edTxCount}});
     AddControls<QCheckBox>(this, m_mapControls, {{IDC_DTR, &m_chkDTR}, {IDC_RTS, &m_chkRTS}});
@@ -101,6 +102,8 @@ void CTerminalDlg::CreateControls() {
         static_cast<QLabel*>(Control(arrLabels[i]))->setBuddy(arrLists[i]);
         arrLists[i]->setMaxVisibleItems(12);
     }
+    // Not the window's default button: that stays the first button after it in the tab order.
+    m_btnDeviceMap->setAutoDefault(false);
     static_cast<QLabel*>(Control(IDC_PERIOD_LABEL))->setBuddy(m_edPeriod);
     static_cast<QLabel*>(Control(IDC_RX_LABEL))->setBuddy(m_edRxCount);
     static_cast<QLabel*>(Control(IDC_TX_LABEL))->setBuddy(m_edTxCount);
@@ -110,6 +113,7 @@ void CTerminalDlg::CreateControls() {
 void CTerminalDlg::ConnectControls() {
     connect(m_btnOpen, &QAbstractButton::clicked, this, &CTerminalDlg::OnOpenClose);
     connect(m_btnHelp, &QPushButton::clicked, this, &CTerminalDlg::OnHelp);
+    connect(m_btnDeviceMap, &QPushButton::clicked, this, &CTerminalDlg::OnDeviceMap);
     connect(m_btnClearCounters, &QPushButton::clicked, this, &CTerminalDlg::OnClearCounters);
     connect(m_btnManualSend, &QPushButton::clicked, this, &CTerminalDlg::OnManualSend);
     connect(m_btnAutoSend, &QPushButton::clicked, this, &CTerminalDlg::OnAutoSend);
@@ -161,9 +165,8 @@ void CTerminalDlg::FillLists() {
     for (int nPort = 1; nPort <= kPortCount; ++nPort) {
         m_cbPort->addItem(QStringLiteral("COM%1").arg(nPort));
     }
-    RefreshPortTips();
     for (std::uint32_t dwRate : kBaudRates) {
-        m_cbBaud->addItem(QString::number(dwRate));
+        m_cbBaud->addItem(QString::number(dwRate), dwRate);
     }
     for (const char* pszBits : kDataBits) {
         m_cbDataBits->addItem(QString::fromLatin1(pszBits));

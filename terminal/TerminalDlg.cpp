@@ -9,10 +9,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStringList>
+#include <QTimer>
 #include <algorithm>
 #include <array>
 
 #include "AboutBox.h"
+#include "DevicePicker.h"
+#include "DeviceWatcher.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 #include "Fonts.h"
@@ -88,11 +91,23 @@ void CTerminalDlg::OnInitDialog() {
     FillLists();
     m_edPeriod->Configure(CNumEdit::MODE_DECIMAL, kPeriodDigits, false);
     LoadSettings();
+    RefreshPortTips();  // with this run's device, if any
     m_dwTxCount = m_dwRxCount = 0;
     LoadControls();
     UpdateControlStates();
     DressTips();
     setWindowTitle(QString::fromUtf8(kTitle) + QString::fromLatin1(kVersion));
+    // The port list's tips follow adapters plugged in or out; the selection stays.
+    m_pWatcher = new CDeviceWatcher(QString::fromStdString(m_link.DevRoot()), this);
+    connect(m_pWatcher, &CDeviceWatcher::DevicesChanged, this, &CTerminalDlg::RefreshPortTips);
+    if (m_runOptions.OpensAtStart()) {
+        // Once the window shows, so that a refusal's box stands over it.
+        QTimer::singleShot(0, this, [this] {
+            if (!m_bPortOpen && !m_bClosed) {
+                OnOpenClose();
+            }
+        });
+    }
 }
 
 void CTerminalDlg::OnOpenClose() {
@@ -115,7 +130,8 @@ bool CTerminalDlg::OpenPort() {
     // List positions are the engine's codes; a list without a selection (-1) leaves its setting.
     PortSettings settings;
     settings.nPort = static_cast<unsigned>(m_cbPort->currentIndex() + 1);
-    settings.dwBaudRate = kBaudRates[std::max(m_cbBaud->currentIndex(), 0)];
+    settings.dwBaudRate =
+        m_cbBaud->currentIndex() >= 0 ? m_cbBaud->currentData().toUInt() : kBaudRates[0];
     settings.eParity = static_cast<EParity>(m_cbParity->currentIndex());
     settings.byDataBits = static_cast<std::uint8_t>(m_cbDataBits->currentIndex() + 6);
     settings.eStopBits = static_cast<EStopBits>(m_cbStopBits->currentIndex());
@@ -169,6 +185,13 @@ void CTerminalDlg::UpdateControlStates() {
 void CTerminalDlg::OnHelp() {
     CAboutBox box(QString::fromStdString(m_strIniPath), this);
     box.exec();
+}
+
+void CTerminalDlg::OnDeviceMap() {
+    CDevicePickerDlg picker(m_strIniPath, m_cbPort->currentIndex() + 1, m_pWatcher, this,
+                            m_link.DevRoot(), &m_link);
+    picker.exec();
+    RefreshPortTips();
 }
 
 void CTerminalDlg::keyPressEvent(QKeyEvent* pEvent) {
@@ -333,6 +356,7 @@ void CTerminalDlg::LoadSettings() {
     m_eSendFormat = SendFormatFromCode(settings.nTxFormat);
     // At most five digits: a longer number shows its last five.
     m_edPeriod->SetValue(static_cast<std::uint32_t>(settings.nPeriod));
+    m_runOptions.Apply(*this, settings, m_strIniPath);
 }
 
 void CTerminalDlg::SaveSettings() {
@@ -342,8 +366,9 @@ void CTerminalDlg::SaveSettings() {
     settings.nDataBits = m_cbDataBits->currentIndex();
     settings.nStopBits = m_cbStopBits->currentIndex();
     settings.nParity = m_cbParity->currentIndex();
-    settings.nBaud = m_cbBaud->currentIndex();
+    settings.nBaud = BaudRatePosition(m_cbBaud->currentData().toUInt());
     settings.nTxFormat = SendFormatCode(m_eSendFormat);
     settings.nPeriod = static_cast<int>(m_edPeriod->GetValue());
+    m_runOptions.KeepStored(settings);
     settings.Save(m_strIniPath);
 }

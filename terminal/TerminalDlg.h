@@ -32,6 +32,7 @@
 #include <string>
 
 #include "ResizableDlg.h"
+#include "RunOptions.h"
 #include "SendState.h"
 #include "SerialLink.h"
 #include "TerminalSettings.h"
@@ -47,6 +48,7 @@ class QLineEdit;
 class QProgressDialog;
 class QPushButton;
 class QRadioButton;
+class CDeviceWatcher;
 class CNumEdit;
 class CPortCombo;
 class CReceiveView;
@@ -60,6 +62,8 @@ public:
     explicit CTerminalDlg(const std::string& strIniPath, QWidget* pParent = nullptr);
     ~CTerminalDlg() override;
 
+    // What the command line sets for this run; before the window is shown.
+    void SetRunOptions(const SCommandLine& cmd) { m_runOptions = CRunOptions(cmd); }
     // The control with a template id (DialogTemplate.h), or nullptr.
     QWidget* Control(int nId) const;
     // The engine, so that tests can hand it a device factory before the window is shown.
@@ -123,6 +127,7 @@ private:
     void ClosePort();
     void OnClose();
     void OnHelp();
+    void OnDeviceMap();    // the device picker
     void ShowPortState();  // open button and lamps for the open or closed port
     // Enables or disables a button that the user works with the keyboard: disabled while it has
     // the focus, it keeps the focus waiting (no control has it) and gets it back when it is
@@ -186,6 +191,7 @@ private:
     QRadioButton* m_radText = nullptr;
     QRadioButton* m_radHex = nullptr;
     QPushButton* m_btnHelp = nullptr;
+    QPushButton* m_btnDeviceMap = nullptr;
     QPushButton* m_btnClearCounters = nullptr;
     std::map<int, QWidget*> m_mapControls;
 
@@ -197,6 +203,8 @@ private:
     bool m_bLoadingControls = false;  // LoadControls is setting the check boxes and options
     QFont m_fontFixed;                // the two boxes' font
     CTipWindow m_tip;
+    CRunOptions m_runOptions;
+    CDeviceWatcher* m_pWatcher = nullptr;  // adapters plugged in or out
     CSerialLink m_link;
     CLinkSender m_linkSender{m_link};
     CSendState m_send{*this, m_linkSender};

@@ -1,5 +1,6 @@
 #include "TerminalSettings.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,11 @@ constexpr SSettingKey kKeys[] = {
 };
 
 }  // namespace
+
+int BaudRatePosition(std::uint32_t dwRate) {
+    const auto it = std::find(kBaudRates.begin(), kBaudRates.end(), dwRate);
+    return it != kBaudRates.end() ? static_cast<int>(it - kBaudRates.begin()) : -1;
+}
 
 ESendFormat SendFormatFromCode(int nCode) {
     return nCode == 0 ? ESendFormat::Text : (nCode == 1 ? ESendFormat::Hex : ESendFormat::None);

@@ -10,6 +10,8 @@ inline constexpr int kPortCount = 32;  // "COM1" .. "COM32"
 inline constexpr std::array<std::uint32_t, 15> kBaudRates = {110,   300,   600,    1200,   2400,
                                                              4800,  9600,  14400,  19200,  38400,
                                                              56000, 57600, 115200, 128000, 256000};
+// The position of a rate in kBaudRates, -1 for a rate outside the list.
+int BaudRatePosition(std::uint32_t dwRate);
 inline constexpr std::array<const char*, 3> kDataBits = {"6", "7", "8"};
 inline constexpr std::array<const char*, 5> kParities = {"None", "Odd", "Even", "Mark", "Space"};
 inline constexpr std::array<const char*, 3> kStopBits = {"1", "1.5", "2"};

@@ -42,6 +42,6 @@ int main(int argc, char** argv) {
             break;
     }
     CTerminalApp app(argc, argv);
-    app.InitInstance();
+    app.InitInstance(cmd);
     return 0;
 }

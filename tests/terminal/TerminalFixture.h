@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "DialogTemplate.h"
 #include "FakeSerialLine.h"
 #include "FileDialog.h"
@@ -94,14 +95,20 @@ protected:
         file.write(strText.data(), static_cast<qint64>(strText.size()));
     }
 
-    // A window as the program builds it, shown, with its engine kept inside the test's folders.
-    std::unique_ptr<CTerminalDlg> MakeDialog(CSerialLink::DeviceFactory factory = {}) {
+    // A window as the program builds it, shown, with its engine kept inside the test's folders;
+    // arrArgs: its command line ("PTY" stands for the pseudo-terminal's path).
+    std::unique_ptr<CTerminalDlg> MakeDialog(CSerialLink::DeviceFactory factory = {},
+                                             QStringList arrArgs = {}) {
         std::unique_ptr<CTerminalDlg> pDlg = std::make_unique<CObservedDlg>(m_strIni);
         pDlg->Link().SetDeviceMapSource(m_strIni, m_strDevRoot);
         pDlg->Link().SetLockFolder(m_strLocks);
         if (factory) {
             pDlg->Link().SetDeviceFactory(std::move(factory));
         }
+        arrArgs.replaceInStrings(QStringLiteral("PTY"), QString::fromStdString(m_pty.SlavePath()));
+        const SCommandLine cmd = ParseCommandLine(arrArgs);
+        EXPECT_EQ(cmd.action, SCommandLine::EAction::Run) << cmd.strError.toStdString();
+        pDlg->SetRunOptions(cmd);
         pDlg->show();
         QCoreApplication::processEvents();
         return pDlg;
