@@ -8,26 +8,9 @@
 
 #include "Codec.h"
 #include "FuzzCheck.h"
+#include "SendTokens.h"
 
 namespace {
-
-bool IsSpace(char c) {
-    return c == ' ' || (c >= 0x09 && c <= 0x0D);
-}
-
-std::size_t CountTokens(const std::string& strText) {
-    std::size_t nTokens = 0;
-    bool bInToken = false;
-    for (char c : strText) {
-        if (c == ' ') {
-            bInToken = false;
-        } else if (!IsSpace(c) && !bInToken) {
-            bInToken = true;
-            ++nTokens;
-        }
-    }
-    return nTokens;
-}
 
 void CheckSend(const std::string& strText) {
     // Text mode: exactly the text without its surrounding white space.

@@ -7,15 +7,12 @@
 #include <vector>
 
 #include "Codec.h"
+#include "SendTokens.h"
 
 namespace {
 
 constexpr int kIterations = 20000;
 constexpr std::size_t kMaxLength = 1500;  // beyond kMaxSendBytes tokens now and then
-
-bool IsSpace(char c) {
-    return c == ' ' || (c >= 0x09 && c <= 0x0D);
-}
 
 // Texts made mostly of what a send box holds: hex digits, blanks, line breaks, GBK bytes, junk.
 class CRandomText {
@@ -45,21 +42,6 @@ private:
 
 std::vector<std::uint8_t> AsBytes(const std::string& strText) {
     return std::vector<std::uint8_t>(strText.begin(), strText.end());
-}
-
-// Tokens are the blank-separated pieces that hold something besides white space.
-std::size_t CountTokens(const std::string& strText) {
-    std::size_t nTokens = 0;
-    bool bInToken = false;
-    for (char c : strText) {
-        if (c == ' ') {
-            bInToken = false;
-        } else if (!IsSpace(c) && !bInToken) {
-            bInToken = true;
-            ++nTokens;
-        }
-    }
-    return nTokens;
 }
 
 TEST(CodecRandom, RenderingsKeepTheirShape) {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "SerialTestSupport.h"
@@ -35,6 +36,21 @@ bool MakeOld(const std::string& strPath) {
     now.tv_sec -= 60;
     const timespec times[2] = {now, now};
     return utimensat(AT_FDCWD, strPath.c_str(), times, 0) == 0;
+}
+
+// Runs fnCheck in a child process as the user "nobody" when this one is root (root may write and
+// delete anything) and says whether it held.
+bool HoldsAsUnprivilegedUser(const std::function<bool()>& fnCheck) {
+    const pid_t nChild = fork();
+    if (nChild == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(2);
+        }
+        _exit(fnCheck() ? 0 : 1);
+    }
+    int nStatus = 0;
+    return nChild > 0 && waitpid(nChild, &nStatus, 0) == nChild && WIFEXITED(nStatus) &&
+           WEXITSTATUS(nStatus) == 0;
 }
 }  // namespace
 
@@ -125,27 +141,17 @@ TEST(PortLock, StaleLockThatCannotBeRemovedIsTheReason) {
     std::ofstream(folder.PathOf("Vexor.ini")) << "[DEVICES]\nCOM1=/dev/ttyS9\n";
     ASSERT_EQ(chmod(strLocks.c_str(), 0555), 0);
     ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
-    const pid_t nChild = fork();
-    ASSERT_GE(nChild, 0);
-    if (nChild == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
-            _exit(2);
-        }
+    EXPECT_TRUE(HoldsAsUnprivilegedUser([&] {
         CSerialLink link;
         link.SetDeviceMapSource(folder.PathOf("Vexor.ini"), folder.PathOf("root"));
         link.SetLockFolder(strLocks);
         const bool bOpened = link.Open(nullptr, PortSettings{});
         const OpenError& error = link.GetOpenError();
-        _exit(!bOpened && error.eKind == EOpenError::LockFile && error.nErrno == EACCES &&
-                      DescribeOpenError(error) == "原因：锁文件 " + strLock +
-                                                      " 的所有者已退出，但无法删除它（Permission "
-                                                      "denied，errno 13），请手动删除"
-                  ? 0
-                  : 1);
-    }
-    int nStatus = 0;
-    ASSERT_EQ(waitpid(nChild, &nStatus, 0), nChild);
-    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
+        return !bOpened && error.eKind == EOpenError::LockFile && error.nErrno == EACCES &&
+               DescribeOpenError(error) == "原因：锁文件 " + strLock +
+                                               " 的所有者已退出，但无法删除它（Permission "
+                                               "denied，errno 13），请手动删除";
+    }));
 }
 
 // A lock folder this user may not write: the convention is not in force there, so the lock is
@@ -156,18 +162,10 @@ TEST(PortLock, FolderNotWritableGrantsTheLockWithoutAFile) {
     const std::string strLocks = folder.PathOf("locks");
     ASSERT_EQ(mkdir(strLocks.c_str(), 0555), 0);
     ASSERT_EQ(chmod(folder.Path().c_str(), 0755), 0);
-    const pid_t nChild = fork();
-    ASSERT_GE(nChild, 0);
-    if (nChild == 0) {
-        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
-            _exit(2);
-        }
+    EXPECT_TRUE(HoldsAsUnprivilegedUser([&] {
         CPortLock lock(strLocks, "/dev/ttyS9");
-        _exit(lock.Acquire() && lock.GetHolder().empty() ? 0 : 1);
-    }
-    int nStatus = 0;
-    ASSERT_EQ(waitpid(nChild, &nStatus, 0), nChild);
-    EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 0) << nStatus;
+        return lock.Acquire() && lock.GetHolder().empty();
+    }));
     EXPECT_EQ(access((strLocks + "/LCK..ttyS9").c_str(), F_OK), -1);
 }
 
