@@ -125,7 +125,8 @@ void CReceiveView::Refresh() {
         // Qt moves a selection that ends at the end along with appended text, and one whose text
         // was dropped or rendered anew would now select other text: pin it, or let it go.
         if (bSelection && std::min(nAnchor, nPosition) >= m_pScreen->StableFrom()) {
-            Select(m_pScreen->DocPosOf(nAnchor), m_pScreen->DocPosOf(nPosition));
+            Select(m_pScreen->DocPosOf(m_pScreen->Carried(nAnchor)),
+                   m_pScreen->DocPosOf(m_pScreen->Carried(nPosition)));
         } else if (bSelection) {
             Select(-1, -1);
         }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 #include "CharWidths.h"
 #include "Codec.h"
@@ -16,22 +17,87 @@ bool IsShownOtherwise(char16_t ch) {
            ch == 0xFDD1 || ch == 0xFFFC;
 }
 
+// Kinds of shown characters, for wrapping (see RxRenderer.h). A caret pair or U+FFFD is kind 0,
+// part of a word like a letter.
+enum : unsigned {
+    kBlank = 1,    // a line may break after it
+    kHanging = 2,  // may pass the edge at the end of a line (not TAB)
+    kWide = 4,     // a word of its own
+    kOpening = 8,  // no break after it
+    kClosing = 16  // no break before it
+};
+
+// The East Asian wide characters: Hangul, the CJK blocks, Kana, Yi, full-width forms.
+bool IsWide(char32_t ch) {
+    return (ch >= 0x1100 && ch <= 0x115F) || (ch >= 0x2E80 && ch <= 0xA4CF) ||
+           (ch >= 0xAC00 && ch <= 0xD7A3) || (ch >= 0xF900 && ch <= 0xFAFF) ||
+           (ch >= 0xFE30 && ch <= 0xFE4F) || (ch >= 0xFF00 && ch <= 0xFF60) ||
+           (ch >= 0xFFE0 && ch <= 0xFFE6) || (ch >= 0x20000 && ch <= 0x3FFFD);
+}
+
+// Punctuation that stays with what it follows, and punctuation that stays with what follows it.
+constexpr std::u16string_view kClosingMarks =
+    u"!),.:;?]}\u2019\u201D\u3001\u3002\u3009\u300B\u300D\u300F\u3011\u3015\u3017\uFF01\uFF09"
+    u"\uFF0C\uFF0E\uFF1A\uFF1B\uFF1F\uFF3D\uFF5D";
+constexpr std::u16string_view kOpeningMarks =
+    u"([{\u2018\u201C\u3008\u300A\u300C\u300E\u3010\u3014\u3016\uFF08\uFF3B\uFF5B";
+
+unsigned KindOf(char32_t ch) {
+    if (ch == u' ' || ch == 0x3000) {
+        return kBlank | kHanging;
+    }
+    if (ch == u'\t') {
+        return kBlank;
+    }
+    const unsigned nWide = ch >= 0x1100 && IsWide(ch) ? kWide : 0u;
+    // Only these ranges hold marks: letters, digits and ideographs are settled by range alone.
+    const bool bAsciiMark =
+        ch < 0x80 && !((ch | 0x20) >= u'a' && (ch | 0x20) <= u'z') && !(ch >= u'0' && ch <= u'9');
+    if (!bAsciiMark && !(ch >= 0x2018 && ch <= 0x201D) && !(ch >= 0x3000 && ch <= 0x301F) &&
+        !(ch >= 0xFF00 && ch <= 0xFF60)) {
+        return nWide;
+    }
+    if (kClosingMarks.find(static_cast<char16_t>(ch)) != std::u16string_view::npos) {
+        return nWide | kClosing;
+    }
+    if (kOpeningMarks.find(static_cast<char16_t>(ch)) != std::u16string_view::npos) {
+        return nWide | kOpening;
+    }
+    return nWide;
+}
+
+// Whether a line may break between two characters of these kinds.
+bool IsBreakBetween(unsigned nBefore, unsigned nAfter) {
+    if ((nAfter & kHanging) != 0) {
+        return false;  // blanks stay on the line of what they follow
+    }
+    if ((nBefore & kBlank) != 0 || (nAfter & kBlank) != 0) {
+        return true;  // after blanks, before a TAB
+    }
+    if ((nAfter & kClosing) != 0 || (nBefore & kOpening) != 0) {
+        return false;
+    }
+    return ((nBefore | nAfter) & kWide) != 0;
+}
+
 }  // namespace
 
 CRxRenderer::CRxRenderer(const SRxLayout& layout, std::uint64_t nStartByte,
                          std::uint64_t nStartChar)
     : m_layout(layout), m_decoder(layout.nCodePage), m_nByte(nStartByte), m_nChar(nStartChar) {}
 
-void CRxRenderer::Render(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
-                         std::deque<SRxSyncPoint>& syncs) {
+std::uint64_t CRxRenderer::Render(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
+                                  std::deque<SRxSyncPoint>& syncs) {
     m_nCharBase = m_nChar - static_cast<std::uint64_t>(strOut.size());
+    m_nLateWrap = kNoLateWrap;
     if (m_layout.bHex) {
         RenderHex(pBytes, nCount, strOut, syncs);
     } else {
         RenderText(pBytes, nCount, strOut, syncs);
     }
     m_nByte += nCount;
-    m_nChar = m_nCharBase + static_cast<std::uint64_t>(strOut.size());
+    m_nChar = Here(strOut);
+    return m_nLateWrap;
 }
 
 void CRxRenderer::RenderHex(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
@@ -91,8 +157,8 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
             strOut += u'\n';
             m_fX = 0;
             m_bLineUsed = false;
-            syncs.push_back({m_nByte + static_cast<std::uint64_t>(pNextLf - pBytes),
-                             m_nCharBase + static_cast<std::uint64_t>(strOut.size())});
+            m_bBreakable = false;
+            syncs.push_back({m_nByte + static_cast<std::uint64_t>(pNextLf - pBytes), Here(strOut)});
             continue;
         }
         FlushPendingCr(strOut);
@@ -102,11 +168,11 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
             if (m_bLineUsed && m_fX + fWidth > m_layout.fLineWidth) {
                 fWidth = fTab;
             }
-            Put(strOut, p, 1, fWidth);
+            Put(strOut, p, 1, fWidth, kBlank);
         } else if (p->isHighSurrogate() && p + 1 < pEnd && p[1].isLowSurrogate()) {
             const char32_t ch32 = QChar::surrogateToUcs4(p[0], p[1]);
             if (widths.Drawable(ch32)) {
-                Put(strOut, p, 2, widths.Advance(ch32));
+                Put(strOut, p, 2, widths.Advance(ch32), KindOf(ch32));
             } else {
                 PutSubstitute(strOut, ch);
             }
@@ -114,19 +180,47 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
         } else if (IsShownOtherwise(ch) || !widths.Drawable(ch)) {
             PutSubstitute(strOut, ch);
         } else {
-            Put(strOut, p, 1, widths.Advance(ch));
+            Put(strOut, p, 1, widths.Advance(ch), KindOf(ch));
         }
     }
 }
 
-void CRxRenderer::Put(QString& strOut, const QChar* pChars, int nChars, qreal fWidth) {
-    if (m_bLineUsed && m_fX + fWidth > m_layout.fLineWidth) {
-        strOut += u'\n';
-        m_fX = 0;
+void CRxRenderer::Put(QString& strOut, const QChar* pChars, int nChars, qreal fWidth,
+                      unsigned nKind) {
+    if (m_bLineUsed) {
+        if (IsBreakBetween(m_nPrevKind, nKind)) {
+            m_bBreakable = true;
+            m_nBreakPos = Here(strOut);
+            m_fBreakX = m_fX;
+        }
+        if ((nKind & kHanging) == 0 && m_fX + fWidth > m_layout.fLineWidth) {
+            Wrap(strOut, fWidth);
+        }
     }
     strOut.append(pChars, nChars);
     m_fX += fWidth;
     m_bLineUsed = true;
+    m_nPrevKind = nKind;
+}
+
+void CRxRenderer::Wrap(QString& strOut, qreal fWidth) {
+    if (m_bBreakable) {
+        m_bBreakable = false;
+        const bool bMoved = m_nBreakPos < Here(strOut);
+        if (m_nBreakPos >= m_nCharBase) {
+            strOut.insert(static_cast<qsizetype>(m_nBreakPos - m_nCharBase), u'\n');
+        } else {
+            // The word began in text given out earlier: the caller inserts the break there.
+            m_nLateWrap = m_nBreakPos;
+            ++m_nCharBase;
+        }
+        m_fX -= m_fBreakX;
+        if (!bMoved || m_fX + fWidth <= m_layout.fLineWidth) {
+            return;
+        }
+    }
+    strOut += u'\n';  // a word longer than a line breaks at the edge
+    m_fX = 0;
 }
 
 void CRxRenderer::PutSubstitute(QString& strOut, char16_t ch) {
@@ -136,10 +230,10 @@ void CRxRenderer::PutSubstitute(QString& strOut, char16_t ch) {
         // DEL "^?". Every font has these two characters; the pair never wraps apart.
         const QChar caret[2] = {QChar(u'^'), QChar(static_cast<char16_t>(ch ^ 0x40))};
         Put(strOut, caret, 2,
-            widths.Advance(caret[0].unicode()) + widths.Advance(caret[1].unicode()));
+            widths.Advance(caret[0].unicode()) + widths.Advance(caret[1].unicode()), 0);
     } else {
         const QChar replacement(QChar::ReplacementCharacter);
-        Put(strOut, &replacement, 1, widths.Advance(replacement.unicode()));
+        Put(strOut, &replacement, 1, widths.Advance(replacement.unicode()), 0);
     }
 }
 

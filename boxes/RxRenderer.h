@@ -6,13 +6,24 @@
 // Text mode: CR LF and CR CR LF end a line (a hard break); any other CR, a lone LF, the other C0
 // controls and DEL show in caret notation ("^M", "^J", "^[", "^?"); TAB advances to the
 // next tab stop; characters the document would take for structure (U+2028, U+2029, U+FDD0,
-// U+FDD1, U+FFFC) and characters that no font can draw show as U+FFFD. A line wraps (a soft break)
-// before the character that would cross the line width. Hexadecimal mode: nHexPerLine pairs a line,
-// each line starting at a stream offset that is a multiple of nHexPerLine.
+// U+FDD1, U+FFFC) and characters that no font can draw show as U+FFFD. Hexadecimal mode:
+// nHexPerLine pairs a line, each line starting at a stream offset that is a multiple of
+// nHexPerLine, so lines break between pairs.
+//
+// Text mode wraps (a soft break) between words, as readers of text expect: a reading such as
+// "3.30V" stays whole. A line may break after a run of blanks, before a TAB, and on either side of
+// an East Asian wide character (each one is a word of its own, as in Chinese text), except before
+// closing punctuation (",", ")", "，", "。", "」") and after opening punctuation ("(", "（",
+// "「"), which stay with their neighbour. Blanks (space, U+3000) at the end of a line may hang
+// past the edge, as in any wrapped text; a TAB that would cross it starts the next line. A word
+// longer than a whole line starts a line of its own and breaks at the edge. A caret pair ("^M")
+// never splits.
 //
 // Rendering is a stream: rendering bytes in any number of pieces gives the same text as rendering
 // them at once. What is not yet decided stays inside the renderer: CRs that an LF may still turn
-// into a line break, and the first byte of a split double-byte character.
+// into a line break, and the first byte of a split double-byte character. A word that grows past
+// the edge moves to the next line: when it began in text that an earlier Render() appended, the
+// wrap point belongs in that earlier text, and Render() returns where (see Render()).
 //
 // A sync point is a line start after which the text does not depend on anything before it: in
 // text mode every hard break, in hexadecimal mode every line start. The renderer reports each one
@@ -49,10 +60,15 @@ public:
     // nStartChar, and in a fresh state (no pending CR, no split character, at a line start).
     CRxRenderer(const SRxLayout& layout, std::uint64_t nStartByte, std::uint64_t nStartChar);
 
+    static constexpr std::uint64_t kNoLateWrap = UINT64_MAX;
+
     // Appends the text of the next nCount bytes to strOut and the sync points they complete to
-    // syncs. nNextChar() tells the absolute position of the next character appended.
-    void Render(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
-                std::deque<SRxSyncPoint>& syncs);
+    // syncs. NextChar() tells the absolute position of the next character appended. Returns
+    // kNoLateWrap, or the absolute position before strOut where a '\n' is to be inserted into the
+    // text given out earlier (at most one, always on the last line, so no sync point moves);
+    // strOut's positions already count it.
+    std::uint64_t Render(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
+                         std::deque<SRxSyncPoint>& syncs);
 
     std::uint64_t NextByte() const { return m_nByte; }
     std::uint64_t NextChar() const { return m_nChar; }
@@ -62,8 +78,15 @@ private:
                    std::deque<SRxSyncPoint>& syncs);
     void RenderText(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                     std::deque<SRxSyncPoint>& syncs);
-    // One shown character (or surrogate pair) of width fWidth, wrapping first when needed.
-    void Put(QString& strOut, const QChar* pChars, int nChars, qreal fWidth);
+    // One shown character (or surrogate pair, or caret pair) of width fWidth and of a kind of
+    // RxRenderer.cpp, wrapping first when needed.
+    void Put(QString& strOut, const QChar* pChars, int nChars, qreal fWidth, unsigned nKind);
+    // Ends the line before a character of width fWidth: at the last break opportunity of the
+    // line, and at the edge as well when the word is longer than a line.
+    void Wrap(QString& strOut, qreal fWidth);
+    std::uint64_t Here(const QString& strOut) const {
+        return m_nCharBase + static_cast<std::uint64_t>(strOut.size());
+    }
     // A character shown otherwise than as itself (see the top of this file).
     void PutSubstitute(QString& strOut, char16_t ch);
     void FlushPendingCr(QString& strOut);
@@ -76,6 +99,12 @@ private:
     std::uint64_t m_nChar;
     std::uint64_t m_nCharBase = 0;  // during Render: absolute position of strOut[0]
     int m_nPendingCr = 0;           // CRs that the next LF may turn into a line break (at most 2)
-    qreal m_fX = 0;                 // text: width used on the current line
+    std::uint64_t m_nLateWrap = kNoLateWrap;
+    qreal m_fX = 0;  // text: width used on the current line
     bool m_bLineUsed = false;
+    unsigned m_nPrevKind = 0;  // the kind of the line's last character
+    // The line's last break opportunity, if any: its absolute position and the width before it.
+    bool m_bBreakable = false;
+    std::uint64_t m_nBreakPos = 0;
+    qreal m_fBreakX = 0;
 };

@@ -22,6 +22,7 @@ bool CRxScreen::Update(const CByteRing& ring) {
         return true;
     }
     m_nStableFrom = m_nFirstChar;
+    m_nMovedFrom = UINT64_MAX;
     Append(ring);
     if (m_nFirstByte < ring.Start() && !TrimFront(ring)) {
         RenderAll(ring);
@@ -51,17 +52,26 @@ void CRxScreen::RenderAll(const CByteRing& ring) {
     m_nFirstByte = ring.Start();
     m_nFirstChar = 0;
     m_nStableFrom = UINT64_MAX;
+    m_nMovedFrom = UINT64_MAX;
 }
 
 void CRxScreen::Append(const CByteRing& ring) {
     m_strScratch.clear();
-    ring.ForEachRun(m_pRenderer->NextByte(), ring.Total(),
-                    [&](const std::uint8_t* p, std::size_t n) {
-                        m_pRenderer->Render(p, n, m_strScratch, m_syncs);
-                    });
+    std::uint64_t nLateWrap = CRxRenderer::kNoLateWrap;
+    ring.ForEachRun(
+        m_pRenderer->NextByte(), ring.Total(), [&](const std::uint8_t* p, std::size_t n) {
+            nLateWrap = std::min(nLateWrap, m_pRenderer->Render(p, n, m_strScratch, m_syncs));
+        });
     m_nTailFrom = m_nFirstChar + static_cast<std::uint64_t>(m_pDoc->characterCount() - 1);
+    QTextCursor cursor(m_pDoc);
+    if (nLateWrap != CRxRenderer::kNoLateWrap) {
+        // The last word of the last line grew past the edge: it moves to a line of its own.
+        cursor.setPosition(DocPosOf(nLateWrap));
+        cursor.insertText(QStringLiteral("\n"));
+        m_nTailFrom = nLateWrap;
+        m_nMovedFrom = nLateWrap;
+    }
     if (!m_strScratch.isEmpty()) {
-        QTextCursor cursor(m_pDoc);
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(m_strScratch);
     }

@@ -45,8 +45,13 @@ public:
     // Text from this absolute position on came through the last Update() unchanged (UINT64_MAX:
     // the document was replaced whole)...
     std::uint64_t StableFrom() const { return m_nStableFrom; }
-    // ...up to this one, where the text that the last Update() added begins.
+    // ...up to this one, where the text that the last Update() added or moved begins.
     std::uint64_t TailFrom() const { return m_nTailFrom; }
+    // Where text that was at this absolute position before the last Update() is now: a word
+    // moved to a new line comes one wrap point later.
+    std::uint64_t Carried(std::uint64_t nAbsolutePos) const {
+        return nAbsolutePos >= m_nMovedFrom ? nAbsolutePos + 1 : nAbsolutePos;
+    }
 
     // Document position to position in the logical text, and back.
     int LogicalPos(int nDocPos) const;
@@ -68,5 +73,6 @@ private:
     std::uint64_t m_nFirstChar = 0;    // the absolute position of the document's position 0
     std::uint64_t m_nStableFrom = 0;
     std::uint64_t m_nTailFrom = 0;
+    std::uint64_t m_nMovedFrom = UINT64_MAX;  // where the last Update() put a late wrap point
     QString m_strScratch;
 };

@@ -1,5 +1,6 @@
 // The receive renderer on any bytes in any layout: rendering them in pieces of any sizes gives
-// the same text, sync points and positions as rendering them at once.
+// the same text, sync points and positions as rendering them at once, when the wrap points that
+// a piece puts into the text before it are inserted there.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
 
@@ -29,9 +30,19 @@ SRendering Render(const SRxLayout& layout, const std::vector<std::uint8_t>& byte
     CRxRenderer renderer(layout, 1000, 77);
     SRendering result;
     std::size_t nPos = 0;
+    QString strPiece;
     for (std::size_t n = 0; nPos < bytes.size(); ++n) {
         const std::size_t nTake = std::min(arrPieces[n % arrPieces.size()], bytes.size() - nPos);
-        renderer.Render(bytes.data() + nPos, nTake, result.strText, result.syncs);
+        // Each piece into a text of its own, as the screen appends it: a word that grew past the
+        // edge puts its wrap point into the text before.
+        strPiece.clear();
+        const std::uint64_t nLateWrap =
+            renderer.Render(bytes.data() + nPos, nTake, strPiece, result.syncs);
+        if (nLateWrap != CRxRenderer::kNoLateWrap) {
+            FUZZ_CHECK(nLateWrap >= 77 && nLateWrap - 77 <= std::uint64_t(result.strText.size()));
+            result.strText.insert(static_cast<qsizetype>(nLateWrap - 77), u'\n');
+        }
+        result.strText += strPiece;
         nPos += nTake;
     }
     result.nNextChar = renderer.NextChar();

@@ -160,7 +160,8 @@ TEST_F(ReceiveViewTest, KeepsTheNewestBytesWhenFull) {
 TEST_F(ReceiveViewTest, EveryLineOfTheDocumentIsOneScreenLine) {
     std::vector<std::uint8_t> bytes;
     for (int i = 0; i < 20000; ++i) {
-        bytes.push_back(i % 7 == 0 ? 0xC4 : static_cast<std::uint8_t>('a' + i % 26));
+        const int nBlank = i % 5 == 0 ? (i % 35 == 0 ? '\t' : ' ') : 0;
+        bytes.push_back(i % 7 == 0 ? 0xC4 : nBlank ? nBlank : 'a' + i % 26);
     }
     Receive(bytes);
     for (int bHex : {0, 1}) {
@@ -283,6 +284,24 @@ TEST_F(ReceiveViewTest, SelectionSurvivesArrivingDataAndCopiesWithoutWrapPoints)
     EXPECT_EQ(QApplication::clipboard()->text(), strExpected);
     // Scrolled to the last line all the same.
     EXPECT_EQ(m_pBox->verticalScrollBar()->value(), m_pBox->verticalScrollBar()->maximum());
+}
+
+TEST_F(ReceiveViewTest, SelectionMovesWithAWordThatGrowsOntoTheNextLine) {
+    Receive(std::vector<std::uint8_t>(40, 'q'));
+    Receive({' ', 'A', 'B', 'C'});
+    m_pBox->Refresh();
+    QTextCursor cursor(m_pBox->document());
+    const int nEnd = m_pBox->document()->characterCount() - 1;
+    cursor.setPosition(nEnd - 3);
+    cursor.setPosition(nEnd, QTextCursor::KeepAnchor);
+    m_pBox->setTextCursor(cursor);
+    const int nLines = m_pBox->document()->blockCount();
+    Receive(std::vector<std::uint8_t>(30, 'z'));
+    m_pBox->Refresh();
+    ASSERT_EQ(m_pBox->document()->blockCount(), nLines + 1);
+    EXPECT_EQ(m_pBox->document()->lastBlock().text().left(4), "ABCz");
+    m_pBox->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), "ABC");
 }
 
 TEST_F(ReceiveViewTest, SelectionSurvivesANewWidth) {

@@ -92,6 +92,9 @@ std::uint8_t RandomByte(std::mt19937& rng, bool bLineHeavy) {
     if (n < 45) {
         return static_cast<std::uint8_t>(rng() % 0x20);
     }
+    if (n < 52) {
+        return ' ';
+    }
     return static_cast<std::uint8_t>(rng() % 256);
 }
 
@@ -181,6 +184,52 @@ TEST_F(RxScreenTest, LineBreaksAndControlBytesShowAsDocumented) {
     Push({'e'});
     m_screen.Update(m_ring);
     EXPECT_EQ(Shown(), QString("a\nb\nc^M\nd^Me"));
+}
+
+TEST_F(RxScreenTest, LinesBreakBetweenWordsWhereverThePiecesEnd) {
+    struct SRow {
+        bool bHex;
+        const char* pszBytes;  // UTF-8
+        int nColumns;          // the line width in half-width characters
+        const char* pszLines;  // "|" between screen lines
+    };
+    const SRow rows[] = {
+        {false, "Vcc = 3.30V ok", 10, "Vcc = |3.30V ok"},
+        {false, "abcdefghijklmnop", 6, "abcdef|ghijkl|mnop"},  // longer than a line
+        {false, "ab abcdefghij", 6, "ab |abcdef|ghij"},
+        {false, "abcdef    gh", 6, "abcdef    |gh"},  // blanks hang past the edge
+        {false, "abc defgh\tij", 10, "abc defgh|\tij"},
+        {false,
+         "abcde\x01"
+         "f",
+         6, "abcde|^Af"},  // a caret pair never splits
+        {false, "你好世界你好", 6, "你好世|界你好"},
+        {false, "你好好，世界", 6, "你好|好，世|界"},  // "，" stays with what it follows
+        {false, "电压3.30V，正常", 10, "电压|3.30V，正|常"},
+        {false, "你好「世界」", 5, "你好|「世|界」"},  // "「" stays with what follows it
+        {true, "\x01\x02\x03\x04\x05", 0, "01 02 03 04 |05 "},
+    };
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(row.pszBytes);
+        SRxLayout layout = Layout(row.bHex, CP_UTF8);
+        layout.nHexPerLine = 4;
+        layout.fLineWidth = row.nColumns * m_widths.Advance(u'x');
+        const std::string strBytes = row.pszBytes;
+        const QString strLines = QString::fromUtf8(row.pszLines);
+        for (bool bByteByByte : {false, true}) {
+            m_ring.Clear();
+            m_screen.SetLayout(layout);
+            for (char ch : strBytes) {
+                m_ring.Push(static_cast<std::uint8_t>(ch));
+                if (bByteByByte) {
+                    m_screen.Update(m_ring);
+                }
+            }
+            m_screen.Update(m_ring);
+            EXPECT_EQ(DocumentText().replace(u'\n', u'|'), strLines) << bByteByByte;
+            EXPECT_EQ(Shown(), QString(strLines).remove(u'|'));
+        }
+    }
 }
 
 TEST(StreamDecoderTest, ValidUtf8DecodesAsQtDoesWhereverThePiecesEnd) {
