@@ -24,6 +24,7 @@
 namespace {
 
 constexpr const char* kNoDevice = "未映射设备";
+constexpr const char* kRunOnly = "（本次运行）";  // a device the command line named
 constexpr const char* kCaptionOpen = "打开串口";
 constexpr const char* kCaptionClose = "关闭串口";
 
@@ -183,8 +184,11 @@ void CTerminalDlg::RefreshPortTips() {
     const std::vector<std::string> arrPaths = m_link.DevicePaths();  // one map for every entry
     for (int i = 0; i < m_cbPort->count() && i < static_cast<int>(arrPaths.size()); ++i) {
         const std::string& strPath = arrPaths[static_cast<std::size_t>(i)];
-        const QString strTip =
+        QString strTip =
             strPath.empty() ? QString::fromUtf8(kNoDevice) : QString::fromStdString(strPath);
+        if (m_link.RunDevices().count(static_cast<unsigned>(i + 1)) != 0) {
+            strTip += QString::fromUtf8(kRunOnly);
+        }
         m_cbPort->setItemData(i, strTip, Qt::ToolTipRole);
     }
 }
