@@ -139,6 +139,7 @@ void CReceiveView::Refresh() {
         ScrollToEnd();
     }
     RepaintChanged(m_pScreen->StableFrom() == UINT64_MAX);
+    emit Refreshed();
 }
 
 void CReceiveView::RepaintChanged(bool bWhole) {

@@ -71,6 +71,7 @@ public:
     // Brings the screen up to date with the buffer now (the refresh timer calls it) and scrolls
     // to the last line.
     void Refresh();
+    bool IsRefreshPending() const { return m_bRefreshPending; }
     // Empties the buffer and the box.
     void ClearAll();
     // Save As dialog, then the raw bytes of the buffer, oldest first, whatever the mode.
@@ -83,6 +84,10 @@ public:
     QString ShownText() const;
 
     void OnCommand(int nCommand) override;
+
+Q_SIGNALS:
+    // A refresh brought the box up to date: what should be painted along with it can change now.
+    void Refreshed();
 
 protected:
     std::vector<SBoxMenuItem> MenuItems() const override;

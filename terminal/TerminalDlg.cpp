@@ -39,6 +39,9 @@ constexpr const char* kPortLost = "串口已断开\n\n设备已被移除或发�
 constexpr std::size_t kDeliverBudgetBytes = 64 * 1024;
 // Counters are shown at most this often while bytes stream in.
 constexpr int kCounterIntervalMs = 33;
+// A paced stream is taken at most this often (the receive box's refresh period); a backlog is
+// taken batch after batch.
+constexpr int kDeliverIntervalMs = 33;
 
 constexpr int kPeriodDigits = 5;
 
@@ -63,7 +66,16 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
 
     connect(&m_notifierNotices, &QSocketNotifier::activated, this, [this] {
         m_wakeNotices.Clear();
-        DeliverPending();
+        DeliverSoon();
+    });
+    m_timerDeliver.setSingleShot(true);
+    connect(&m_timerDeliver, &QTimer::timeout, this, &CTerminalDlg::DeliverPending);
+    // Received bytes move the counters: they are shown in the box's refresh, so that both are
+    // painted together.
+    connect(m_edReceive, &CReceiveView::Refreshed, this, [this] {
+        if (m_bCountersStale) {
+            ShowCounters();
+        }
     });
     m_timerCounters.setSingleShot(true);
     connect(&m_timerCounters, &QTimer::timeout, this, &CTerminalDlg::ShowCounters);
@@ -228,9 +240,23 @@ void CTerminalDlg::OnNoticesPending() {
     m_wakeNotices.Signal();
 }
 
+void CTerminalDlg::DeliverSoon() {
+    // The box shows received bytes at most every kDeliverIntervalMs: taking them more often
+    // would only wake the window more often.
+    const qint64 nSince = m_clkDelivered.isValid() ? m_clkDelivered.elapsed() : kDeliverIntervalMs;
+    if (nSince >= kDeliverIntervalMs) {
+        DeliverPending();
+    } else if (!m_timerDeliver.isActive()) {
+        m_timerDeliver.start(static_cast<int>(kDeliverIntervalMs - nSince));
+    }
+}
+
 void CTerminalDlg::DeliverPending() {
+    m_clkDelivered.start();
     const bool bMore = m_link.DeliverNotices(kDeliverBudgetBytes);
-    ShowCountersSoon();
+    if (!m_edReceive->IsRefreshPending()) {
+        ShowCountersSoon();  // else the box's refresh shows them
+    }
     if (bMore) {
         QMetaObject::invokeMethod(
             this, [this] { DeliverPending(); }, Qt::QueuedConnection);
