@@ -128,9 +128,19 @@ TEST_F(TerminalDlgTest, OpenReceiveCloseAndReopen) {
     }
     ASSERT_TRUE(m_arrMessages.empty());
 
+    auto* pReceive = Ctl<CReceiveView>(*pDlg, IDC_RECEIVE);
+    // The counter is painted with the box: each refresh shows the count of what the box holds.
+    std::vector<std::pair<QString, QString>> arrAtRefresh;
+    QObject::connect(pReceive, &CReceiveView::Refreshed, [&] {
+        arrAtRefresh.emplace_back(Text(*pDlg, IDC_RX_COUNT),
+                                  QString::number(pReceive->GetLength()));
+    });
     ASSERT_TRUE(m_pty.WriteMaster(std::vector<std::uint8_t>{0x41, 0x00, 0x42}));
     EXPECT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "3"; }));
-    auto* pReceive = Ctl<CReceiveView>(*pDlg, IDC_RECEIVE);
+    ASSERT_FALSE(arrAtRefresh.empty());
+    for (const auto& [strShown, strHeld] : arrAtRefresh) {
+        EXPECT_EQ(strShown, strHeld);
+    }
     EXPECT_EQ(pReceive->GetBytes(), (std::vector<std::uint8_t>{0x41, 0x00, 0x42}));
 
     Click(*pDlg, IDC_OPEN);
