@@ -1,5 +1,6 @@
 #include "RxRenderer.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <string_view>
@@ -35,25 +36,37 @@ bool IsWide(char32_t ch) {
            (ch >= 0xFFE0 && ch <= 0xFFE6) || (ch >= 0x20000 && ch <= 0x3FFFD);
 }
 
-// Punctuation that stays with what it follows, and punctuation that stays with what follows it.
+// The kinds of the ASCII characters.
+constexpr std::array<std::uint8_t, 0x80> kAsciiKinds = [] {
+    std::array<std::uint8_t, 0x80> kinds{};
+    kinds[' '] = kBlank | kHanging;
+    kinds['\t'] = kBlank;
+    for (char ch : std::string_view("!),.:;?]}")) {
+        kinds[static_cast<std::size_t>(ch)] = kClosing;
+    }
+    for (char ch : std::string_view("([{")) {
+        kinds[static_cast<std::size_t>(ch)] = kOpening;
+    }
+    return kinds;
+}();
+
+// Other punctuation that stays with what it follows, and that stays with what follows it.
 constexpr std::u16string_view kClosingMarks =
-    u"!),.:;?]}\u2019\u201D\u3001\u3002\u3009\u300B\u300D\u300F\u3011\u3015\u3017\uFF01\uFF09"
-    u"\uFF0C\uFF0E\uFF1A\uFF1B\uFF1F\uFF3D\uFF5D";
+    u"\u2019\u201D\u3001\u3002\u3009\u300B\u300D\u300F\u3011\u3015\u3017\uFF01\uFF09\uFF0C\uFF0E"
+    u"\uFF1A\uFF1B\uFF1F\uFF3D\uFF5D";
 constexpr std::u16string_view kOpeningMarks =
-    u"([{\u2018\u201C\u3008\u300A\u300C\u300E\u3010\u3014\u3016\uFF08\uFF3B\uFF5B";
+    u"\u2018\u201C\u3008\u300A\u300C\u300E\u3010\u3014\u3016\uFF08\uFF3B\uFF5B";
 
 unsigned KindOf(char32_t ch) {
-    if (ch == u' ' || ch == 0x3000) {
+    if (ch < 0x80) {
+        return kAsciiKinds[ch];
+    }
+    if (ch == 0x3000) {
         return kBlank | kHanging;
     }
-    if (ch == u'\t') {
-        return kBlank;
-    }
     const unsigned nWide = ch >= 0x1100 && IsWide(ch) ? kWide : 0u;
-    // Only these ranges hold marks: letters, digits and ideographs are settled by range alone.
-    const bool bAsciiMark =
-        ch < 0x80 && !((ch | 0x20) >= u'a' && (ch | 0x20) <= u'z') && !(ch >= u'0' && ch <= u'9');
-    if (!bAsciiMark && !(ch >= 0x2018 && ch <= 0x201D) && !(ch >= 0x3000 && ch <= 0x301F) &&
+    // Only these ranges hold marks: letters and ideographs are settled by range alone.
+    if (!(ch >= 0x2018 && ch <= 0x201D) && !(ch >= 0x3000 && ch <= 0x301F) &&
         !(ch >= 0xFF00 && ch <= 0xFF60)) {
         return nWide;
     }
@@ -85,6 +98,25 @@ bool IsBreakBetween(unsigned nBefore, unsigned nAfter) {
 CRxRenderer::CRxRenderer(const SRxLayout& layout, std::uint64_t nStartByte,
                          std::uint64_t nStartChar)
     : m_layout(layout), m_decoder(layout.nCodePage), m_nByte(nStartByte), m_nChar(nStartChar) {}
+
+// Inline: it runs for every shown character.
+inline void CRxRenderer::Put(QString& strOut, const QChar* pChars, int nChars, qreal fWidth,
+                             unsigned nKind) {
+    if (m_bLineUsed) {
+        if (IsBreakBetween(m_nPrevKind, nKind)) {
+            m_bBreakable = true;
+            m_nBreakPos = Here(strOut);
+            m_fBreakX = m_fX;
+        }
+        if ((nKind & kHanging) == 0 && m_fX + fWidth > m_layout.fLineWidth) {
+            Wrap(strOut, fWidth);
+        }
+    }
+    strOut.append(pChars, nChars);
+    m_fX += fWidth;
+    m_bLineUsed = true;
+    m_nPrevKind = nKind;
+}
 
 std::uint64_t CRxRenderer::Render(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                                   std::deque<SRxSyncPoint>& syncs) {
@@ -185,28 +217,11 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
     }
 }
 
-void CRxRenderer::Put(QString& strOut, const QChar* pChars, int nChars, qreal fWidth,
-                      unsigned nKind) {
-    if (m_bLineUsed) {
-        if (IsBreakBetween(m_nPrevKind, nKind)) {
-            m_bBreakable = true;
-            m_nBreakPos = Here(strOut);
-            m_fBreakX = m_fX;
-        }
-        if ((nKind & kHanging) == 0 && m_fX + fWidth > m_layout.fLineWidth) {
-            Wrap(strOut, fWidth);
-        }
-    }
-    strOut.append(pChars, nChars);
-    m_fX += fWidth;
-    m_bLineUsed = true;
-    m_nPrevKind = nKind;
-}
-
 void CRxRenderer::Wrap(QString& strOut, qreal fWidth) {
-    if (m_bBreakable) {
-        m_bBreakable = false;
-        const bool bMoved = m_nBreakPos < Here(strOut);
+    // The word so far (after the last break opportunity) moves to the next line, unless it is
+    // longer than a line.
+    if (m_bBreakable && m_nBreakPos < Here(strOut) &&
+        m_fX - m_fBreakX + fWidth <= m_layout.fLineWidth) {
         if (m_nBreakPos >= m_nCharBase) {
             strOut.insert(static_cast<qsizetype>(m_nBreakPos - m_nCharBase), u'\n');
         } else {
@@ -215,12 +230,11 @@ void CRxRenderer::Wrap(QString& strOut, qreal fWidth) {
             ++m_nCharBase;
         }
         m_fX -= m_fBreakX;
-        if (!bMoved || m_fX + fWidth <= m_layout.fLineWidth) {
-            return;
-        }
+    } else {
+        strOut += u'\n';  // at the edge: before this character
+        m_fX = 0;
     }
-    strOut += u'\n';  // a word longer than a line breaks at the edge
-    m_fX = 0;
+    m_bBreakable = false;
 }
 
 void CRxRenderer::PutSubstitute(QString& strOut, char16_t ch) {
