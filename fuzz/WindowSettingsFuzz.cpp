@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <cstdint>
@@ -94,7 +95,10 @@ extern "C" int LLVMFuzzerInitialize(int* pArgc, char*** pArgv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize) {
-    static QTemporaryDir dir;
+    // On a memory file system when there is one: every close saves with fsync.
+    static QTemporaryDir dir(QDir(QStringLiteral("/dev/shm")).exists()
+                                 ? QStringLiteral("/dev/shm/dive-fuzz-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/dive-fuzz-XXXXXX"));
     FUZZ_CHECK(dir.isValid());
     const std::string strIni = dir.filePath(QStringLiteral("Vexor.ini")).toStdString();
     {
