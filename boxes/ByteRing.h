@@ -2,9 +2,11 @@
 // CByteRing: the receive box's raw buffer. It holds the newest kRxBufferSize bytes in arrival
 // order; once full, each new byte drops the oldest. Bytes are addressed by their absolute offset
 // in the stream since the last Clear(): the ring holds [Start(), Total()).
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "Codec.h"
@@ -18,6 +20,23 @@ public:
         m_buf[m_nTotal & (kSize - 1)] = by;
         ++m_nTotal;
         m_nLen += m_nLen < kSize;
+    }
+    // As Push for each byte in turn.
+    void Push(const std::uint8_t* pBytes, std::size_t nCount) {
+        m_nLen = static_cast<std::uint32_t>(std::min<std::uint64_t>(kSize, m_nLen + nCount));
+        if (nCount > kSize) {  // only the newest kSize can stay
+            pBytes += nCount - kSize;
+            m_nTotal += nCount - kSize;
+            nCount = kSize;
+        }
+        while (nCount > 0) {
+            const std::size_t nIndex = m_nTotal & (kSize - 1);
+            const std::size_t nRun = std::min(nCount, kSize - nIndex);
+            std::memcpy(m_buf.data() + nIndex, pBytes, nRun);
+            pBytes += nRun;
+            nCount -= nRun;
+            m_nTotal += nRun;
+        }
     }
     void Clear() {
         m_nTotal = 0;

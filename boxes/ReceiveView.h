@@ -62,6 +62,14 @@ public:
         }
     }
 
+    // Received bytes in order, as AppendByte for each.
+    void AppendBytes(const std::uint8_t* pBytes, std::size_t nCount) {
+        m_ring.Push(pBytes, nCount);
+        if (!m_bRefreshPending && nCount > 0) {
+            ScheduleRefresh();
+        }
+    }
+
     // 0 text, 1 hexadecimal: writes "MODE" in section "RX" and re-renders the buffer.
     void SetMode(int bHexMode) override;
     // The same for this run only: the settings file keeps its "MODE".

@@ -237,13 +237,19 @@ bool CSerialLink::DeliverNotices(std::size_t nBudgetBytes) {
     const std::uint64_t nSession = m_nSession;
     ISerialOwner* const pOwner = m_pOwner;
     while (m_nBatchPos < m_arrBatch.size()) {
-        const CNotice& notice = m_arrBatch[m_nBatchPos];
+        CNotice& notice = m_arrBatch[m_nBatchPos];
         const unsigned nCode = notice.nCode;
         unsigned nValue = notice.nValue;
         if (nCode == SN_RX_BYTE) {
             if (m_nBytePos == notice.bytes.size()) {
                 ++m_nBatchPos;
                 m_nBytePos = 0;
+                continue;
+            }
+            if (m_nBytePos == 0 && DeliverRun(pOwner, notice.bytes)) {
+                if (m_nSession != nSession) {
+                    return false;
+                }
                 continue;
             }
             nValue = notice.bytes[m_nBytePos++];
@@ -256,6 +262,19 @@ bool CSerialLink::DeliverNotices(std::size_t nBudgetBytes) {
         }
     }
     return m_bQueueMore;
+}
+
+bool CSerialLink::DeliverRun(ISerialOwner* pOwner, std::vector<std::uint8_t>& bytes) {
+    // Passed on before the call, so that a delivery from inside it goes on with the next notice
+    // and cannot free the run.
+    std::vector<std::uint8_t> run = std::move(bytes);
+    ++m_nBatchPos;
+    if (pOwner->OnSerialBytes(run.data(), run.size())) {
+        return true;
+    }
+    --m_nBatchPos;  // declined at once, as the default does
+    bytes = std::move(run);
+    return false;
 }
 
 void CSerialLink::ClearBatch() {

@@ -115,6 +115,8 @@ public:
 private:
     void ApplySettings(const PortSettings& settings);
     void ClearBatch();
+    // Offers a whole run of received bytes to the owner; false when it wants them one by one.
+    bool DeliverRun(ISerialOwner* pOwner, std::vector<std::uint8_t>& bytes);
 
     std::string m_strIniPath;
     std::string m_strDevRoot = "/";

@@ -1,6 +1,7 @@
 #pragma once
 // Types shared by the serial engine and its owner: the port settings, the notice codes and the
 // owner interface through which the engine reports.
+#include <cstddef>
 #include <cstdint>
 
 // Notice codes (the first argument of ISerialOwner::OnSerialEvent).
@@ -71,4 +72,12 @@ public:
 
     // User-interface thread, from CSerialLink::DeliverNotices(): one notice, in arrival order.
     virtual void OnSerialEvent(unsigned nCode, unsigned nValue) = 0;
+
+    // User-interface thread, from DeliverNotices(): a run of received bytes at once, in place of
+    // one SN_RX_BYTE notice per byte. False (the default) declines: each byte then comes through
+    // OnSerialEvent; an owner declines at once, before doing anything else. The run is the
+    // engine's until the call returns.
+    virtual bool OnSerialBytes(const std::uint8_t* /*pBytes*/, std::size_t /*nCount*/) {
+        return false;
+    }
 };

@@ -295,6 +295,15 @@ void CTerminalDlg::OnSerialEvent(unsigned nCode, unsigned nValue) {
     }
 }
 
+bool CTerminalDlg::OnSerialBytes(const std::uint8_t* pBytes, std::size_t nCount) {
+    if (m_bPortOpen) {
+        m_dwRxCount += static_cast<std::uint32_t>(nCount);  // wraps as one at a time would
+        m_bCountersStale = true;
+        m_edReceive->AppendBytes(pBytes, nCount);
+    }
+    return true;
+}
+
 void CTerminalDlg::OnPortLost(std::uint64_t nSession) {
     if (!m_bPortOpen || nSession != m_nSession) {
         return;

@@ -78,6 +78,8 @@ public:
     // ISerialOwner
     void OnNoticesPending() override;
     void OnSerialEvent(unsigned nCode, unsigned nValue) override;
+    // A read's bytes at once: counted and handed to the receive box as OnSerialEvent would.
+    bool OnSerialBytes(const std::uint8_t* pBytes, std::size_t nCount) override;
 
 protected:
     void OnInitDialog() override;

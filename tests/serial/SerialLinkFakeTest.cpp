@@ -319,9 +319,14 @@ TEST_F(SerialLinkFake, ClosingFromANoticeDropsTheRest) {
     EXPECT_FALSE(m_link.IsOpen());
 }
 
-TEST_F(SerialLinkFake, DeliveringFromInsideANoticeKeepsTheOrder) {
+// Owners that take bytes one by one and owners that take a read's run at once.
+class SerialLinkFakeRuns : public SerialLinkFake, public ::testing::WithParamInterface<bool> {};
+INSTANTIATE_TEST_SUITE_P(ByteOrRun, SerialLinkFakeRuns, ::testing::Bool());
+
+TEST_P(SerialLinkFakeRuns, DeliveringFromInsideANoticeKeepsTheOrder) {
     // An owner that runs an event loop from a notice (a message box, say) is asked to deliver
     // again while the outer delivery still holds the rest of its batch.
+    m_owner.bTakeRuns = GetParam();
     ASSERT_TRUE(OpenAndWatch());
     const auto bytes = Pattern(20);
     bool bNested = false;

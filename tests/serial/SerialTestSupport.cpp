@@ -32,6 +32,17 @@ void CRecordingOwner::OnSerialEvent(unsigned nCode, unsigned nValue) {
     }
 }
 
+bool CRecordingOwner::OnSerialBytes(const std::uint8_t* pBytes, std::size_t nCount) {
+    if (!bTakeRuns) {
+        return false;
+    }
+    bytes.insert(bytes.end(), pBytes, pBytes + nCount);
+    if (fnOnEvent) {
+        fnOnEvent(SN_RX_BYTE, pBytes[nCount - 1]);
+    }
+    return true;
+}
+
 bool CRecordingOwner::PumpUntil(CSerialLink& link, const std::function<bool()>& pred, int nLimitMs,
                                 std::size_t nBudget) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nLimitMs);

@@ -21,6 +21,9 @@ class CRecordingOwner : public ISerialOwner {
 public:
     void OnNoticesPending() override;
     void OnSerialEvent(unsigned nCode, unsigned nValue) override;
+    // With bTakeRuns, a run of bytes is recorded at once and fnOnEvent sees its last byte.
+    bool OnSerialBytes(const std::uint8_t* pBytes, std::size_t nCount) override;
+    bool bTakeRuns = false;
 
     // Plays the user-interface thread: waits for OnNoticesPending() and delivers until pred()
     // holds or nLimitMs passed. Delivers only when woken or told that more is waiting, so a

@@ -52,6 +52,12 @@ public:
         CTerminalDlg::OnSerialEvent(nCode, nValue);
         --s_nDelivering;
     }
+    bool OnSerialBytes(const std::uint8_t* pBytes, std::size_t nCount) override {
+        ++s_nDelivering;
+        const bool bTaken = CTerminalDlg::OnSerialBytes(pBytes, nCount);
+        --s_nDelivering;
+        return bTaken;
+    }
     // Some window is inside the delivery of a notice.
     static bool IsDelivering() { return s_nDelivering > 0; }
 
