@@ -15,7 +15,8 @@
 // so that nothing received is invisible and any font can draw it (the Unicode control pictures are
 // missing from the usual Linux fonts); TAB advances to the next tab stop (8 blanks
 // wide). Hexadecimal mode: "41 00 42 ", wrapped between pairs. Lines are wrapped by the box
-// itself, at the viewport's width, and each screen line is a block of the document; in
+// itself to the viewport's width, in text mode between words (a word longer than a line breaks at
+// the edge, CJK text between characters), and each screen line is a block of the document; in
 // hexadecimal mode the lines start at stream offsets that are multiples of the pairs per line, so
 // the columns stay put while the oldest bytes drop off (the top line may be short). Copying gives
 // the text without those wrap points, line breaks as "\n".
