@@ -12,7 +12,6 @@
 #include <QUrl>
 #include <algorithm>
 
-
 namespace {
 
 constexpr QRgb kRgbMask = 0x00FFFFFF;
