@@ -104,12 +104,7 @@ int main(int argc, char** argv) {
     // every key.
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     std::printf("platform %s, load average at start: ", std::getenv("QT_QPA_PLATFORM"));
-    if (FILE* pLoad = std::fopen("/proc/loadavg", "r")) {
-        char szLoad[64] = {};
-        std::fgets(szLoad, sizeof szLoad, pLoad);
-        std::fclose(pLoad);
-        std::printf("%s", szLoad);
-    }
+    PrintLoadAverage();
     struct SCase {
         const char* pszName;
         std::string strProgram;

@@ -209,6 +209,15 @@ void CBenchFolder::Confine(CSerialLink& link) const {
     link.SetLockFolder(m_strPath);
 }
 
+void PrintLoadAverage() {
+    if (FILE* pLoad = std::fopen("/proc/loadavg", "r")) {
+        char szLoad[64] = {};
+        std::fgets(szLoad, sizeof szLoad, pLoad);
+        std::fclose(pLoad);
+        std::printf("%s", szLoad);
+    }
+}
+
 SBenchArgs ParseBenchArgs(int argc, char** argv, std::size_t nDefaultMiB) {
     SBenchArgs args;
     args.nMiB = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : nDefaultMiB;

@@ -122,6 +122,10 @@ struct SBenchArgs {
 };
 SBenchArgs ParseBenchArgs(int argc, char** argv, std::size_t nDefaultMiB);
 
+// Prints the machine's load average (/proc/loadavg) and a line end: every figure is read
+// against it on a shared machine.
+void PrintLoadAverage();
+
 // Median, lowest and highest of one figure over several runs.
 struct SSpread {
     double dMedian = 0;

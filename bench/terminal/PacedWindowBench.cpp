@@ -200,12 +200,7 @@ int main(int argc, char** argv) {
     });
     std::printf("%.0f s per run, %d rounds, platform %s, load average at start: ", dSeconds,
                 nRounds, QGuiApplication::platformName().toUtf8().constData());
-    if (FILE* pLoad = std::fopen("/proc/loadavg", "r")) {
-        char szLoad[64] = {};
-        std::fgets(szLoad, sizeof szLoad, pLoad);
-        std::fclose(pLoad);
-        std::printf("%s", szLoad);
-    }
+    PrintLoadAverage();
 
     constexpr std::size_t nRows = std::size(kCases) * std::size(kRates);
     std::vector<std::vector<SPacedRun>> arrDive(nRows), arrRef(nRows);

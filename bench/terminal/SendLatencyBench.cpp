@@ -200,12 +200,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "message box: %s\n", message.strText.toUtf8().constData());
     });
     std::printf("%zu MiB per stream, %d rounds, load average at start: ", args.nMiB, args.nRounds);
-    if (FILE* pLoad = std::fopen("/proc/loadavg", "r")) {
-        char szLoad[64] = {};
-        std::fgets(szLoad, sizeof szLoad, pLoad);
-        std::fclose(pLoad);
-        std::printf("%s", szLoad);
-    }
+    PrintLoadAverage();
     const CPayload lines(EPayload::TextLines);
     const CPayload random(EPayload::Random);
     struct SCase {

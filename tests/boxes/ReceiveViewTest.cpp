@@ -28,6 +28,15 @@ protected:
         m_pBox->resize(500, 300);
         m_pBox->show();
     }
+    // Selects the last nChars characters of the box.
+    void SelectLast(int nChars) {
+        QTextCursor cursor(m_pBox->document());
+        const int nEnd = m_pBox->document()->characterCount() - 1;
+        cursor.setPosition(nEnd - nChars);
+        cursor.setPosition(nEnd, QTextCursor::KeepAnchor);
+        m_pBox->setTextCursor(cursor);
+    }
+
     void Receive(const std::vector<std::uint8_t>& bytes) {
         for (std::uint8_t by : bytes) {
             m_pBox->AppendByte(by);
@@ -290,11 +299,7 @@ TEST_F(ReceiveViewTest, SelectionMovesWithAWordThatGrowsOntoTheNextLine) {
     Receive(std::vector<std::uint8_t>(40, 'q'));
     Receive({' ', 'A', 'B', 'C'});
     m_pBox->Refresh();
-    QTextCursor cursor(m_pBox->document());
-    const int nEnd = m_pBox->document()->characterCount() - 1;
-    cursor.setPosition(nEnd - 3);
-    cursor.setPosition(nEnd, QTextCursor::KeepAnchor);
-    m_pBox->setTextCursor(cursor);
+    SelectLast(3);
     const int nLines = m_pBox->document()->blockCount();
     Receive(std::vector<std::uint8_t>(30, 'z'));
     m_pBox->Refresh();
@@ -308,11 +313,7 @@ TEST_F(ReceiveViewTest, SelectionSurvivesANewWidth) {
     Receive(std::vector<std::uint8_t>(2000, 'q'));
     Receive({'A', 'B', 'C'});
     m_pBox->Refresh();
-    QTextCursor cursor(m_pBox->document());
-    const int nEnd = m_pBox->document()->characterCount() - 1;
-    cursor.setPosition(nEnd - 3);
-    cursor.setPosition(nEnd, QTextCursor::KeepAnchor);
-    m_pBox->setTextCursor(cursor);
+    SelectLast(3);
     const int nLines = m_pBox->document()->blockCount();
     m_pBox->resize(333, 300);
     ASSERT_TRUE(WaitRunningEventLoop([&] { return m_pBox->document()->blockCount() != nLines; }));
