@@ -34,14 +34,8 @@ namespace {
 constexpr const char* kTitle = "diVE 串口调试终端 V";
 constexpr const char* kPortLost = "串口已断开\n\n设备已被移除或发生读写错误";
 
-// A received-bytes budget per delivery: small enough that the event loop runs (and a click is
-// answered) between batches even at the highest rates, large enough to keep the overhead low.
-constexpr std::size_t kDeliverBudgetBytes = 64 * 1024;
 // Counters are shown at most this often while bytes stream in.
 constexpr int kCounterIntervalMs = 33;
-// A paced stream is taken at most this often (the receive box's refresh period); a backlog is
-// taken batch after batch.
-constexpr int kDeliverIntervalMs = 33;
 
 constexpr int kPeriodDigits = 5;
 
@@ -64,12 +58,6 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
     SetAccessibleNames();
     ConnectControls();
 
-    connect(&m_notifierNotices, &QSocketNotifier::activated, this, [this] {
-        m_wakeNotices.Clear();
-        DeliverSoon();
-    });
-    m_timerDeliver.setSingleShot(true);
-    connect(&m_timerDeliver, &QTimer::timeout, this, &CTerminalDlg::DeliverPending);
     // Received bytes move the counters: they are shown in the box's refresh, so that both are
     // painted together.
     connect(m_edReceive, &CReceiveView::Refreshed, this, [this] {
@@ -237,30 +225,7 @@ void CTerminalDlg::OnClose() {
 
 void CTerminalDlg::OnNoticesPending() {
     // An engine thread: only wake; the delivery runs on the window's thread.
-    m_wakeNotices.Signal();
-}
-
-void CTerminalDlg::DeliverSoon() {
-    // The box shows received bytes at most every kDeliverIntervalMs: taking them more often
-    // would only wake the window more often.
-    const qint64 nSince = m_clkDelivered.isValid() ? m_clkDelivered.elapsed() : kDeliverIntervalMs;
-    if (nSince >= kDeliverIntervalMs) {
-        DeliverPending();
-    } else if (!m_timerDeliver.isActive()) {
-        m_timerDeliver.start(static_cast<int>(kDeliverIntervalMs - nSince));
-    }
-}
-
-void CTerminalDlg::DeliverPending() {
-    m_clkDelivered.start();
-    const bool bMore = m_link.DeliverNotices(kDeliverBudgetBytes);
-    if (!m_edReceive->IsRefreshPending()) {
-        ShowCountersSoon();  // else the box's refresh shows them
-    }
-    if (bMore) {
-        QMetaObject::invokeMethod(
-            this, [this] { DeliverPending(); }, Qt::QueuedConnection);
-    }
+    m_delivery.Wake();
 }
 
 void CTerminalDlg::OnSerialEvent(unsigned nCode, unsigned nValue) {
@@ -314,6 +279,12 @@ void CTerminalDlg::OnPortLost(std::uint64_t nSession) {
     ShowCounters();
     CMessageBox::Show(this, QString::fromUtf8(kPortLost),
                       QString::fromUtf8(CMessageBox::kErrorCaption), QMessageBox::Warning);
+}
+
+void CTerminalDlg::OnBatchDelivered() {
+    if (!m_edReceive->IsRefreshPending()) {
+        ShowCountersSoon();  // else the box's refresh shows them
+    }
 }
 
 void CTerminalDlg::ShowCountersSoon() {

@@ -14,18 +14,13 @@
 // whatever changed it (a click, the keyboard, assistive technology); the window's own loads of
 // them are not passed on to the line.
 //
-// Received data. The engine queues its notices and calls OnNoticesPending() from its threads,
-// which signals an eventfd that the window's thread watches; the window then calls
-// DeliverNotices() on its own thread in batches, posting the next
-// batch so that the event loop runs in between; after a batch that emptied the queue the next one
-// waits until 33 ms have passed since it (the box's refresh period), so a paced stream wakes the
-// window about 30 times a second, not once per read. Counting a byte only marks the counters
-// stale: they are shown with the receive box's refresh (so both are painted at once), or, for
-// other changes, at the end of a batch, at most about 30 times a second, always with the value
-// current at that moment.
+// Received data. The engine queues its notices and calls OnNoticesPending() from its threads;
+// CRxDelivery (RxDelivery.h) brings them to the window's thread in batches. Counting a byte only
+// marks the counters stale: they are shown with the receive box's refresh (so both are painted at
+// once), or, for other changes, at the end of a batch, at most about 30 times a second, always with
+// the value current at that moment.
 #include <QElapsedTimer>
 #include <QFont>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <array>
 #include <atomic>
@@ -36,11 +31,11 @@
 
 #include "ResizableDlg.h"
 #include "RunOptions.h"
+#include "RxDelivery.h"
 #include "SendState.h"
 #include "SerialLink.h"
 #include "TerminalSettings.h"
 #include "TipWindow.h"
-#include "WakeEvent.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -158,8 +153,7 @@ private:
     void OnRTS();
     void OnPortLost(std::uint64_t nSession);
 
-    void DeliverSoon();
-    void DeliverPending();
+    void OnBatchDelivered();
     void ShowCountersSoon();
     void ShowCounters();
 
@@ -219,12 +213,7 @@ private:
 
     QProgressDialog* m_pFileProgress = nullptr;
     QTimer m_timerCounters;  // shows stale counters after a quiet spell
-    QTimer m_timerDeliver;   // the next delivery of a paced stream
-    QElapsedTimer m_clkDelivered;
-    // The engine's threads wake the window through an eventfd that its thread watches: nothing
-    // made on their side is handed over, and a burst of wakes costs one delivery.
-    CWakeEvent m_wakeNotices;
-    QSocketNotifier m_notifierNotices{m_wakeNotices.Fd(), QSocketNotifier::Read};
+    CRxDelivery m_delivery{m_link, [this] { OnBatchDelivered(); }};
     QElapsedTimer m_clkCounters;
     bool m_bCountersStale = false;
     QWidget* m_pFocusWaiting = nullptr;  // see SetEnabledKeepingFocus
