@@ -20,28 +20,6 @@ constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as any new file
 constexpr int kTempNameAttempts = 100;
 constexpr int kMaxLinkHops = 40;  // as the kernel allows
 
-// Closes a descriptor when leaving scope.
-class CFd {
-public:
-    explicit CFd(int nFd) : m_nFd(nFd) {}
-    ~CFd() {
-        if (m_nFd >= 0) {
-            ::close(m_nFd);
-        }
-    }
-    CFd(const CFd&) = delete;
-    CFd& operator=(const CFd&) = delete;
-    int Get() const { return m_nFd; }
-    int Release() {
-        const int nFd = m_nFd;
-        m_nFd = -1;
-        return nFd;
-    }
-
-private:
-    int m_nFd;
-};
-
 bool WriteAll(int nFd, const char* pData, std::size_t nSize) {
     while (nSize > 0) {
         const ssize_t nWritten = ::write(nFd, pData, nSize);
@@ -97,15 +75,30 @@ int CreateTempBeside(const std::filesystem::path& target, std::string& strTemp) 
 
 }  // namespace
 
+CFd::~CFd() {
+    if (m_nFd >= 0) {
+        ::close(m_nFd);
+    }
+}
+
 EReadResult ReadFileContent(const std::string& strPath, std::string& strContent) {
     strContent.clear();
-    // Non-blocking, so that a FIFO in the file's place cannot hang the caller.
-    CFd fd(::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const CFd fd(OpenForReading(strPath));
     if (fd.Get() < 0) {
         return (errno == ENOENT || errno == ENOTDIR) ? EReadResult::Missing : EReadResult::Failed;
     }
+    return ReadOpenFile(fd.Get(), strContent);
+}
+
+int OpenForReading(const std::string& strPath) {
+    // Non-blocking, so that a FIFO in the file's place cannot hang the caller.
+    return ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+}
+
+EReadResult ReadOpenFile(int nFd, std::string& strContent) {
+    strContent.clear();
     struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+    if (::fstat(nFd, &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<unsigned long long>(st.st_size) > kMaxFileSize) {
         return EReadResult::Failed;
     }
@@ -123,7 +116,7 @@ EReadResult ReadFileContent(const std::string& strPath, std::string& strContent)
         char* pDest = bFull ? szMore : strContent.data() + nRead;
         const std::size_t nCap = bFull ? std::min(sizeof szMore, kMaxFileSize - strContent.size())
                                        : strContent.size() - nRead;
-        const ssize_t n = ::read(fd.Get(), pDest, nCap);
+        const ssize_t n = ::read(nFd, pDest, nCap);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;

@@ -13,6 +13,28 @@ constexpr std::size_t kMaxFileSize = std::size_t{256} << 20;
 // Reads a whole regular file. Missing: no such file (or a folder on the way is missing). Failed:
 // anything else (not a regular file, unreadable, larger than kMaxFileSize, read error).
 EReadResult ReadFileContent(const std::string& strPath, std::string& strContent);
+// The same in two steps: opens for ReadOpenFile (-1 and errno on failure), and reads an open file
+// whole from where it stands.
+int OpenForReading(const std::string& strPath);
+EReadResult ReadOpenFile(int nFd, std::string& strContent);
+
+// Closes a descriptor when leaving scope.
+class CFd {
+public:
+    explicit CFd(int nFd) : m_nFd(nFd) {}
+    ~CFd();
+    CFd(const CFd&) = delete;
+    CFd& operator=(const CFd&) = delete;
+    int Get() const { return m_nFd; }
+    int Release() {
+        const int nFd = m_nFd;
+        m_nFd = -1;
+        return nFd;
+    }
+
+private:
+    int m_nFd;
+};
 
 // Replaces the file's content atomically: writes a temporary file in the same folder, flushes it to
 // disk and renames it over the file, so readers see either the old or the new content. Creates the

@@ -20,7 +20,7 @@ constexpr std::string_view kConfigFolder = "diVE";
 std::optional<std::string> ReadValue(const std::string& strPath, std::string_view section,
                                      std::string_view key) {
     EReadResult eResult = EReadResult::Ok;
-    const std::shared_ptr<const CIniText> pText = ReadIniText(strPath, eResult);
+    const std::shared_ptr<const CIniText> pText = ReadIniSection(strPath, section, eResult);
     if (!pText) {
         return std::nullopt;
     }
@@ -113,7 +113,7 @@ std::vector<std::string> CIniFile::ReadStrings(std::string_view section,
                                                std::string_view strDefault) const {
     std::vector<std::string> arrValues(arrKeys.size(), std::string(strDefault));
     EReadResult eResult = EReadResult::Ok;
-    const std::shared_ptr<const CIniText> pText = ReadIniText(m_strPath, eResult);
+    const std::shared_ptr<const CIniText> pText = ReadIniSection(m_strPath, section, eResult);
     if (!pText) {
         return arrValues;
     }

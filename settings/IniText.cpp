@@ -139,32 +139,53 @@ private:
 };
 
 // Where the lines of the first section named section begin (after its header line), or npos.
-// Only the '[' that open a line (after blanks) are looked at, so the lines of other sections cost
-// no more than a memchr over their bytes.
 std::size_t SectionBodyOf(std::string_view content, std::string_view section) {
-    const std::size_t nFirst = content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
-    for (std::size_t nPos = content.find('[', nFirst); nPos != std::string_view::npos;
-         nPos = content.find('[', nPos + 1)) {
-        std::size_t nBegin = nPos;
-        while (nBegin > nFirst && IsBlank(static_cast<unsigned char>(content[nBegin - 1]))) {
-            --nBegin;
-        }
-        if (nBegin > nFirst && content[nBegin - 1] != '\n' && content[nBegin - 1] != '\r') {
-            continue;  // inside a line
-        }
-        CLineReader reader(content, nBegin);
-        SLine line;
-        reader.Next(line);
-        const SParsedLine parsed = ParseLine(content, line);
-        if (parsed.eKind == ELineKind::Section && EqualNoCase(parsed.name, section)) {
-            return line.nNext;
-        }
-        nPos = line.nEnd > 0 ? line.nEnd - 1 : 0;  // on to the next line
-    }
-    return std::string_view::npos;
+    std::size_t nFound = std::string_view::npos;
+    CIniText::ForEachSection(content, true,
+                             [&](std::size_t, std::size_t nBody, std::string_view name) {
+                                 if (EqualNoCase(name, section)) {
+                                     nFound = nBody;
+                                     return false;
+                                 }
+                                 return true;
+                             });
+    return nFound;
 }
 
 }  // namespace
+
+bool CIniText::SameName(std::string_view a, std::string_view b) {
+    return EqualNoCase(a, b);
+}
+
+void CIniText::ForEachSection(std::string_view text, bool bFileStart,
+                              const HeaderVisitor& fnHeader) {
+    const std::size_t nFirst = bFileStart && text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
+    for (std::size_t nPos = text.find('[', nFirst); nPos != std::string_view::npos;
+         nPos = text.find('[', nPos + 1)) {
+        std::size_t nBegin = nPos;
+        while (nBegin > nFirst && IsBlank(static_cast<unsigned char>(text[nBegin - 1]))) {
+            --nBegin;
+        }
+        if (nBegin > nFirst && text[nBegin - 1] != '\n' && text[nBegin - 1] != '\r') {
+            continue;  // inside a line
+        }
+        // The line's end is looked for in this line only: a search for the next CR or LF across
+        // the rest of the text at every '[' would make a text of many such lines quadratic.
+        SLine line;
+        line.nBegin = nBegin;
+        line.nEnd = std::min(text.find_first_of("\r\n", nPos), text.size());
+        line.nNext = line.nEnd;
+        if (line.nNext < text.size()) {
+            line.nNext += text.substr(line.nNext).starts_with("\r\n") ? 2 : 1;
+        }
+        const SParsedLine parsed = ParseLine(text, line);
+        if (parsed.eKind == ELineKind::Section && !fnHeader(line.nBegin, line.nNext, parsed.name)) {
+            return;
+        }
+        nPos = line.nEnd > 0 ? line.nEnd - 1 : 0;  // on to the next line
+    }
+}
 
 // Where a key is, or where it would go.
 struct CIniText::SLocation {

@@ -9,6 +9,7 @@
 // A UTF-8 byte-order mark at the start is skipped. Any bytes (NUL included) are accepted; every
 // operation is linear in the size of the text.
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,19 @@ public:
     // '=' and not starting with '[' or ';'; a value without line ends. Blanks at either end of a
     // value are stored but not read back: Find trims them.
     static bool CanStore(std::string_view section, std::string_view key, std::string_view value);
+
+    // Whether two section or key names match (ASCII letters without regard to case).
+    static bool SameName(std::string_view a, std::string_view b);
+
+    // Calls fnHeader(nLine, nBody, name) for each section header line of text in order, until it
+    // returns false: nLine is where the header line begins, nBody where the line after it begins.
+    // text must begin at a line start; bFileStart: it begins a file, so a byte-order mark is
+    // skipped. Only the '[' that open a line are looked at, so the other lines cost no more than a
+    // memchr over their bytes.
+    using HeaderVisitor =
+        std::function<bool(std::size_t nLine, std::size_t nBody, std::string_view name)>;
+    static void ForEachSection(std::string_view text, bool bFileStart,
+                               const HeaderVisitor& fnHeader);
 
     // Sets a value (which CanStore must accept), changing only the key's line: the text after the
     // key's '=' and its following blanks is replaced. A missing key is added after the last

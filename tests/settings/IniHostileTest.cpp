@@ -31,6 +31,15 @@ std::string HugeFile() {
     return "[BULK]\n" + strBulk + "[PORT]\nCOM=3\n";
 }
 
+// piece repeated until nSize bytes are reached.
+std::string Repeated(const std::string& strPiece, std::size_t nSize) {
+    std::string strText;
+    while (strText.size() < nSize) {
+        strText += strPiece;
+    }
+    return strText;
+}
+
 struct SHostileRow {
     const char* pszName;
     std::function<std::string()> makeContent;
@@ -88,7 +97,13 @@ INSTANTIATE_TEST_SUITE_P(
         SHostileRow{"BinaryJunkWithNul",
                     [] { return Junk(1, 4096) + "\n[PORT]\nCOM=3\n" + Junk(2, 4096); }, 3},
         SHostileRow{"OnlyBinaryJunk", [] { return Junk(3, 65536); }, -7},
-        SHostileRow{"FiftyMebibytes", [] { return HugeFile(); }, 3}),
+        SHostileRow{"FiftyMebibytes", [] { return HugeFile(); }, 3},
+        SHostileRow{"ManyUnclosedBrackets",
+                    [] { return Repeated("[a\n", 4 << 20) + "[PORT]\nCOM=3\n"; }, 3},
+        SHostileRow{"ManySections",
+                    [] { return Repeated("[S]\nCOM=1\n[T]\n", 1 << 20) + "[PORT]\nCOM=3\n"; }, 3},
+        SHostileRow{"SectionNameOfOneMebibyte",
+                    [] { return "[" + std::string(kLongLine, 'P') + "]\n[PORT]\nCOM=3\n"; }, 3}),
     [](const auto& info) { return info.param.pszName; });
 
 }  // namespace

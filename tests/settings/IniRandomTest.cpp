@@ -1,5 +1,7 @@
 // Bounded random INI texts and random reads and writes: fixed seeds, so a failure repeats.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <optional>
@@ -161,6 +163,47 @@ TEST(IniRandom, FileReadsGiveWhatWasWritten) {
         ASSERT_EQ(DescribeDamage(strBefore, ReadWholeFile(strPath)), "");
     }
     EXPECT_EQ(folder.CountEntries(), 1u);
+}
+
+// Files of several hundred kilobytes, read in pieces: every key reads as in the text, wherever
+// the pieces' edges fall (in a header, between the CR and LF of a line end).
+TEST(IniRandom, LargeFileReadsAgreeWithTheText) {
+    CTempFolder folder;
+    const std::string strPath = folder.PathOf("Vexor.ini");
+    CRandomIni random(7);
+    constexpr std::array<const char*, 3> kLineEnds = {"\n", "\r\n", "\r"};
+    for (std::size_t nEdge = 1 << 16; nEdge <= 1 << 20; nEdge <<= 1) {
+        // The edge between the CR and LF, inside the header, inside the key.
+        for (std::size_t nShift : {1, 4, 10}) {
+            std::string strText;
+            for (int n = 0; n < 20; ++n) {
+                strText += random.NextText() + "\n";
+            }
+            // Bulk lines with brackets inside, each with one of the three line ends.
+            for (std::size_t n = 0; strText.size() < nEdge + 300000; ++n) {
+                strText += "k" + std::to_string(n) + "= [v]" + kLineEnds[n % kLineEnds.size()];
+            }
+            strText.insert(nEdge - nShift, "\r\n[EDGE]\r\nCOM=3\r\n");
+            WriteWholeFile(strPath, strText);
+            for (int nAged = 0; nAged < 2; ++nAged) {  // read anew, then from what was learnt
+                const CIniText text(strText);
+                Snapshot fromFile;
+                for (const char* pszSection : kSections) {
+                    for (const char* pszKey : kKeys) {
+                        const std::string strValue =
+                            CIniFile(strPath).ReadString(pszSection, pszKey, "\x01");
+                        fromFile.push_back(strValue == "\x01" ? std::nullopt
+                                                              : std::optional(strValue));
+                    }
+                }
+                ASSERT_EQ(fromFile, LookUpAll(text)) << nEdge << " " << nShift;
+                ASSERT_EQ(CIniFile(strPath).ReadInt("EDGE", "COM", -1), 3)
+                    << nEdge << " " << nShift;
+                const timespec arrOld[2] = {{1000000000, 0}, {1000000000, 0}};
+                ASSERT_EQ(::utimensat(AT_FDCWD, strPath.c_str(), arrOld, 0), 0);
+            }
+        }
+    }
 }
 
 }  // namespace
