@@ -24,7 +24,9 @@ public:
         if (m_nCap - m_nUsed < kChunk) {
             const std::size_t nCap = std::max(2 * m_nCap, m_nUsed + kChunk);
             std::unique_ptr<char[]> pData(new char[nCap]);
-            std::memcpy(pData.get(), m_pData.get(), m_nUsed);
+            if (m_nUsed > 0) {
+                std::memcpy(pData.get(), m_pData.get(), m_nUsed);
+            }
             m_pData = std::move(pData);
             m_nCap = nCap;
         }
