@@ -28,6 +28,8 @@ std::vector<std::uint8_t> PatternTail(std::size_t nTotal, std::size_t nCount);
 
 double ProcessCpuSeconds();  // user + system, every thread of the process
 double ThreadCpuSeconds();   // user + system, the calling thread
+// Context switches of every thread of the process (each wake-up of a sleeping thread is one).
+long ProcessSwitches();
 // The highest resident size so far: ru_maxrss, or VmRSS when that is higher (ru_maxrss is
 // brought up to date lazily).
 double PeakRssMiB();
@@ -64,10 +66,12 @@ public:
     CStreamFeeder& operator=(const CStreamFeeder&) = delete;
 
     void Join();
-    double CpuSeconds() const { return m_dCpu; }  // valid after Join()
+    double CpuSeconds() const { return m_dCpu; }   // valid after Join()
+    long Switches() const { return m_nSwitches; }  // valid after Join()
 
 private:
     double m_dCpu = 0;
+    long m_nSwitches = 0;
     std::thread m_thread;
 };
 
