@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "NoticeQueue.h"
@@ -19,6 +20,18 @@ constexpr CLineNotice LINE_NOTICES[] = {
     {MS_RING_ON, EV_RING, SN_RING},
     {MS_RLSD_ON, EV_RLSD, SN_CD_CHANGED},
 };
+
+// How long the line takes to bring nBytes at its rate, with the shortest frame its settings
+// allow; 0 when the driver does not say.
+int LineMs(ITerminalDevice& device, std::size_t nBytes) {
+    LineSettings settings;
+    if (!device.GetSettings(settings) || settings.dwBaudRate == 0) {
+        return 0;
+    }
+    const std::uint64_t nFrameBits = 1 + static_cast<std::uint64_t>(settings.nDataBits) +
+                                     (settings.eParity != EParity::None) + 1;
+    return static_cast<int>(nBytes * nFrameBits * 1000 / settings.dwBaudRate);
+}
 }  // namespace
 
 CPortWatcher::CPortWatcher(ITerminalDevice& device, CNoticeQueue& notices)
@@ -39,6 +52,8 @@ bool CPortWatcher::Start() {
     m_buffer.resize(kReadSize);
     m_bHaveLines = m_device.GetStatusLines(m_dwLines);
     m_bHaveErrors = m_device.GetErrorCounts(m_errors);
+    m_tNextSample = Clock::now() + std::chrono::milliseconds(kLinePollMs);
+    m_nGatherMs = std::min(m_nGatherMs, LineMs(m_device, kGatherBytes));
     try {
         m_thread = std::thread(&CPortWatcher::Run, this);
     } catch (const std::system_error&) {
@@ -61,7 +76,7 @@ void CPortWatcher::Run() {
 
     while (!m_bStop) {
         const short nWanted = m_notices.HasRoom() ? POLLIN : 0;
-        const int nTimeout = (m_bHaveLines || m_bHaveErrors) ? kLinePollMs : -1;
+        const int nTimeout = (m_bHaveLines || m_bHaveErrors) ? MsUntil(m_tNextSample) : -1;
         bool bWoken = false;
         const int nEvents = m_device.Wait(nWanted, m_wake.Fd(), nTimeout, bWoken);
         if (bWoken) {
@@ -97,14 +112,45 @@ void CPortWatcher::Run() {
                 m_notices.Push(nCode);
             }
         }
-        if (bArrived && ReadArrived(bHungUp) == EReadResult::Lost) {
+        if (!bArrived) {
+            continue;
+        }
+        const Clock::time_point tRead = Clock::now();
+        const EReadResult eRead = ReadArrived(bHungUp);
+        if (eRead == EReadResult::Lost) {
             m_notices.Push(SN_PORT_LOST);
             return;
+        }
+        if (eRead == EReadResult::Paced) {
+            Gather(tRead);
         }
     }
 }
 
+int CPortWatcher::MsUntil(Clock::time_point t) const {
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(t - Clock::now()).count();
+    return static_cast<int>(std::max<decltype(ms)>(ms, 0));
+}
+
+void CPortWatcher::Gather(Clock::time_point tRead) {
+    Clock::time_point tEnd = tRead + std::chrono::milliseconds(m_nGatherMs);
+    if (m_bHaveLines || m_bHaveErrors) {
+        tEnd = std::min(tEnd, m_tNextSample);
+    }
+    const int nMs = MsUntil(tEnd);
+    if (nMs == 0) {
+        return;
+    }
+    // Only a hang-up of the device or the wake event (Stop) ends it before its time.
+    bool bWoken = false;
+    m_device.Wait(0, m_wake.Fd(), nMs, bWoken);
+    if (bWoken) {
+        m_wake.Clear();
+    }
+}
+
 void CPortWatcher::SampleLines(std::vector<unsigned>& arrCodes) {
+    m_tNextSample = Clock::now() + std::chrono::milliseconds(kLinePollMs);
     std::uint32_t dwNow = 0;
     if (m_bHaveLines && (m_bHaveLines = m_device.GetStatusLines(dwNow))) {
         for (const CLineNotice& line : LINE_NOTICES) {
@@ -131,11 +177,15 @@ CPortWatcher::EReadResult CPortWatcher::ReadArrived(bool bHungUp) {
     for (;;) {
         const long n = m_device.Read(m_buffer.data(), m_buffer.size());
         if (n > 0) {
-            m_notices.PushBytes(m_buffer.data(), static_cast<std::size_t>(n));
-            // A short read took all there was; after a full one more may wait, room allowing.
-            if ((static_cast<std::size_t>(n) < m_buffer.size() && !bHungUp) ||
-                !m_notices.HasRoom() || m_bStop) {
+            const auto nRead = static_cast<std::size_t>(n);
+            m_notices.PushBytes(m_buffer.data(), nRead);
+            if (!m_notices.HasRoom() || m_bStop) {
                 return EReadResult::Open;
+            }
+            // A short read took all there was; after a full one more may wait.
+            if (nRead < m_buffer.size() && !bHungUp) {
+                return nRead < kGatherBytes && m_nGatherMs > 0 ? EReadResult::Paced
+                                                               : EReadResult::Open;
             }
             continue;
         }

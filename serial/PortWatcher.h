@@ -6,7 +6,18 @@
 // (a pseudo-terminal) is never sampled again, so an idle port costs no CPU.
 // A lost device (hang-up, end of file, EIO, ENXIO or any other read error) gives one
 // SN_PORT_LOST and ends the thread.
+//
+// Gathering. An owner that takes received bytes only every so often (SetGatherMs) gains nothing
+// from a read per arrival: after a read that took all there was and less than kGatherBytes, the
+// watcher lets the next arrivals gather in the driver until that time since the read, so that a
+// paced stream costs one wake-up per owner's period, not one per arrival. The gathering is kept
+// within what the line can bring in kGatherBytes at its rate and framing, half of the line
+// discipline's 4 KiB receive buffer: it never fills that buffer (which would throttle a line with
+// flow control) nor comes near the driver's buffers behind it (64 KiB, where bytes could be lost).
+// A larger read means a backlog and is followed at once by the next; a hang-up, Stop() and a due
+// sample of the lines end a gathering early.
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <thread>
@@ -21,11 +32,16 @@ class CPortWatcher {
 public:
     static constexpr std::size_t kReadSize = 64 * 1024;
     static constexpr int kLinePollMs = 40;
+    static constexpr std::size_t kGatherBytes = 2048;
 
     CPortWatcher(ITerminalDevice& device, CNoticeQueue& notices);
     ~CPortWatcher();  // Stop()
     CPortWatcher(const CPortWatcher&) = delete;
     CPortWatcher& operator=(const CPortWatcher&) = delete;
+
+    // How long the owner lets received bytes gather (0: every arrival is read at once); set before
+    // Start(), which shortens it to what the line's rate allows.
+    void SetGatherMs(int nMs) { m_nGatherMs = nMs; }
 
     // Takes the first sample of the lines, so changes from now on are reported, and starts the
     // thread; false when already started or the thread could not be made.
@@ -33,9 +49,13 @@ public:
     void Stop();  // returns once the thread has ended; at most one read's work away
 
 private:
-    enum class EReadResult { Open, Lost };
+    using Clock = std::chrono::steady_clock;
+    // Paced: the last read took all there was, less than kGatherBytes; the next may wait.
+    enum class EReadResult { Open, Paced, Lost };
 
     void Run();
+    int MsUntil(Clock::time_point t) const;
+    void Gather(Clock::time_point tRead);
     // Appends the notices of line changes since the last sample (the first is taken by Start).
     void SampleLines(std::vector<unsigned>& arrCodes);
     EReadResult ReadArrived(bool bHungUp);
@@ -51,4 +71,6 @@ private:
     bool m_bHaveLines = false;
     LineErrorCounts m_errors;
     bool m_bHaveErrors = false;
+    Clock::time_point m_tNextSample;
+    int m_nGatherMs = 0;
 };

@@ -123,6 +123,7 @@ bool CSerialLink::StartWatcher() {
         return false;
     }
     auto pWatcher = std::make_unique<CPortWatcher>(*m_pDevice, *m_pNotices);
+    pWatcher->SetGatherMs(m_nGatherMs);
     if (!pWatcher->Start()) {
         return false;
     }

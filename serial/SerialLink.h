@@ -66,6 +66,10 @@ public:
     // True once the device is open, even when the driver refused some settings
     // (GetSettingDifferences()). Applies flow control 0 (none).
     bool Open(ISerialOwner* pOwner, const PortSettings& settings);
+    // The owner takes received bytes only every nMs (0, the default: it wants each arrival at
+    // once): the watcher may then let a paced stream gather that long, as far as the line's rate
+    // allows (CPortWatcher). From the next StartWatcher() on.
+    void SetGatherMs(int nMs) { m_nGatherMs = nMs; }
     // Starts the watcher; false when not open or when it already runs.
     bool StartWatcher();
     // Stops both threads at once (never waits for the owner), cancels a transmission, closes the
@@ -130,6 +134,7 @@ private:
     std::unique_ptr<CNoticeQueue> m_pNotices;
     std::unique_ptr<CPortWatcher> m_pWatcher;
     std::unique_ptr<CTransmitter> m_pTransmitter;
+    int m_nGatherMs = 0;
     std::uint64_t m_nSession = 0;  // changes at Open and Close, so a delivery in progress stops
 
     // The batch being delivered and the next notice (and byte of a run) to hand over; they move

@@ -19,7 +19,7 @@ void CWakeEvent::Signal() {
     [[maybe_unused]] ssize_t n = write(m_nFd, &nOne, sizeof nOne);
 }
 
-void CWakeEvent::Clear() {
+bool CWakeEvent::Clear() {
     std::uint64_t nCount = 0;
-    [[maybe_unused]] ssize_t n = read(m_nFd, &nCount, sizeof nCount);
+    return read(m_nFd, &nCount, sizeof nCount) == sizeof nCount;
 }

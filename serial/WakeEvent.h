@@ -11,7 +11,8 @@ public:
     bool IsValid() const { return m_nFd >= 0; }
     int Fd() const { return m_nFd; }
     void Signal();  // any thread; never blocks
-    void Clear();   // the polling thread, after a wake
+    // The polling thread, after a wake; true when it had been signalled since the last Clear.
+    bool Clear();
 
 private:
     int m_nFd = -1;

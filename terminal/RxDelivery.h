@@ -1,11 +1,16 @@
 #pragma once
 // CRxDelivery: brings the engine's notices to the window's thread. The engine's threads call
-// Wake() (from ISerialOwner::OnNoticesPending), which only signals an eventfd that a socket
-// notifier on this thread watches: nothing made on their side is handed over, and a burst of
-// wakes costs one delivery. The notices are then taken with CSerialLink::DeliverNotices() in
-// batches, posting the next batch so that the event loop runs in between; after a batch that
-// emptied the queue the next one waits until kIntervalMs have passed since it (the receive box's
-// refresh period), so a paced stream wakes the window about 30 times a second, not once per read.
+// Wake() (from ISerialOwner::OnNoticesPending), which only signals an eventfd: nothing made on
+// their side is handed over, and a burst of wakes costs one delivery. The notices are taken with
+// CSerialLink::DeliverNotices() in batches, posting the next batch so that the event loop runs in
+// between.
+//
+// Pacing. The first notices after a quiet spell are taken as soon as the socket notifier sees the
+// eventfd (unless a batch was taken less than kIntervalMs ago). From then on, while bytes stream,
+// the notifier is off and a timer looks at the eventfd every kIntervalMs (the receive box's
+// refresh period): the window's thread wakes once a period whatever the rate, not once per read.
+// A period without notices turns the notifier back on. The engine is told that the bytes are
+// taken that often, so that its watcher gathers a paced stream into as few reads.
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSocketNotifier>
@@ -32,13 +37,14 @@ public:
     void Wake() { m_wake.Signal(); }  // any thread; never blocks
 
 private:
-    void DeliverSoon();
+    void OnWake();
+    void OnTimer();
     void DeliverPending();
 
     CSerialLink& m_link;
     std::function<void()> m_fnAfterBatch;
-    QTimer m_timer;  // the next batch of a paced stream
+    QTimer m_timer;  // the next look while bytes stream
     QElapsedTimer m_clkDelivered;
     CWakeEvent m_wake;
-    QSocketNotifier m_notifier{m_wake.Fd(), QSocketNotifier::Read};
+    QSocketNotifier m_notifier{m_wake.Fd(), QSocketNotifier::Read};  // on while quiet
 };

@@ -386,3 +386,54 @@ TEST_F(SerialLinkFake, OpenStartsWithoutFlowControl) {
     EXPECT_EQ(m_pLine->Settings().eFlow, EFlowControl::None);
     EXPECT_TRUE(m_link.GetSettingDifferences().empty());
 }
+
+// An owner that takes bytes seldom on a slow line: the watcher gathers a paced stream for long.
+class SerialLinkFakeGather : public SerialLinkFake {
+protected:
+    bool OpenGatheringAfterARead() {
+        m_link.SetGatherMs(600000);
+        PortSettings settings;
+        settings.dwBaudRate = 110;  // 2 KiB take three minutes
+        if (!OpenAndWatch(settings)) {
+            return false;
+        }
+        m_pLine->Receive({1, 2, 3});
+        return Pump([&] { return m_owner.bytes.size() == 3; });
+    }
+};
+
+TEST_F(SerialLinkFakeGather, CloseAndHangUpEndAGatheringAtOnce) {
+    m_pLine->SetHasStatusLines(false);  // no samples to end it
+    ASSERT_TRUE(OpenGatheringAfterARead());
+    m_pLine->Unplug();
+    EXPECT_TRUE(Pump([&] { return m_owner.Count(SN_PORT_LOST) == 1; }));
+
+    m_pLine->Replug();
+    ASSERT_TRUE(OpenGatheringAfterARead());
+    std::atomic<bool> bClosed{false};
+    std::thread closer([&] {
+        m_link.Close();
+        bClosed = true;
+    });
+    EXPECT_TRUE(WaitPolling([&] { return bClosed.load(); }, 10000));
+    closer.join();
+}
+
+TEST_F(SerialLinkFakeGather, LineChangesAreSampledDuringAGathering) {
+    ASSERT_TRUE(OpenGatheringAfterARead());
+    m_pLine->SetStatusLines(MS_CTS_ON);
+    EXPECT_TRUE(Pump([&] { return m_owner.Count(SN_CTS_CHANGED) == 1; }));
+}
+
+TEST_F(SerialLinkFakeGather, BurstsLargerThanAGatheringArriveWholeAndInOrder) {
+    m_link.SetGatherMs(20);
+    ASSERT_TRUE(OpenAndWatch());
+    std::vector<std::uint8_t> expected;
+    for (const std::size_t nCount : {100u, 300000u, 10u, 5000u, 2047u, 70000u, 1u}) {
+        const std::vector<std::uint8_t> burst = Pattern(nCount, static_cast<unsigned>(nCount));
+        m_pLine->Receive(burst);
+        expected.insert(expected.end(), burst.begin(), burst.end());
+        ASSERT_TRUE(Pump([&] { return m_owner.bytes.size() == expected.size(); }));
+    }
+    EXPECT_EQ(m_owner.bytes, expected);
+}
