@@ -15,6 +15,7 @@
 #include "IniFile.h"
 #include "RxDocumentLayout.h"
 #include "RxScreen.h"
+#include "SteadyScrollBar.h"
 
 namespace {
 
@@ -31,6 +32,11 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
     m_pLayout = new CRxDocumentLayout(pDoc);
     pDoc->setDocumentLayout(m_pLayout);
     setDocument(pDoc);
+    auto* pBar = new CSteadyScrollBar(Qt::Vertical);
+    setVerticalScrollBar(pBar);
+    // The edit's handling of clicks on the groove (page up and down) was tied to its own bar.
+    connect(pBar, SIGNAL(actionTriggered(int)), this,
+            SLOT(_q_verticalScrollbarActionTriggered(int)));
     // The edit repaints the whole viewport at every change of the document; while the screen is
     // brought up to date the box repaints only what changed in view (RepaintChanged).
     disconnect(m_pLayout, &QAbstractTextDocumentLayout::update, nullptr, nullptr);

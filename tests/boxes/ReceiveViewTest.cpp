@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QClipboard>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -369,4 +370,32 @@ TEST_F(ReceiveViewTest, PressWhoseReleaseNeverCameDoesNotStopFollowingTheEnd) {
     Receive(std::vector<std::uint8_t>(strText.begin(), strText.end()));
     EXPECT_TRUE(WaitRunningEventLoop(
         [&] { return pBar->maximum() > 0 && pBar->value() == pBar->maximum(); }));
+}
+
+// What the window holds of a child: the pixels painted into it so far, scrolled and partial
+// repaints included.
+QImage Painted(QWidget* pChild) {
+    QCoreApplication::processEvents();
+    const auto* pImage =
+        static_cast<const QImage*>(pChild->window()->backingStore()->paintDevice());
+    return pImage->copy(QRect(pChild->mapTo(pChild->window(), QPoint(0, 0)), pChild->size()));
+}
+
+TEST_F(ReceiveViewTest, WhatIsPaintedWhileStreamingIsWhatAFullRepaintPaints) {
+    m_pBox->clearFocus();  // no blinking cursor
+    std::mt19937 rng(14);
+    for (int i = 0; i < 60; ++i) {
+        // Whole lines, a line in two pieces, words that wrap.
+        const std::string strPiece = "line " + std::to_string(i) +
+                                     std::string(rng() % 70, i % 3 ? 'x' : ' ') +
+                                     (i % 4 ? "\r\n" : "");
+        Receive(std::vector<std::uint8_t>(strPiece.begin(), strPiece.end()));
+        ASSERT_TRUE(WaitRunningEventLoop([&] { return !m_pBox->IsRefreshPending(); }));
+        QCoreApplication::processEvents();
+    }
+    for (QWidget* pPart :
+         {m_pBox->viewport(), static_cast<QWidget*>(m_pBox->verticalScrollBar())}) {
+        const QImage painted = Painted(pPart);
+        EXPECT_EQ(painted, pPart->grab().toImage().convertToFormat(painted.format()));
+    }
 }
