@@ -56,6 +56,7 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
     setUndoRedoEnabled(false);
     m_pWidths = std::make_unique<CCharWidths>(font());
     setTabStopDistance(m_pWidths->TabStop());
+    SetDocumentFont();
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, &CReceiveView::Refresh);
 }
@@ -282,6 +283,7 @@ void CReceiveView::changeEvent(QEvent* pEvent) {
     if (pEvent->type() == QEvent::FontChange) {
         m_pWidths = std::make_unique<CCharWidths>(font());
         setTabStopDistance(m_pWidths->TabStop());
+        SetDocumentFont();
         InvalidateLayout(true);
     }
 }
@@ -310,6 +312,14 @@ void CReceiveView::paintEvent(QPaintEvent* pEvent) {
         CRxDocumentLayout::KeepShaping(block);
     }
     CColorEdit::paintEvent(pEvent);
+}
+
+void CReceiveView::SetDocumentFont() {
+    // Shaping (kerning, ligatures) changes nothing in a box font's Latin and CJK text but costs
+    // most of laying out a new line; scripts that need it are shaped all the same.
+    QFont font = this->font();
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
+    document()->setDefaultFont(font);
 }
 
 void CReceiveView::InvalidateLayout(bool bSameText) {
