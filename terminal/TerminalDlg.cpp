@@ -15,7 +15,6 @@
 
 #include "AboutBox.h"
 #include "DevicePicker.h"
-#include "DeviceWatcher.h"
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 #include "Fonts.h"
@@ -24,7 +23,6 @@
 #include "OpenFailure.h"
 #include "PortCombo.h"
 #include "ReceiveView.h"
-#include "Resources.h"
 #include "SendEdit.h"
 #include "ShadedButton.h"
 #include "Version.h"
@@ -45,8 +43,8 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
     : CResizableDlg(strIniPath, pParent), m_strIniPath(strIniPath) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    // The window icon is the application's (CTerminalApp): drawn once, not once more here.
     setFont(DialogFont());
-    setWindowIcon(AppIcon());
     m_link.SetDeviceMapSource(m_strIniPath);
 
     CreateControls();
@@ -91,15 +89,10 @@ void CTerminalDlg::OnInitDialog() {
     FillLists();
     m_edPeriod->Configure(CNumEdit::MODE_DECIMAL, kPeriodDigits, false);
     LoadSettings();
-    RefreshPortTips();  // with this run's device, if any
     m_dwTxCount = m_dwRxCount = 0;
     LoadControls();
     UpdateControlStates();
-    DressTips();
     setWindowTitle(QString::fromUtf8(kTitle) + QString::fromLatin1(kVersion));
-    // The port list's tips follow adapters plugged in or out; the selection stays.
-    m_pWatcher = new CDeviceWatcher(QString::fromStdString(m_link.DevRoot()), this);
-    connect(m_pWatcher, &CDeviceWatcher::DevicesChanged, this, &CTerminalDlg::RefreshPortTips);
     if (m_runOptions.OpensAtStart()) {
         // Once the window shows, so that a refusal's box stands over it.
         QTimer::singleShot(0, this, [this] {
@@ -188,6 +181,7 @@ void CTerminalDlg::OnHelp() {
 }
 
 void CTerminalDlg::OnDeviceMap() {
+    FinishDressing();  // the picker follows the device watcher
     CDevicePickerDlg picker(m_strIniPath, m_cbPort->currentIndex() + 1, m_pWatcher, this,
                             m_link.DevRoot(), &m_link);
     picker.exec();

@@ -5,7 +5,8 @@
 // saves its settings in the settings file.
 //
 // The controls stand at the fixed rectangles of template 102 (DialogTemplate.h). Start-up runs
-// when the window is first shown, so a test can give the engine a device factory before that.
+// when the window is first shown, so a test can give the engine a device factory before that;
+// what the first frame does without follows that frame (FinishDressing).
 // Only the close box ends the window (through OnClose, which saves): Escape is swallowed, and
 // Enter in a list, a check box or the period field does nothing.
 //
@@ -67,6 +68,8 @@ public:
     // The engine, so that tests can hand it a device factory before the window is shown.
     CSerialLink& Link() { return m_link; }
     bool IsPortOpen() const { return m_bPortOpen; }
+    // Whether the dressing that the first frame does without is done (FinishDressing).
+    bool IsDressed() const { return m_bDressed; }
     // The help tips of the controls, so that tests can look at them.
     const CTipWindow& Tip() const { return m_tip; }
 
@@ -79,6 +82,7 @@ public:
 protected:
     void OnInitDialog() override;
     void closeEvent(QCloseEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
     // Only the close box ends the window; the dialog's own ways out (Escape) are shut.
     void reject() override {}
@@ -113,6 +117,9 @@ private:
     // The dressing (TerminalDressing.cpp): anchors and the saved placement; the help tips.
     void DressLayout();
     void DressTips();
+    // What no pixel of the first frame needs (the tips, the port list's tips, the device watcher)
+    // comes once that frame is on the screen, so that the window shows sooner; at most once.
+    void FinishDressing();
     void FillLists();
     void RefreshPortTips();
     void LampsFromStatus();
@@ -218,4 +225,5 @@ private:
     bool m_bCountersStale = false;
     QWidget* m_pFocusWaiting = nullptr;  // see SetEnabledKeepingFocus
     bool m_bClosed = false;
+    bool m_bDressed = false;  // FinishDressing has run
 };

@@ -1,8 +1,10 @@
 // The main window's dressing: which edges its controls follow, where it opens, and the help tips
 // of its controls.
 #include <QString>
+#include <QTimer>
 #include <array>
 
+#include "DeviceWatcher.h"
 #include "DialogTemplate.h"
 #include "TerminalDlg.h"
 
@@ -103,6 +105,26 @@ void CTerminalDlg::DressLayout() {
         AnchorControl(Control(row.nId), row.anchorTL, row.anchorBR);
     }
     EnablePlacementSave(kPlacementSection, false);
+}
+
+void CTerminalDlg::paintEvent(QPaintEvent* pEvent) {
+    CResizableDlg::paintEvent(pEvent);
+    if (!m_bDressed) {
+        // Runs once this frame has gone to the screen.
+        QTimer::singleShot(0, this, &CTerminalDlg::FinishDressing);
+    }
+}
+
+void CTerminalDlg::FinishDressing() {
+    if (m_bDressed) {
+        return;
+    }
+    m_bDressed = true;
+    RefreshPortTips();  // with this run's device, if any
+    DressTips();
+    // The port list's tips follow adapters plugged in or out; the selection stays.
+    m_pWatcher = new CDeviceWatcher(QString::fromStdString(m_link.DevRoot()), this);
+    connect(m_pWatcher, &CDeviceWatcher::DevicesChanged, this, &CTerminalDlg::RefreshPortTips);
 }
 
 void CTerminalDlg::DressTips() {

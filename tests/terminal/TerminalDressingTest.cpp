@@ -93,4 +93,24 @@ TEST_F(TerminalDressingTest, DisabledControlsHaveTheirTips) {
     EXPECT_EQ(pDlg->Tip().ToolFromPoint(pDlg->Control(IDC_OPEN)->geometry().center()), nullptr);
 }
 
+// The tips, the port list's tips and the device watcher come after the first frame, then work.
+TEST_F(TerminalDressingTest, DressingFollowsTheFirstFrameAndThenWorks) {
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(m_strDevRoot + "/dev")));
+    CTerminalDlg dlg(m_strIni);
+    dlg.Link().SetDeviceMapSource(m_strIni, m_strDevRoot);
+    dlg.show();
+    const QPoint ptSend = dlg.Control(IDC_SEND)->geometry().center();
+    EXPECT_FALSE(dlg.IsDressed());
+    EXPECT_EQ(dlg.Tip().ToolFromPoint(ptSend), nullptr);
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return dlg.IsDressed(); }));
+    EXPECT_NE(dlg.Tip().ToolFromPoint(ptSend), nullptr);
+    const auto fnFirstTip = [&] {
+        return Ctl<QComboBox>(dlg, IDC_PORT)->itemData(0, Qt::ToolTipRole).toString();
+    };
+    EXPECT_EQ(fnFirstTip(), QStringLiteral("未映射设备"));
+    QFile(QString::fromStdString(m_strDevRoot + "/dev/ttyACM0")).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(WaitRunningEventLoop(
+        [&] { return fnFirstTip().endsWith(QStringLiteral("/dev/ttyACM0")); }, 20000));
+}
+
 }  // namespace

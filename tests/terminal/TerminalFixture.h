@@ -116,7 +116,8 @@ protected:
         EXPECT_EQ(cmd.action, SCommandLine::EAction::Run) << cmd.strError.toStdString();
         pDlg->SetRunOptions(cmd);
         pDlg->show();
-        QCoreApplication::processEvents();
+        // Until the first frame has been painted and the rest of the dressing followed it.
+        EXPECT_TRUE(WaitRunningEventLoop([&] { return pDlg->IsDressed(); }));
         return pDlg;
     }
 
