@@ -1,5 +1,8 @@
 #include "TerminalApp.h"
 
+#include <QDBusConnection>
+#include <QFontMetrics>
+
 #include "Fonts.h"
 #include "IniFile.h"
 #include "QtChinese.h"
@@ -12,10 +15,19 @@ CTerminalApp::CTerminalApp(int& argc, char** argv)
       m_strIniPath(CIniFile::SettingsPathFor(argc > 0 ? argv[0] : nullptr)) {
     setApplicationName(QStringLiteral("diVE"));
     setApplicationVersion(QString::fromLatin1(kVersion));
+    // The accessibility bridge connects to the session bus when the first control is named and
+    // waits for the connection (where no bus runs yet, until one has been launched). Made here, on
+    // a thread of its own, the connection overlaps the loading of the fonts below.
+    m_busConnect = std::thread([] { QDBusConnection::sessionBus(); });
     // Message boxes and the about box are windows of their own: they take the application's font.
     setFont(DialogFont());
+    QFontMetrics(font()).height();  // the font database and the dialogs' font, loaded now
     setWindowIcon(AppIcon());
     InstallQtChinese(*this);
+}
+
+CTerminalApp::~CTerminalApp() {
+    m_busConnect.join();
 }
 
 bool CTerminalApp::InitInstance(const SCommandLine& cmd) {

@@ -3,6 +3,7 @@
 // window, and the program ends when that window has closed.
 #include <QApplication>
 #include <string>
+#include <thread>
 
 #include "CommandLine.h"
 
@@ -11,6 +12,7 @@ class CTerminalApp : public QApplication {
 public:
     // argc is kept by reference, as QApplication requires.
     CTerminalApp(int& argc, char** argv);
+    ~CTerminalApp() override;
 
     // Runs the main window, with what the command line sets for this run, until it closes;
     // false: there is no further event loop to run.
@@ -19,4 +21,5 @@ public:
 
 private:
     std::string m_strIniPath;
+    std::thread m_busConnect;  // connects to the session bus early (see the constructor)
 };
