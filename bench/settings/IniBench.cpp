@@ -1,4 +1,5 @@
-// Reading one value from the settings file: every call reads and scans the whole file.
+// Reading one value from the settings file: a file changed within the last second is scanned
+// whole at every call, an older one once (later calls read its section from what was learnt).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
