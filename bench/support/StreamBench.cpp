@@ -25,14 +25,14 @@ double RusageCpu(int nWho) {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-long RusageSwitches(int nWho) {
+long RusageWakeUps(int nWho) {
     rusage usage{};
     getrusage(nWho, &usage);
-    return usage.ru_nvcsw + usage.ru_nivcsw;
+    return usage.ru_nvcsw;  // a thread went to sleep: it will be woken
 }
 
 void Feed(int nMaster, std::size_t nTotal, std::size_t nChunk, CPayload payload,
-          std::size_t nBytesPerSecond, double* pCpu, long* pSwitches) {
+          std::size_t nBytesPerSecond, double* pCpu, long* pWakeUps) {
     constexpr int kSlicesPerSecond = 100;
     if (nBytesPerSecond > 0) {
         nChunk = std::max<std::size_t>(1, nBytesPerSecond / kSlicesPerSecond);
@@ -62,7 +62,7 @@ void Feed(int nMaster, std::size_t nTotal, std::size_t nChunk, CPayload payload,
         nDone += nCount;
     }
     *pCpu = ThreadCpuSeconds();
-    *pSwitches = RusageSwitches(RUSAGE_THREAD);
+    *pWakeUps = RusageWakeUps(RUSAGE_THREAD);
 }
 
 // The text of a GBK stream, encoded once with glibc's converter.
@@ -158,8 +158,8 @@ double ProcessCpuSeconds() {
     return RusageCpu(RUSAGE_SELF);
 }
 
-long ProcessSwitches() {
-    return RusageSwitches(RUSAGE_SELF);
+long ProcessWakeUps() {
+    return RusageWakeUps(RUSAGE_SELF);
 }
 
 double ThreadCpuSeconds() {
@@ -191,7 +191,7 @@ double CurrentRssMiB() {
 
 CStreamFeeder::CStreamFeeder(int nMasterFd, std::size_t nTotal, std::size_t nChunk,
                              const CPayload& payload, std::size_t nBytesPerSecond)
-    : m_thread(Feed, nMasterFd, nTotal, nChunk, payload, nBytesPerSecond, &m_dCpu, &m_nSwitches) {}
+    : m_thread(Feed, nMasterFd, nTotal, nChunk, payload, nBytesPerSecond, &m_dCpu, &m_nWakeUps) {}
 
 void CStreamFeeder::Join() {
     if (m_thread.joinable()) {

@@ -28,8 +28,9 @@ std::vector<std::uint8_t> PatternTail(std::size_t nTotal, std::size_t nCount);
 
 double ProcessCpuSeconds();  // user + system, every thread of the process
 double ThreadCpuSeconds();   // user + system, the calling thread
-// Context switches of every thread of the process (each wake-up of a sleeping thread is one).
-long ProcessSwitches();
+// Wake-ups of every thread of the process: the times a thread went to sleep (voluntary context
+// switches; being preempted is not counted, it depends on the machine's load).
+long ProcessWakeUps();
 // The highest resident size so far: ru_maxrss, or VmRSS when that is higher (ru_maxrss is
 // brought up to date lazily).
 double PeakRssMiB();
@@ -66,12 +67,12 @@ public:
     CStreamFeeder& operator=(const CStreamFeeder&) = delete;
 
     void Join();
-    double CpuSeconds() const { return m_dCpu; }   // valid after Join()
-    long Switches() const { return m_nSwitches; }  // valid after Join()
+    double CpuSeconds() const { return m_dCpu; }  // valid after Join()
+    long WakeUps() const { return m_nWakeUps; }   // valid after Join()
 
 private:
     double m_dCpu = 0;
-    long m_nSwitches = 0;
+    long m_nWakeUps = 0;
     std::thread m_thread;
 };
 

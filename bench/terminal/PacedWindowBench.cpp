@@ -3,8 +3,8 @@
 // baud) and at 300 kB/s (3 Mbaud), in 100 slices a second, for 10 s each: printable text lines and
 // random bytes in text mode, random bytes in hexadecimal mode. Measured: the process's CPU time
 // (feeder thread left out) as a share of one core, and the box's paints a second; also the share
-// with the port open and nothing arriving, and the context switches a second (each is a thread
-// put to sleep or taken off the CPU; the feeder's left out).
+// with the port open and nothing arriving, and the wake-ups a second of all threads (the feeder's
+// left out).
 //
 // Reference, in the same run at the same pace: a minimal Qt window that reads the same pty with a
 // socket notifier, decodes the bytes (GBK, as the box does; or "%02X " pairs, 16 to a line) and
@@ -53,7 +53,7 @@ constexpr std::size_t kRates[] = {11500, 300000};
 struct SPacedRun {
     double dShare = 0;  // CPU seconds a second, the feeder's left out
     double dPaintsPerSecond = 0;
-    double dSwitchesPerSecond = 0;  // the feeder's left out
+    double dWakeUpsPerSecond = 0;  // the feeder's left out
 };
 
 // Runs the event loop while nBytes are fed at nRate and the receiver takes them all.
@@ -62,7 +62,7 @@ SPacedRun Feed(int nMasterFd, std::size_t nRate, std::size_t nBytes, const CPayl
                TDone fnDone, CPaintClock* pPaints) {
     SPacedRun r;
     const double dCpu0 = ProcessCpuSeconds();
-    const long nSwitches0 = ProcessSwitches();
+    const long nWakeUps0 = ProcessWakeUps();
     const auto t0 = std::chrono::steady_clock::now();
     if (pPaints != nullptr) {
         pPaints->Start();
@@ -77,8 +77,8 @@ SPacedRun Feed(int nMasterFd, std::size_t nRate, std::size_t nBytes, const CPayl
         r.dPaintsPerSecond = pPaints->Paints() / dSeconds;
     }
     r.dShare = (ProcessCpuSeconds() - dCpu0 - feeder.CpuSeconds()) / dSeconds;
-    r.dSwitchesPerSecond =
-        static_cast<double>(ProcessSwitches() - nSwitches0 - feeder.Switches()) / dSeconds;
+    r.dWakeUpsPerSecond =
+        static_cast<double>(ProcessWakeUps() - nWakeUps0 - feeder.WakeUps()) / dSeconds;
     if (!bAll) {
         std::fprintf(stderr, "not every byte arrived\n");
     }
@@ -217,12 +217,12 @@ int main(int argc, char** argv) {
             arrDive[nRow].push_back(RunDive(c, nRate, dSeconds, folder));
             arrRef[nRow].push_back(RunReference(c, nRate, dSeconds));
             std::printf(
-                "%d %-17s %6zu B/s  diVE %5.1f%% (%4.1f paints/s, %4.0f switches/s)  "
-                "reference %5.1f%% (%4.1f paints/s, %4.0f switches/s)\n",
+                "%d %-17s %6zu B/s  diVE %5.1f%% (%4.1f paints/s, %4.0f wake-ups/s)  "
+                "reference %5.1f%% (%4.1f paints/s, %4.0f wake-ups/s)\n",
                 nRound, c.pszName, nRate, 100 * arrDive[nRow].back().dShare,
-                arrDive[nRow].back().dPaintsPerSecond, arrDive[nRow].back().dSwitchesPerSecond,
+                arrDive[nRow].back().dPaintsPerSecond, arrDive[nRow].back().dWakeUpsPerSecond,
                 100 * arrRef[nRow].back().dShare, arrRef[nRow].back().dPaintsPerSecond,
-                arrRef[nRow].back().dSwitchesPerSecond);
+                arrRef[nRow].back().dWakeUpsPerSecond);
         }
         arrIdle.push_back(RunDive(kCases[0], 0, dSeconds, folder));
         std::printf("%d idle, port open: diVE %5.2f%%\n", nRound, 100 * arrIdle.back().dShare);
@@ -231,9 +231,9 @@ int main(int argc, char** argv) {
 
     const auto share = [](const SPacedRun& r) { return 100 * r.dShare; };
     const auto paints = [](const SPacedRun& r) { return r.dPaintsPerSecond; };
-    const auto switches = [](const SPacedRun& r) { return r.dSwitchesPerSecond; };
+    const auto wakeups = [](const SPacedRun& r) { return r.dWakeUpsPerSecond; };
     std::printf(
-        "\nmedians of %d rounds: CPU share of one core (lowest-highest), paints/s, switches/s\n",
+        "\nmedians of %d rounds: CPU share of one core (lowest-highest), paints/s, wake-ups/s\n",
         nRounds);
     for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
         const SSpread dive = SpreadOf(arrDive[nRow], share);
@@ -243,8 +243,8 @@ int main(int argc, char** argv) {
             "(%.1f-%.1f) %4.1f/s %4.0f/s\n",
             kCases[nRow / std::size(kRates)].pszName, kRates[nRow % std::size(kRates)],
             dive.dMedian, dive.dMin, dive.dMax, SpreadOf(arrDive[nRow], paints).dMedian,
-            SpreadOf(arrDive[nRow], switches).dMedian, ref.dMedian, ref.dMin, ref.dMax,
-            SpreadOf(arrRef[nRow], paints).dMedian, SpreadOf(arrRef[nRow], switches).dMedian);
+            SpreadOf(arrDive[nRow], wakeups).dMedian, ref.dMedian, ref.dMin, ref.dMax,
+            SpreadOf(arrRef[nRow], paints).dMedian, SpreadOf(arrRef[nRow], wakeups).dMedian);
     }
     std::printf("idle, port open  diVE %5.2f%%\n", SpreadOf(arrIdle, share).dMedian);
     return 0;
