@@ -287,7 +287,7 @@ TEST_P(SerialLinkFakeUnplug, GivesOneLostNoticeThenNoCpuAndTheSameEntryReopens) 
     ASSERT_TRUE(Pump([&] { return m_owner.Count(SN_PORT_LOST) == 1; }));
 
     // The fake reports the hang-up at once on every wait: a watcher that kept going would spin.
-    EXPECT_LT(CpuShareWhileIdle(300), 0.2);
+    EXPECT_LT(CpuShareWhileIdle(300), kIdleCpuShare);
     EXPECT_FALSE(m_link.DeliverNotices());
     EXPECT_EQ(m_owner.Count(SN_PORT_LOST), 1u);
 

@@ -229,7 +229,7 @@ TEST_F(SerialLinkPty, UnplugGivesOneLostNoticeAndTheWatcherRests) {
     m_pty.CloseMaster();
     ASSERT_TRUE(Pump([&] { return m_owner.Count(SN_PORT_LOST) == 1; }));
 
-    EXPECT_LT(CpuShareWhileIdle(300), 0.2);
+    EXPECT_LT(CpuShareWhileIdle(300), kIdleCpuShare);
     EXPECT_FALSE(m_link.DeliverNotices());
     EXPECT_EQ(m_owner.Count(SN_PORT_LOST), 1u);
     m_link.Close();
@@ -280,7 +280,7 @@ TEST(SerialLinkUnplugCycles, EachLossIsReportedOnceAndLeavesNothingBehind) {
         ASSERT_TRUE(
             owner.PumpUntil(link, [&] { return owner.Count(SN_PORT_LOST) > std::size_t(nCycle); }));
         if (nCycle % 10 == 0) {
-            EXPECT_LT(CpuShareWhileIdle(200), 0.2) << nCycle;
+            EXPECT_LT(CpuShareWhileIdle(200), kIdleCpuShare) << nCycle;
         }
         link.Close();
         if (nCycle == 0) {

@@ -133,10 +133,6 @@ void CPeerProcess::Kill() {
 }
 
 double CpuShareWhileIdle(int nMs) {
-    const double dCpuBefore = ProcessCpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(nMs));
-    const double dWall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return (ProcessCpuSeconds() - dCpuBefore) / dWall;
+    return LeastCpuShare(nMs, kIdleCpuShare,
+                         [](int n) { std::this_thread::sleep_for(std::chrono::milliseconds(n)); });
 }

@@ -66,5 +66,7 @@ private:
 };
 
 // The CPU time this process (all threads) uses while the calling thread sleeps nMs, as a share of
-// that time: a thread that spins shows as 1 or more.
+// that time (the least of up to three tries, see LeastCpuShare): a thread that spins shows as 1
+// or more; an idle process stays under kIdleCpuShare.
+constexpr double kIdleCpuShare = 0.2;
 double CpuShareWhileIdle(int nMs);
