@@ -1,6 +1,8 @@
 // The main window's dressing through the real window: controls follow their edges when the window
 // is resized, the designed size is the smallest, the placement comes back at the next start, and
 // the tips find their controls, disabled ones included.
+#include <QImage>
+
 #include "TerminalFixture.h"
 #include "TipWindow.h"
 
@@ -111,6 +113,17 @@ TEST_F(TerminalDressingTest, DressingFollowsTheFirstFrameAndThenWorks) {
     QFile(QString::fromStdString(m_strDevRoot + "/dev/ttyACM0")).open(QIODevice::WriteOnly);
     EXPECT_TRUE(WaitRunningEventLoop(
         [&] { return fnFirstTip().endsWith(QStringLiteral("/dev/ttyACM0")); }, 20000));
+}
+
+// The counters change many times a second and are repainted without the window behind them: they
+// fill their corners themselves, with what the window shows there.
+TEST_F(TerminalDressingTest, CountersLookTheSameDrawnAlone) {
+    auto pDlg = MakeDialog();
+    const QImage imgWindow = pDlg->grab().toImage();
+    for (int nId : {IDC_RX_COUNT, IDC_TX_COUNT}) {
+        QWidget* pCounter = pDlg->Control(nId);
+        EXPECT_EQ(pCounter->grab().toImage(), imgWindow.copy(pCounter->geometry())) << nId;
+    }
 }
 
 }  // namespace
