@@ -34,6 +34,9 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
     setDocument(pDoc);
     auto* pBar = new CSteadyScrollBar(Qt::Vertical);
     setVerticalScrollBar(pBar);
+    // The slider moves at every refresh while the text grows: an opaque bar is repainted alone,
+    // not with the frame and the window behind it (it fills with what they show there).
+    pBar->setAutoFillBackground(true);
     // The edit's handling of clicks on the groove (page up and down) was tied to its own bar.
     connect(pBar, SIGNAL(actionTriggered(int)), this,
             SLOT(_q_verticalScrollbarActionTriggered(int)));
