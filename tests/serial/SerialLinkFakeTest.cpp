@@ -267,13 +267,7 @@ TEST_F(SerialLinkFake, CloseReturnsWhileOutputIsStalled) {
     m_pLine->SetWritable(false);
     const auto bytes = Pattern(1000);
     ASSERT_TRUE(m_link.Write(bytes.data(), bytes.size()));
-    std::atomic<bool> bClosed{false};
-    std::thread closer([&] {
-        m_link.Close();
-        bClosed = true;
-    });
-    EXPECT_TRUE(WaitPolling([&] { return bClosed.load(); }, 10000));
-    closer.join();
+    EXPECT_TRUE(ClosesPromptly(m_link));
     EXPECT_FALSE(m_pLine->IsOpen());
 }
 
@@ -410,13 +404,7 @@ TEST_F(SerialLinkFakeGather, CloseAndHangUpEndAGatheringAtOnce) {
 
     m_pLine->Replug();
     ASSERT_TRUE(OpenGatheringAfterARead());
-    std::atomic<bool> bClosed{false};
-    std::thread closer([&] {
-        m_link.Close();
-        bClosed = true;
-    });
-    EXPECT_TRUE(WaitPolling([&] { return bClosed.load(); }, 10000));
-    closer.join();
+    EXPECT_TRUE(ClosesPromptly(m_link));
 }
 
 TEST_F(SerialLinkFakeGather, LineChangesAreSampledDuringAGathering) {

@@ -239,13 +239,7 @@ TEST_F(SerialLinkPty, CloseWhileStreamingIsPromptAndKeepsWhatWasDelivered) {
     ASSERT_TRUE(OpenAndWatch());
     CMasterStreamer streamer(m_pty.MasterFd(), std::size_t(1) << 40);
     ASSERT_TRUE(Pump([&] { return m_owner.bytes.size() >= (2u << 20); }, 64 * 1024));
-    std::atomic<bool> bClosed{false};
-    std::thread closer([&] {
-        m_link.Close();
-        bClosed = true;
-    });
-    EXPECT_TRUE(WaitPolling([&] { return bClosed.load(); }, 10000));
-    closer.join();
+    EXPECT_TRUE(ClosesPromptly(m_link));
     const std::size_t nDelivered = m_owner.bytes.size();
     EXPECT_FALSE(m_link.DeliverNotices());
     EXPECT_EQ(m_owner.bytes.size(), nDelivered);

@@ -136,3 +136,14 @@ double CpuShareWhileIdle(int nMs) {
     return LeastCpuShare(nMs, kIdleCpuShare,
                          [](int n) { std::this_thread::sleep_for(std::chrono::milliseconds(n)); });
 }
+
+bool ClosesPromptly(CSerialLink& link) {
+    std::atomic<bool> bClosed{false};
+    std::thread closer([&] {
+        link.Close();
+        bClosed = true;
+    });
+    const bool bPrompt = WaitPolling([&] { return bClosed.load(); }, 10000);
+    closer.join();
+    return bPrompt;
+}

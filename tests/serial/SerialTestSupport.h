@@ -70,3 +70,7 @@ private:
 // or more; an idle process stays under kIdleCpuShare.
 constexpr double kIdleCpuShare = 0.2;
 double CpuShareWhileIdle(int nMs);
+
+// Closes the link from another thread: true when Close() returned within ten seconds (the thread
+// is joined in any case).
+bool ClosesPromptly(CSerialLink& link);
