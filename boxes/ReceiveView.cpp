@@ -162,6 +162,11 @@ void CReceiveView::RepaintChanged(bool bWhole) {
     if (nTail < 0 || nTail >= document()->characterCount()) {
         return;
     }
+    if (nTail < nTop) {
+        // Above the view (where its geometry would lay out lines joined in a block).
+        viewport()->update();
+        return;
+    }
     const qreal fTop =
         blockBoundingGeometry(document()->findBlock(nTail)).translated(contentOffset()).top();
     const QRect view = viewport()->rect();
@@ -275,8 +280,12 @@ void CReceiveView::contextMenuEvent(QContextMenuEvent* pEvent) {
 
 void CReceiveView::resizeEvent(QResizeEvent* pEvent) {
     CColorEdit::resizeEvent(pEvent);
-    m_pLayout->SetLinesInView(viewport()->height() / std::max(1, fontMetrics().lineSpacing()) + 2);
+    const int nLinesInView = viewport()->height() / std::max(1, fontMetrics().lineSpacing()) + 2;
+    m_pLayout->SetLinesInView(nLinesInView);
+    m_pScreen->SetLinesInView(nLinesInView);
     if (viewport()->width() != m_nLaidOutWidth) {
+        // Until the next refresh wraps the text anew, the scroll bar stays as it was.
+        m_pLayout->CountJoinedLines();
         InvalidateLayout(true);
     }
 }

@@ -1,5 +1,6 @@
 #include "RxScreen.h"
 
+#include <QAccessible>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -48,6 +49,7 @@ void CRxScreen::RenderAll(const CByteRing& ring) {
     ring.ForEachRun(ring.Start(), ring.Total(), [&](const std::uint8_t* p, std::size_t n) {
         m_pRenderer->Render(p, n, m_strScratch, m_syncs);
     });
+    JoinOlderLines(m_strScratch);
     m_pDoc->setPlainText(m_strScratch);
     m_nFirstByte = ring.Start();
     m_nFirstChar = 0;
@@ -63,7 +65,10 @@ void CRxScreen::Append(const CByteRing& ring) {
             nLateWrap = std::min(nLateWrap, m_pRenderer->Render(p, n, m_strScratch, m_syncs));
         });
     m_nTailFrom = m_nFirstChar + static_cast<std::uint64_t>(m_pDoc->characterCount() - 1);
+    JoinOlderLines(m_strScratch);
     QTextCursor cursor(m_pDoc);
+    // One change for the layout, and the cursor moves without laying out the line it is on.
+    cursor.beginEditBlock();
     if (nLateWrap != CRxRenderer::kNoLateWrap) {
         // The last word of the last line grew past the edge: it moves to a line of its own.
         cursor.setPosition(DocPosOf(nLateWrap));
@@ -75,6 +80,7 @@ void CRxScreen::Append(const CByteRing& ring) {
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(m_strScratch);
     }
+    cursor.endEditBlock();
 }
 
 bool CRxScreen::TrimFront(const CByteRing& ring) {
@@ -98,13 +104,16 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
             }
             frontSyncs.pop_back();
         }
+        JoinOlderLines(m_strScratch);
         QTextCursor cursor(m_pDoc);
+        cursor.beginEditBlock();
         cursor.setPosition(static_cast<int>(target.nChar - m_nFirstChar), QTextCursor::KeepAnchor);
         if (m_strScratch.isEmpty()) {
             cursor.removeSelectedText();
         } else {
             cursor.insertText(m_strScratch);
         }
+        cursor.endEditBlock();
         m_nFirstByte = nStart;
         m_nFirstChar = target.nChar - static_cast<std::uint64_t>(m_strScratch.size());
         m_nStableFrom = target.nChar;
@@ -154,7 +163,7 @@ QString CRxScreen::LogicalText(int nFrom, int nTo) const {
     const int nStart = cursor.selectionStart();
     for (int i = 0; i < strSelected.size(); ++i) {
         const QChar ch = strSelected[i];
-        if (ch != QChar::ParagraphSeparator) {
+        if (ch != QChar::ParagraphSeparator && ch != QChar::LineSeparator) {
             strText += ch;
         } else if (IsLineBreakBefore(m_nFirstChar + static_cast<std::uint64_t>(nStart + i + 1))) {
             strText += u'\n';
@@ -163,8 +172,35 @@ QString CRxScreen::LogicalText(int nFrom, int nTo) const {
     return strText;
 }
 
+void CRxScreen::JoinOlderLines(QString& str) const {
+    // Assistive tools read the text with the block separators as line breaks: for them every
+    // screen line stays a block.
+    if (QAccessible::isActive()) {
+        return;
+    }
+    qsizetype nJoin = str.count(u'\n') - m_nLinesInView;
+    int nInBlock = 0;
+    for (QChar* p = str.data(); nJoin > 0; ++p) {
+        if (*p == u'\n') {
+            --nJoin;
+            if (++nInBlock < kJoinedLines) {
+                *p = QChar::LineSeparator;
+            } else {
+                nInBlock = 0;
+            }
+        }
+    }
+}
+
 int CRxScreen::LogicalPos(int nDocPos) const {
-    const int nBreaks = m_pDoc->findBlock(nDocPos).blockNumber();
+    // Every block separator and line separator before the position ends a screen line.
+    const QTextBlock block = m_pDoc->findBlock(nDocPos);
+    int nBreaks =
+        block.blockNumber() +
+        static_cast<int>(block.text().left(nDocPos - block.position()).count(QChar::LineSeparator));
+    for (QTextBlock before = block.previous(); before.isValid(); before = before.previous()) {
+        nBreaks += static_cast<int>(before.text().count(QChar::LineSeparator));
+    }
     const int nWraps = nBreaks - HardBreaksUpTo(m_nFirstChar + static_cast<std::uint64_t>(nDocPos));
     return nDocPos - nWraps;
 }

@@ -9,9 +9,15 @@
 // the ring whole instead when the layout changed, when more than a ring's worth arrived, or when
 // no sync point follows the new start.
 //
-// The document holds two kinds of block boundaries: line breaks of the data and wrap points of
-// the screen. LogicalText() removes the wrap points, which is what copying gives.
+// The document holds two kinds of line boundaries: line breaks of the data and wrap points of
+// the screen. LogicalText() removes the wrap points, which is what copying gives. Each screen line
+// ends in a block separator or, where lines are joined into one block, in a U+2028 line
+// separator: the newest lines, those that can be in view while the box follows the end, are a
+// block each, and the older lines of an update share blocks of up to kJoinedLines lines, so that
+// an update adds and drops a few blocks rather than one per line (the document's layout counts a
+// joined block as its lines, RxDocumentLayout.h).
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -32,6 +38,9 @@ public:
     bool Update(const CByteRing& ring);
     // Empties the document; the ring was emptied too.
     void Clear();
+    // How many of the newest lines stay a block each: at least the lines in view.
+    void SetLinesInView(int nLines) { m_nLinesInView = std::max(1, nLines); }
+    static constexpr int kJoinedLines = 64;
 
     // The text between two document positions with the wrap points removed and line breaks as
     // '\n'.
@@ -63,6 +72,9 @@ private:
     bool TrimFront(const CByteRing& ring);
     bool IsLineBreakBefore(std::uint64_t nAbsChar) const;
     int HardBreaksUpTo(std::uint64_t nAbsChar) const;
+    // Turns all but the last m_nLinesInView line breaks of str into line separators, except
+    // every kJoinedLines-th.
+    void JoinOlderLines(QString& str) const;
 
     QTextDocument* m_pDoc;
     SRxLayout m_layout;
@@ -74,5 +86,6 @@ private:
     std::uint64_t m_nStableFrom = 0;
     std::uint64_t m_nTailFrom = 0;
     std::uint64_t m_nMovedFrom = UINT64_MAX;  // where the last Update() put a late wrap point
+    int m_nLinesInView = 64;
     QString m_strScratch;
 };
