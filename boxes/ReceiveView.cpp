@@ -57,9 +57,8 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setUndoRedoEnabled(false);
-    m_pWidths = std::make_unique<CCharWidths>(font());
-    setTabStopDistance(m_pWidths->TabStop());
-    SetDocumentFont();
+    // What depends on the font is set up when it is first needed or the font changes (a window
+    // usually gives the box its font right after making it).
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, &CReceiveView::Refresh);
 }
@@ -293,9 +292,7 @@ void CReceiveView::resizeEvent(QResizeEvent* pEvent) {
 void CReceiveView::changeEvent(QEvent* pEvent) {
     CColorEdit::changeEvent(pEvent);
     if (pEvent->type() == QEvent::FontChange) {
-        m_pWidths = std::make_unique<CCharWidths>(font());
-        setTabStopDistance(m_pWidths->TabStop());
-        SetDocumentFont();
+        ApplyFont();
         InvalidateLayout(true);
     }
 }
@@ -326,6 +323,12 @@ void CReceiveView::paintEvent(QPaintEvent* pEvent) {
     CColorEdit::paintEvent(pEvent);
 }
 
+void CReceiveView::ApplyFont() {
+    m_pWidths = std::make_unique<CCharWidths>(font());
+    setTabStopDistance(m_pWidths->TabStop());
+    SetDocumentFont();
+}
+
 void CReceiveView::SetDocumentFont() {
     // Shaping (kerning, ligatures) changes nothing in a box font's Latin and CJK text but costs
     // most of laying out a new line; scripts that need it are shaped all the same.
@@ -350,6 +353,9 @@ SRxLayout CReceiveView::CurrentLayout() {
     m_bLfToCrLfShown = m_bLfToCrLfDue;
     layout.bLfToCrLf = m_bLfToCrLfShown;
     layout.nCodePage = CodePage()->Get();
+    if (!m_pWidths) {
+        ApplyFont();
+    }
     layout.pWidths = m_pWidths.get();
     layout.fLineWidth =
         std::max<qreal>(0, m_nLaidOutWidth - 2 * document()->documentMargin() - kWrapSlack);

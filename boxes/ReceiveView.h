@@ -120,6 +120,8 @@ private:
     // The layout changed (mode, code page, width, font): the next refresh renders everything.
     // bSameText: the change keeps the text (width, font), so the selection is carried over.
     void InvalidateLayout(bool bSameText);
+    // The character widths, the tab stops and the text's font, for the box's font.
+    void ApplyFont();
     // The box's font for the text, without the shaping that its text does not need.
     void SetDocumentFont();
     SRxLayout CurrentLayout();
