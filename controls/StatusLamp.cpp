@@ -57,14 +57,14 @@ CStatusLamp::CStatusLamp(int nBitmapOff, int nBitmapOn, QWidget* pParent)
 }
 
 void CStatusLamp::SetLit(bool bLit) {
-    const bool bChanged = bLit != m_bLit;
+    if (bLit == m_bLit) {
+        return;  // the picture is drawn already
+    }
     m_bLit = bLit;
     SetImages(Bitmap(), Qt::white);
-    if (bChanged) {
-        setAccessibleDescription(Description(bLit));
-        QAccessible::State changed;
-        changed.checked = true;
-        QAccessibleStateChangeEvent event(this, changed);
-        QAccessible::updateAccessibility(&event);
-    }
+    setAccessibleDescription(Description(bLit));
+    QAccessible::State changed;
+    changed.checked = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    QAccessible::updateAccessibility(&event);
 }
