@@ -72,9 +72,21 @@ QIcon MenuIcon(int nIndex) {
 }
 
 QIcon AppIcon() {
+    return AppIcon(AppIconImages());
+}
+
+QIcon AppIcon(const std::vector<QImage>& arrImages) {
     QIcon icon;
-    for (int nSize : {16, 24, 32, 48, 64, 128}) {
-        icon.addPixmap(QPixmap::fromImage(DrawAppIcon(nSize)));
+    for (const QImage& image : arrImages) {
+        icon.addPixmap(QPixmap::fromImage(image));
     }
     return icon;
+}
+
+std::vector<QImage> AppIconImages() {
+    std::vector<QImage> arrImages;
+    for (int nSize : {16, 24, 32, 48, 64, 128}) {
+        arrImages.push_back(DrawAppIcon(nSize));
+    }
+    return arrImages;
 }

@@ -10,6 +10,7 @@
 #pragma once
 #include <QIcon>
 #include <QPixmap>
+#include <vector>
 
 enum : int {
     IDI_MAINFRAME = 128,   // application icon
@@ -38,3 +39,8 @@ QPixmap LoadMaskedBitmap(int nId);
 QIcon MenuIcon(int nIndex);
 // The application icon in the sizes 16, 24, 32, 48, 64 and 128.
 QIcon AppIcon();
+// The same icon from its images (AppIconImages()).
+QIcon AppIcon(const std::vector<QImage>& arrImages);
+// The application icon's images, smallest first. Unlike everything else here they need no
+// application and may be drawn on any thread.
+std::vector<QImage> AppIconImages();

@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QFontMetrics>
+#include <future>
 
 #include "Fonts.h"
 #include "IniFile.h"
@@ -19,10 +20,12 @@ CTerminalApp::CTerminalApp(int& argc, char** argv)
     // waits for the connection (where no bus runs yet, until one has been launched). Made here, on
     // a thread of its own, the connection overlaps the loading of the fonts below.
     m_busConnect = std::thread([] { QDBusConnection::sessionBus(); });
+    // The icon is drawn meanwhile too, into images, which needs no window system.
+    auto icon = std::async(std::launch::async, AppIconImages);
     // Message boxes and the about box are windows of their own: they take the application's font.
     setFont(DialogFont());
     QFontMetrics(font()).height();  // the font database and the dialogs' font, loaded now
-    setWindowIcon(AppIcon());
+    setWindowIcon(AppIcon(icon.get()));
     InstallQtChinese(*this);
 }
 

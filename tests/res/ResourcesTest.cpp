@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <future>
+#include <vector>
 
 #include "Resources.h"
 
@@ -224,6 +226,16 @@ TEST(AppIcon, OffersTheUsualSizes) {
     for (int nSize : {16, 24, 32, 48, 64, 128}) {
         EXPECT_TRUE(sizes.contains(QSize(nSize, nSize))) << nSize;
     }
+}
+
+TEST(AppIcon, DrawnOnAnotherThreadIsTheSame) {
+    const std::vector<QImage> arrMine = AppIconImages();
+    const std::vector<QImage> arrTheirs = std::async(std::launch::async, AppIconImages).get();
+    ASSERT_EQ(arrTheirs.size(), arrMine.size());
+    for (std::size_t i = 0; i < arrMine.size(); ++i) {
+        EXPECT_EQ(arrTheirs[i], arrMine[i]) << arrMine[i].width();
+    }
+    EXPECT_EQ(AppIcon(arrTheirs).availableSizes(), AppIcon().availableSizes());
 }
 
 TEST(AppIcon, HasTransparentCornersAndAnOpaqueMiddle) {
