@@ -57,8 +57,8 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setUndoRedoEnabled(false);
-    // What depends on the font is set up when it is first needed or the font changes (a window
-    // usually gives the box its font right after making it).
+    // What depends on the font is set up when text is first laid out (CurrentLayout): a window
+    // usually gives the box its font right after making it.
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, &CReceiveView::Refresh);
 }
@@ -292,7 +292,7 @@ void CReceiveView::resizeEvent(QResizeEvent* pEvent) {
 void CReceiveView::changeEvent(QEvent* pEvent) {
     CColorEdit::changeEvent(pEvent);
     if (pEvent->type() == QEvent::FontChange) {
-        ApplyFont();
+        m_pWidths.reset();  // for the new font at the next layout
         InvalidateLayout(true);
     }
 }
@@ -341,7 +341,8 @@ void CReceiveView::InvalidateLayout(bool bSameText) {
     // Several changes before one refresh: the selection is kept only if all of them keep the text.
     m_bKeepSelection = m_bLayoutStale ? m_bKeepSelection && bSameText : bSameText;
     m_bLayoutStale = true;
-    if (!m_bRefreshPending) {
+    // An empty box looks the same under any layout: the first bytes lay it out.
+    if (!m_bRefreshPending && (m_ring.Length() > 0 || !document()->isEmpty())) {
         ScheduleRefresh();
     }
 }
