@@ -97,12 +97,9 @@ void CTerminalDlg::CreateControls() {
         pCounter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         // The counters change 30 times a second under load. Filled with the window's colour,
         // which is all that lies behind their rounded corners, they are opaque, so the window
-        // and the group frame are not repainted with them; digits need no shaping.
+        // and the group frame are not repainted with them (their font: FinishDressing).
         pCounter->setBackgroundRole(QPalette::Window);
         pCounter->setAutoFillBackground(true);
-        QFont font;
-        font.setStyleStrategy(QFont::PreferNoShaping);
-        pCounter->setFont(font);
     }
     m_edPeriod->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     const std::array<QComboBox*, 5> arrLists = {m_cbPort, m_cbBaud, m_cbDataBits, m_cbParity,

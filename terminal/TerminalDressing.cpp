@@ -1,5 +1,6 @@
 // The main window's dressing: which edges its controls follow, where it opens, and the help tips
 // of its controls.
+#include <QLineEdit>
 #include <QString>
 #include <QTimer>
 #include <array>
@@ -120,6 +121,14 @@ void CTerminalDlg::FinishDressing() {
         return;
     }
     m_bDressed = true;
+    // Digits need no shaping: the counters, which change 30 times a second under load, are laid
+    // out without it. Their first "0" looks the same either way, and that font's loading is
+    // kept out of the first frame.
+    for (QLineEdit* pCounter : {m_edRxCount, m_edTxCount}) {
+        QFont font;
+        font.setStyleStrategy(QFont::PreferNoShaping);
+        pCounter->setFont(font);
+    }
     RefreshPortTips();  // with this run's device, if any
     DressTips();
     // The port list's tips follow adapters plugged in or out; the selection stays.
