@@ -19,8 +19,9 @@
 
 namespace {
 
-// At most about 30 refreshes a second: enough for the eye, cheap at any line rate.
-constexpr int kRefreshMs = 33;
+// A refresh due this soon is done at once: the delivery that brought the bytes runs on the same
+// period, and a timer of its own would wake the window a second time for nothing.
+constexpr int kEarlyMs = 5;
 // Kept free at the right edge, so that rounding never lets a line exceed the width.
 constexpr qreal kWrapSlack = 1.0;
 
@@ -68,7 +69,8 @@ CReceiveView::~CReceiveView() = default;
 void CReceiveView::ScheduleRefresh() {
     m_bRefreshPending = true;
     const qint64 nSince = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : kRefreshMs;
-    m_refreshTimer.start(static_cast<int>(std::max<qint64>(0, kRefreshMs - nSince)));
+    m_refreshTimer.start(nSince >= kRefreshMs - kEarlyMs ? 0
+                                                         : static_cast<int>(kRefreshMs - nSince));
 }
 
 void CReceiveView::SetMode(int bHexMode) {

@@ -2,8 +2,8 @@
 // CReceiveView: the read-only box that shows every received byte, as text or as hexadecimal
 // pairs ("%2.2X "), and keeps the newest 65,536 bytes raw for saving.
 //
-// Speed. AppendByte only stores the byte and, if none is pending, schedules a refresh: at most
-// about 30 refreshes a second, the first one after a pause at once. A refresh appends the text of
+// Speed. AppendByte only stores the byte and, if none is pending, schedules a refresh: about
+// 25 refreshes a second, the first one after a pause at once. A refresh appends the text of
 // the bytes that arrived since the previous one and drops from the front the text of bytes that
 // left the buffer (RxScreen.h), so its cost follows what arrived, not what is held; a mode or code
 // page change, a new width or font, the first byte after a flip of the newline option, or more
@@ -52,6 +52,11 @@ struct SRxLayout;
 class CReceiveView : public CColorEdit {
     Q_OBJECT
 public:
+    // The refresh period while bytes stream, smooth to the eye: each refresh costs a repaint, a
+    // flush and a round trip to the display however few bytes arrived, so at slow line rates
+    // fewer refreshes cost less.
+    static constexpr int kRefreshMs = 40;
+
     CReceiveView(const std::string& strIniPath, QWidget* pParent = nullptr);
     ~CReceiveView() override;
 

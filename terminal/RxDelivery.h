@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <functional>
 
+#include "ReceiveView.h"
 #include "WakeEvent.h"
 
 class CSerialLink;
@@ -28,8 +29,9 @@ public:
     // A received-bytes budget per batch: small enough that the event loop runs (and a click is
     // answered) between batches even at the highest rates, large enough to keep the overhead low.
     static constexpr std::size_t kBudgetBytes = 64 * 1024;
-    // A paced stream is taken at most this often; a backlog is taken batch after batch.
-    static constexpr int kIntervalMs = 33;
+    // A paced stream is taken at most this often, once per refresh of the receive box; a backlog
+    // is taken batch after batch.
+    static constexpr int kIntervalMs = CReceiveView::kRefreshMs;
 
     // fnAfterBatch runs on the window's thread after each batch.
     CRxDelivery(CSerialLink& link, std::function<void()> fnAfterBatch, QObject* pParent = nullptr);

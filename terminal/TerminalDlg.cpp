@@ -32,8 +32,8 @@ namespace {
 constexpr const char* kTitle = "diVE 串口调试终端 V";
 constexpr const char* kPortLost = "串口已断开\n\n设备已被移除或发生读写错误";
 
-// Counters are shown at most this often while bytes stream in.
-constexpr int kCounterIntervalMs = 33;
+// Counters are shown at most this often while bytes stream in: with the receive box's refresh.
+constexpr int kCounterIntervalMs = CReceiveView::kRefreshMs;
 
 constexpr int kPeriodDigits = 5;
 

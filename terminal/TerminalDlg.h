@@ -18,8 +18,8 @@
 // Received data. The engine queues its notices and calls OnNoticesPending() from its threads;
 // CRxDelivery (RxDelivery.h) brings them to the window's thread in batches. Counting a byte only
 // marks the counters stale: they are shown with the receive box's refresh (so both are painted at
-// once), or, for other changes, at the end of a batch, at most about 30 times a second, always with
-// the value current at that moment.
+// once), or, for other changes, at the end of a batch, at most as often as the box refreshes,
+// always with the value current at that moment.
 #include <QElapsedTimer>
 #include <QFont>
 #include <QTimer>
