@@ -50,10 +50,33 @@ QPixmap Masked(const QPixmap& pixmap, QRgb rgbKey) {
     return masked;
 }
 
+// Pictures drawn ahead of need (KeepPictures); the GUI thread's own.
+std::map<int, QImage>& KeptPictures() {
+    static std::map<int, QImage> mapKept;
+    return mapKept;
+}
+
 }  // namespace
 
 QPixmap LoadBitmap(int nId) {
-    return QPixmap::fromImage(DrawPicture(nId));
+    const auto it = KeptPictures().find(nId);
+    return QPixmap::fromImage(it != KeptPictures().end() ? it->second : DrawPicture(nId));
+}
+
+std::map<int, QImage> DrawPictures(const std::vector<int>& arrIds) {
+    std::map<int, QImage> mapPictures;
+    for (int nId : arrIds) {
+        QImage image = DrawPicture(nId);
+        if (!image.isNull()) {
+            mapPictures.emplace(nId, std::move(image));
+        }
+    }
+    return mapPictures;
+}
+
+void KeepPictures(std::map<int, QImage> mapPictures) {
+    mapPictures.merge(KeptPictures());
+    KeptPictures() = std::move(mapPictures);
 }
 
 QPixmap LoadMaskedBitmap(int nId) {

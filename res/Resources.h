@@ -10,6 +10,7 @@
 #pragma once
 #include <QIcon>
 #include <QPixmap>
+#include <map>
 #include <vector>
 
 enum : int {
@@ -44,3 +45,8 @@ QIcon AppIcon(const std::vector<QImage>& arrImages);
 // The application icon's images, smallest first. Unlike everything else here they need no
 // application and may be drawn on any thread.
 std::vector<QImage> AppIconImages();
+// The pictures with those ids, drawn ahead of need (on any thread, like AppIconImages()), to be
+// handed to KeepPictures(); unknown ids are left out.
+std::map<int, QImage> DrawPictures(const std::vector<int>& arrIds);
+// From then on LoadBitmap() and LoadMaskedBitmap() give those pictures without drawing them again.
+void KeepPictures(std::map<int, QImage> mapPictures);

@@ -20,12 +20,19 @@ CTerminalApp::CTerminalApp(int& argc, char** argv)
     // waits for the connection (where no bus runs yet, until one has been launched). Made here, on
     // a thread of its own, the connection overlaps the loading of the fonts below.
     m_busConnect = std::thread([] { QDBusConnection::sessionBus(); });
-    // The icon is drawn meanwhile too, into images, which needs no window system.
-    auto icon = std::async(std::launch::async, AppIconImages);
+    // The icon and the pictures of the closed window are drawn meanwhile too, into images,
+    // which needs no window system.
+    auto drawn = std::async(std::launch::async, [] {
+        return std::make_pair(
+            AppIconImages(),
+            DrawPictures({IDB_POWER_OFF, IDB_RING_OFF, IDB_CD_OFF, IDB_CTS_OFF, IDB_DSR_OFF}));
+    });
     // Message boxes and the about box are windows of their own: they take the application's font.
     setFont(DialogFont());
     QFontMetrics(font()).height();  // the font database and the dialogs' font, loaded now
-    setWindowIcon(AppIcon(icon.get()));
+    auto [arrIcon, mapPictures] = drawn.get();
+    setWindowIcon(AppIcon(arrIcon));
+    KeepPictures(std::move(mapPictures));
     InstallQtChinese(*this);
 }
 

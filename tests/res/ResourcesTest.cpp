@@ -238,6 +238,15 @@ TEST(AppIcon, DrawnOnAnotherThreadIsTheSame) {
     EXPECT_EQ(AppIcon(arrTheirs).availableSizes(), AppIcon().availableSizes());
 }
 
+TEST(Pictures, DrawnAheadOnAnotherThreadLoadAsIfDrawnNow) {
+    const QImage imgNow = LoadBitmap(IDB_CTS_ON).toImage();
+    std::map<int, QImage> mapAhead =
+        std::async(std::launch::async, DrawPictures, std::vector<int>{IDB_CTS_ON, 9999}).get();
+    EXPECT_EQ(mapAhead.count(9999), 0u);
+    KeepPictures(std::move(mapAhead));
+    EXPECT_EQ(LoadBitmap(IDB_CTS_ON).toImage(), imgNow);
+}
+
 TEST(AppIcon, HasTransparentCornersAndAnOpaqueMiddle) {
     for (int nSize : {16, 32, 64}) {
         const QImage img = Argb(AppIcon().pixmap(nSize, nSize));
