@@ -11,6 +11,7 @@
 #include <map>
 #include <utility>
 
+#include "CounterStyle.h"
 #include "DialogTemplate.h"
 #include "NumEdit.h"
 #include "PortCombo.h"
@@ -95,11 +96,13 @@ void CTerminalDlg::CreateControls() {
     for (QLineEdit* pCounter : {m_edRxCount, m_edTxCount}) {
         pCounter->setReadOnly(true);
         pCounter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        // The counters change 30 times a second under load. Filled with the window's colour,
-        // which is all that lies behind their rounded corners, they are opaque, so the window
-        // and the group frame are not repainted with them (their font: FinishDressing).
+        // The counters change at every refresh of the receive box under load. Filled with the
+        // window's colour, which is all that lies behind their rounded corners, they are opaque,
+        // so the window and the group frame are not repainted with them; their frame is copied
+        // from a picture (CCounterStyle) and their font follows the first frame (FinishDressing).
         pCounter->setBackgroundRole(QPalette::Window);
         pCounter->setAutoFillBackground(true);
+        pCounter->setStyle(CCounterStyle::Instance());
     }
     m_edPeriod->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     const std::array<QComboBox*, 5> arrLists = {m_cbPort, m_cbBaud, m_cbDataBits, m_cbParity,

@@ -121,7 +121,7 @@ void CTerminalDlg::FinishDressing() {
         return;
     }
     m_bDressed = true;
-    // Digits need no shaping: the counters, which change 30 times a second under load, are laid
+    // Digits need no shaping: the counters, which change at every refresh under load, are laid
     // out without it. Their first "0" looks the same either way, and that font's loading is
     // kept out of the first frame.
     for (QLineEdit* pCounter : {m_edRxCount, m_edTxCount}) {

@@ -2,6 +2,7 @@
 // is resized, the designed size is the smallest, the placement comes back at the next start, and
 // the tips find their controls, disabled ones included.
 #include <QImage>
+#include <QLineEdit>
 
 #include "TerminalFixture.h"
 #include "TipWindow.h"
@@ -123,6 +124,24 @@ TEST_F(TerminalDressingTest, CountersLookTheSameDrawnAlone) {
     for (int nId : {IDC_RX_COUNT, IDC_TX_COUNT}) {
         QWidget* pCounter = pDlg->Control(nId);
         EXPECT_EQ(pCounter->grab().toImage(), imgWindow.copy(pCounter->geometry())) << nId;
+    }
+}
+
+// Their frame is a copy of a picture, drawn as the application style draws a line edit.
+TEST_F(TerminalDressingTest, CountersLookLikePlainLineEdits) {
+    auto pDlg = MakeDialog();
+    auto* pCounter = Ctl<QLineEdit>(*pDlg, IDC_RX_COUNT);
+    QLineEdit plain(pDlg.get());
+    plain.setReadOnly(true);
+    plain.setAlignment(pCounter->alignment());
+    plain.setFont(pCounter->font());
+    plain.setBackgroundRole(QPalette::Window);
+    plain.setAutoFillBackground(true);
+    plain.resize(pCounter->size());
+    for (const char* pszCount : {"0", "4294967295", "17"}) {
+        pCounter->setText(pszCount);
+        plain.setText(pszCount);
+        EXPECT_EQ(pCounter->grab().toImage(), plain.grab().toImage()) << pszCount;
     }
 }
 
