@@ -1,5 +1,6 @@
 #include "RxRenderer.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -100,19 +101,19 @@ CRxRenderer::CRxRenderer(const SRxLayout& layout, std::uint64_t nStartByte,
     : m_layout(layout), m_decoder(layout.nCodePage), m_nByte(nStartByte), m_nChar(nStartChar) {}
 
 // Inline: it runs for every shown character.
-inline void CRxRenderer::Put(QString& strOut, const QChar* pChars, int nChars, qreal fWidth,
-                             unsigned nKind) {
+inline void CRxRenderer::Put(const QChar* pChars, int nChars, qreal fWidth, unsigned nKind) {
     if (m_bLineUsed) {
         if (IsBreakBetween(m_nPrevKind, nKind)) {
             m_bBreakable = true;
-            m_nBreakPos = Here(strOut);
+            m_nBreakPos = Here();
             m_fBreakX = m_fX;
         }
         if ((nKind & kHanging) == 0 && m_fX + fWidth > m_layout.fLineWidth) {
-            Wrap(strOut, fWidth);
+            Wrap(fWidth);
         }
     }
-    strOut.append(pChars, nChars);
+    std::copy(pChars, pChars + nChars, m_pOut + m_nOut);
+    m_nOut += nChars;
     m_fX += fWidth;
     m_bLineUsed = true;
     m_nPrevKind = nKind;
@@ -128,7 +129,7 @@ std::uint64_t CRxRenderer::Render(const std::uint8_t* pBytes, std::size_t nCount
         RenderText(pBytes, nCount, strOut, syncs);
     }
     m_nByte += nCount;
-    m_nChar = Here(strOut);
+    m_nChar = m_nCharBase + static_cast<std::uint64_t>(strOut.size());
     return m_nLateWrap;
 }
 
@@ -166,12 +167,16 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
     const std::uint8_t* pNextLf = pBytes;
     const std::uint8_t* const pBytesEnd = pBytes + nCount;
     CCharWidths& widths = *m_layout.pWidths;
-    strOut.reserve(strOut.size() + (pEnd - p) + (pEnd - p) / 32);
+    // Written in place (appending a character at a time costs more than the rest of the work):
+    // a character gives at most a caret pair and a wrap point, and two pending CRs a pair each.
+    m_nOut = strOut.size();
+    strOut.resize(m_nOut + 3 * (pEnd - p) + 6);
+    m_pOut = strOut.data();
     for (; p < pEnd; ++p) {
         const char16_t ch = p->unicode();
         if (ch == u'\r') {
             if (m_nPendingCr == 2) {  // a third CR: the oldest cannot end a line any more
-                PutSubstitute(strOut, u'\r');
+                PutSubstitute(u'\r');
                 --m_nPendingCr;
             }
             ++m_nPendingCr;
@@ -182,48 +187,53 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
                 std::memchr(pNextLf, '\n', static_cast<std::size_t>(pBytesEnd - pNextLf)));
             pNextLf = pLf != nullptr ? pLf + 1 : pBytesEnd;
             if (m_nPendingCr == 0) {
-                PutSubstitute(strOut, u'\n');
+                PutSubstitute(u'\n');
                 continue;
             }
             m_nPendingCr = 0;
-            strOut += u'\n';
+            m_pOut[m_nOut++] = u'\n';
             m_fX = 0;
             m_bLineUsed = false;
             m_bBreakable = false;
-            syncs.push_back({m_nByte + static_cast<std::uint64_t>(pNextLf - pBytes), Here(strOut)});
+            syncs.push_back({m_nByte + static_cast<std::uint64_t>(pNextLf - pBytes), Here()});
             continue;
         }
-        FlushPendingCr(strOut);
+        FlushPendingCr();
         if (ch == u'\t') {
             const qreal fTab = widths.TabStop();
             qreal fWidth = fTab - std::fmod(m_fX, fTab);
             if (m_bLineUsed && m_fX + fWidth > m_layout.fLineWidth) {
                 fWidth = fTab;
             }
-            Put(strOut, p, 1, fWidth, kBlank);
+            Put(p, 1, fWidth, kBlank);
         } else if (p->isHighSurrogate() && p + 1 < pEnd && p[1].isLowSurrogate()) {
             const char32_t ch32 = QChar::surrogateToUcs4(p[0], p[1]);
             if (widths.Drawable(ch32)) {
-                Put(strOut, p, 2, widths.Advance(ch32), KindOf(ch32));
+                Put(p, 2, widths.Advance(ch32), KindOf(ch32));
             } else {
-                PutSubstitute(strOut, ch);
+                PutSubstitute(ch);
             }
             ++p;
         } else if (IsShownOtherwise(ch) || !widths.Drawable(ch)) {
-            PutSubstitute(strOut, ch);
+            PutSubstitute(ch);
         } else {
-            Put(strOut, p, 1, widths.Advance(ch), KindOf(ch));
+            Put(p, 1, widths.Advance(ch), KindOf(ch));
         }
     }
+    Q_ASSERT(m_nOut <= strOut.size());
+    strOut.resize(m_nOut);
+    m_pOut = nullptr;
 }
 
-void CRxRenderer::Wrap(QString& strOut, qreal fWidth) {
+void CRxRenderer::Wrap(qreal fWidth) {
     // The word so far (after the last break opportunity) moves to the next line, unless it is
     // longer than a line.
-    if (m_bBreakable && m_nBreakPos < Here(strOut) &&
-        m_fX - m_fBreakX + fWidth <= m_layout.fLineWidth) {
+    if (m_bBreakable && m_nBreakPos < Here() && m_fX - m_fBreakX + fWidth <= m_layout.fLineWidth) {
         if (m_nBreakPos >= m_nCharBase) {
-            strOut.insert(static_cast<qsizetype>(m_nBreakPos - m_nCharBase), u'\n');
+            QChar* const pBreak = m_pOut + static_cast<qsizetype>(m_nBreakPos - m_nCharBase);
+            std::copy_backward(pBreak, m_pOut + m_nOut, m_pOut + m_nOut + 1);
+            *pBreak = u'\n';
+            ++m_nOut;
         } else {
             // The word began in text given out earlier: the caller inserts the break there.
             m_nLateWrap = m_nBreakPos;
@@ -231,28 +241,27 @@ void CRxRenderer::Wrap(QString& strOut, qreal fWidth) {
         }
         m_fX -= m_fBreakX;
     } else {
-        strOut += u'\n';  // at the edge: before this character
+        m_pOut[m_nOut++] = u'\n';  // at the edge: before this character
         m_fX = 0;
     }
     m_bBreakable = false;
 }
 
-void CRxRenderer::PutSubstitute(QString& strOut, char16_t ch) {
+void CRxRenderer::PutSubstitute(char16_t ch) {
     CCharWidths& widths = *m_layout.pWidths;
     if (ch < 0x20 || ch == 0x7F) {
         // Caret notation, as cat -v and editors show control bytes: CR "^M", LF "^J", ESC "^[",
         // DEL "^?". Every font has these two characters; the pair never wraps apart.
         const QChar caret[2] = {QChar(u'^'), QChar(static_cast<char16_t>(ch ^ 0x40))};
-        Put(strOut, caret, 2,
-            widths.Advance(caret[0].unicode()) + widths.Advance(caret[1].unicode()), 0);
+        Put(caret, 2, widths.Advance(caret[0].unicode()) + widths.Advance(caret[1].unicode()), 0);
     } else {
         const QChar replacement(QChar::ReplacementCharacter);
-        Put(strOut, &replacement, 1, widths.Advance(replacement.unicode()), 0);
+        Put(&replacement, 1, widths.Advance(replacement.unicode()), 0);
     }
 }
 
-void CRxRenderer::FlushPendingCr(QString& strOut) {
+void CRxRenderer::FlushPendingCr() {
     for (; m_nPendingCr > 0; --m_nPendingCr) {
-        PutSubstitute(strOut, u'\r');
+        PutSubstitute(u'\r');
     }
 }

@@ -80,16 +80,14 @@ private:
                     std::deque<SRxSyncPoint>& syncs);
     // One shown character (or surrogate pair, or caret pair) of width fWidth and of a kind of
     // RxRenderer.cpp, wrapping first when needed.
-    void Put(QString& strOut, const QChar* pChars, int nChars, qreal fWidth, unsigned nKind);
+    void Put(const QChar* pChars, int nChars, qreal fWidth, unsigned nKind);
     // Ends the line before a character of width fWidth: at the last break opportunity of the
     // line, and at the edge as well when the word is longer than a line.
-    void Wrap(QString& strOut, qreal fWidth);
-    std::uint64_t Here(const QString& strOut) const {
-        return m_nCharBase + static_cast<std::uint64_t>(strOut.size());
-    }
+    void Wrap(qreal fWidth);
+    std::uint64_t Here() const { return m_nCharBase + static_cast<std::uint64_t>(m_nOut); }
     // A character shown otherwise than as itself (see the top of this file).
-    void PutSubstitute(QString& strOut, char16_t ch);
-    void FlushPendingCr(QString& strOut);
+    void PutSubstitute(char16_t ch);
+    void FlushPendingCr();
 
     SRxLayout m_layout;
     CStreamDecoder m_decoder;
@@ -98,6 +96,8 @@ private:
     std::uint64_t m_nByte;
     std::uint64_t m_nChar;
     std::uint64_t m_nCharBase = 0;  // during Render: absolute position of strOut[0]
+    QChar* m_pOut = nullptr;        // text mode, during Render: strOut's characters...
+    qsizetype m_nOut = 0;           // ...and how many of them are written
     int m_nPendingCr = 0;           // CRs that the next LF may turn into a line break (at most 2)
     std::uint64_t m_nLateWrap = kNoLateWrap;
     qreal m_fX = 0;  // text: width used on the current line

@@ -77,7 +77,7 @@ void CRxScreen::Append(const CByteRing& ring) {
         m_nMovedFrom = nLateWrap;
     }
     if (!m_strScratch.isEmpty()) {
-        cursor.movePosition(QTextCursor::End);
+        cursor.setPosition(m_pDoc->characterCount() - 1);  // (moving to End lays the line out)
         cursor.insertText(m_strScratch);
     }
     cursor.endEditBlock();
@@ -178,16 +178,26 @@ void CRxScreen::JoinOlderLines(QString& str) const {
     if (QAccessible::isActive()) {
         return;
     }
-    qsizetype nJoin = str.count(u'\n') - m_nLinesInView;
+    // The newest m_nLinesInView line breaks are found from the end, so the text is read once.
+    const QChar* const pBegin = str.constData();
+    const QChar* pKept = pBegin + str.size();
+    for (int nKept = 0; nKept < m_nLinesInView && pKept != pBegin;) {
+        nKept += *--pKept == u'\n' ? 1 : 0;
+    }
+    if (pKept == pBegin) {
+        return;
+    }
     int nInBlock = 0;
-    for (QChar* p = str.data(); nJoin > 0; ++p) {
-        if (*p == u'\n') {
-            --nJoin;
-            if (++nInBlock < kJoinedLines) {
-                *p = QChar::LineSeparator;
-            } else {
-                nInBlock = 0;
-            }
+    const qsizetype nEnd = pKept - pBegin;
+    QChar* p = str.data();  // unshared: no copy
+    for (QChar* pEnd = p + nEnd; p != pEnd; ++p) {
+        if (*p != u'\n') {
+            continue;
+        }
+        if (++nInBlock < kJoinedLines) {
+            *p = QChar::LineSeparator;
+        } else {
+            nInBlock = 0;
         }
     }
 }
