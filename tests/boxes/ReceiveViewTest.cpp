@@ -416,23 +416,35 @@ private:
 // ... and a growing text moves the slider at every refresh, but nothing behind the bar (the box's
 // frame, the window) is painted again with it.
 TEST_F(ReceiveViewTest, WhatIsPaintedWhileStreamingIsWhatAFullRepaintPaints) {
-    m_pBox->clearFocus();  // no blinking cursor
-    QCoreApplication::processEvents();
-    const CPaintCounter frame(m_pBox.get());
-    std::mt19937 rng(14);
-    for (int i = 0; i < 60; ++i) {
-        // Whole lines, a line in two pieces, words that wrap.
-        const std::string strPiece = "line " + std::to_string(i) +
-                                     std::string(rng() % 70, i % 3 ? 'x' : ' ') +
-                                     (i % 4 ? "\r\n" : "");
-        Receive(std::vector<std::uint8_t>(strPiece.begin(), strPiece.end()));
-        ASSERT_TRUE(WaitRunningEventLoop([&] { return !m_pBox->IsRefreshPending(); }));
+    for (bool bFull : {false, true}) {  // a growing text; a full buffer dropping its front
+        SCOPED_TRACE(bFull ? "full" : "growing");
+        Make();
+        if (bFull) {
+            std::string strLines;
+            while (strLines.size() < CByteRing::kSize) {
+                strLines += "old line " + std::to_string(strLines.size()) + "\r\n";
+            }
+            Receive(std::vector<std::uint8_t>(strLines.begin(), strLines.end()));
+            m_pBox->Refresh();
+        }
+        m_pBox->clearFocus();  // no blinking cursor
         QCoreApplication::processEvents();
+        const CPaintCounter frame(m_pBox.get());
+        std::mt19937 rng(14);
+        for (int i = 0; i < 60; ++i) {
+            // Whole lines, a line in two pieces, words that wrap.
+            const std::string strPiece = "line " + std::to_string(i) +
+                                         std::string(rng() % 70, i % 3 ? 'x' : ' ') +
+                                         (i % 4 ? "\r\n" : "");
+            Receive(std::vector<std::uint8_t>(strPiece.begin(), strPiece.end()));
+            ASSERT_TRUE(WaitRunningEventLoop([&] { return !m_pBox->IsRefreshPending(); }));
+            QCoreApplication::processEvents();
+        }
+        for (QWidget* pPart :
+             {m_pBox->viewport(), static_cast<QWidget*>(m_pBox->verticalScrollBar())}) {
+            const QImage painted = Painted(pPart);
+            EXPECT_EQ(painted, pPart->grab().toImage().convertToFormat(painted.format()));
+        }
+        EXPECT_EQ(frame.m_nPaints, 0);
     }
-    for (QWidget* pPart :
-         {m_pBox->viewport(), static_cast<QWidget*>(m_pBox->verticalScrollBar())}) {
-        const QImage painted = Painted(pPart);
-        EXPECT_EQ(painted, pPart->grab().toImage().convertToFormat(painted.format()));
-    }
-    EXPECT_EQ(frame.m_nPaints, 0);
 }
