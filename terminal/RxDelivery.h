@@ -45,8 +45,8 @@ private:
 
     CSerialLink& m_link;
     std::function<void()> m_fnAfterBatch;
-    QTimer m_timer;  // the next look while bytes stream
+    QTimer m_timer{this};  // the next look while bytes stream
     QElapsedTimer m_clkDelivered;
     CWakeEvent m_wake;
-    QSocketNotifier m_notifier{m_wake.Fd(), QSocketNotifier::Read};  // on while quiet
+    QSocketNotifier m_notifier{m_wake.Fd(), QSocketNotifier::Read, this};  // on while quiet
 };

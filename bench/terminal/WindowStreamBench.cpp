@@ -24,6 +24,7 @@
 #include "IniFile.h"
 #include "MessageBox.h"
 #include "ReceiveView.h"
+#include "RxDelivery.h"
 #include "StreamBench.h"
 #include "TerminalDlg.h"
 #include "UiProbes.h"
@@ -41,13 +42,17 @@ struct SWindowRun : SStreamRun {
     bool bCounterRight = false;
 };
 
-// Notes when the window has run its last queued call on itself (its deliveries of received bytes
-// are such calls): the filter runs the call and takes the time after it. The stream's end is then
-// timed exactly without touching the per-byte path (the RX counter is shown only every 33 ms).
+// Notes when the window's thread has last taken received bytes: the events that run a delivery
+// (its timer, its notifier, its next batch posted to itself) are let through the filter and timed
+// after. The stream's end is then timed exactly without touching the per-byte path (the RX
+// counter is shown only once per refresh).
 class CDeliveryClock : public QObject {
 public:
     bool eventFilter(QObject* pObject, QEvent* pEvent) override {
-        if (pEvent->type() != QEvent::MetaCall) {
+        const bool bDelivery = qobject_cast<CRxDelivery*>(pObject) != nullptr ||
+                               qobject_cast<CRxDelivery*>(pObject->parent()) != nullptr;
+        if (!bDelivery || (pEvent->type() != QEvent::MetaCall && pEvent->type() != QEvent::Timer &&
+                           pEvent->type() != QEvent::SockAct)) {
             return QObject::eventFilter(pObject, pEvent);
         }
         pObject->event(pEvent);
@@ -110,7 +115,7 @@ SWindowRun RunWindow(std::size_t nTotal, const SCase& c, const CBenchFolder& fol
     pBox->viewport()->installEventFilter(&paints);
     CLatencyProbe probe(pClickTarget);
     CDeliveryClock deliveries;
-    dlg.installEventFilter(&deliveries);
+    QCoreApplication::instance()->installEventFilter(&deliveries);
     // Let the opening settle: its paints are not the stream's.
     RunEventsUntil([] { return false; }, 100);
 
