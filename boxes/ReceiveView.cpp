@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -42,13 +43,11 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
     connect(pBar, SIGNAL(actionTriggered(int)), this,
             SLOT(_q_verticalScrollbarActionTriggered(int)));
     // The edit repaints the whole viewport at every change of the document; while the screen is
-    // brought up to date the box repaints only what changed in view (RepaintChanged).
+    // brought up to date the layout is silent and the box repaints only what changed in view
+    // (UpdateScreen, RepaintChanged).
     disconnect(m_pLayout, &QAbstractTextDocumentLayout::update, nullptr, nullptr);
-    connect(m_pLayout, &QAbstractTextDocumentLayout::update, this, [this] {
-        if (!m_bQuiet) {
-            viewport()->update();
-        }
-    });
+    connect(m_pLayout, &QAbstractTextDocumentLayout::update, this,
+            [this] { viewport()->update(); });
     m_pScreen = std::make_unique<CRxScreen>(pDoc);
     const CIniFile ini(m_strIniPath);
     m_bHexMode = ini.ReadBool("RX", "MODE", 0) != 0;
@@ -121,18 +120,14 @@ void CReceiveView::Refresh() {
         const int nPosition = bKeep ? m_pScreen->LogicalPos(before.position()) : 0;
         m_pScreen->SetLayout(CurrentLayout());
         m_bLayoutStale = false;
-        m_bQuiet = true;
-        m_pScreen->Update(m_ring);
-        m_bQuiet = false;
+        UpdateScreen();
         if (bKeep) {
             Select(m_pScreen->DocPos(nAnchor), m_pScreen->DocPos(nPosition));
         }
     } else {
         const std::uint64_t nAnchor = m_pScreen->AbsolutePos(before.anchor());
         const std::uint64_t nPosition = m_pScreen->AbsolutePos(before.position());
-        m_bQuiet = true;
-        m_pScreen->Update(m_ring);
-        m_bQuiet = false;
+        UpdateScreen();
         // Qt moves a selection that ends at the end along with appended text, and one whose text
         // was dropped or rendered anew would now select other text: pin it, or let it go.
         if (bSelection && std::min(nAnchor, nPosition) >= m_pScreen->StableFrom()) {
@@ -151,6 +146,16 @@ void CReceiveView::Refresh() {
     }
     RepaintChanged(m_pScreen->StableFrom() == UINT64_MAX);
     emit Refreshed();
+}
+
+void CReceiveView::UpdateScreen() {
+    {
+        // The scroll bar and the view follow the new text once, not each of its edits, which
+        // would lay out lines that never show.
+        const QSignalBlocker quiet(m_pLayout);
+        m_pScreen->Update(m_ring);
+    }
+    emit m_pLayout->documentSizeChanged(m_pLayout->documentSize());
 }
 
 void CReceiveView::RepaintChanged(bool bWhole) {

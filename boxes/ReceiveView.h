@@ -133,6 +133,8 @@ private:
     // Sets the selection (document positions); -1 removes it.
     void Select(int nAnchor, int nPosition);
     void ScrollToEnd();
+    // Brings the screen up to date with the buffer.
+    void UpdateScreen();
     // After an update of the screen and the scroll to the end: repaints what changed in view.
     void RepaintChanged(bool bWhole);
 
@@ -155,5 +157,4 @@ private:
     bool m_bKeepSelection = false;
     int m_nLaidOutWidth = -1;
     bool m_bDragging = false;
-    bool m_bQuiet = false;  // the screen is being updated: the box repaints what changed itself
 };
