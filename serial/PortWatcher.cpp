@@ -182,10 +182,10 @@ CPortWatcher::EReadResult CPortWatcher::ReadArrived(bool bHungUp) {
             if (!m_notices.HasRoom() || m_bStop) {
                 return EReadResult::Open;
             }
+            const bool bSlow = CountSlow(nRead, Clock::now());
             // A short read took all there was; after a full one more may wait.
             if (nRead < m_buffer.size() && !bHungUp) {
-                return nRead < kGatherBytes && m_nGatherMs > 0 ? EReadResult::Paced
-                                                               : EReadResult::Open;
+                return nRead < kGatherBytes && bSlow ? EReadResult::Paced : EReadResult::Open;
             }
             continue;
         }
@@ -195,4 +195,17 @@ CPortWatcher::EReadResult CPortWatcher::ReadArrived(bool bHungUp) {
         // End of file, EIO, ENXIO, or nothing to read on a hung-up device: it is gone.
         return EReadResult::Lost;
     }
+}
+
+bool CPortWatcher::CountSlow(std::size_t nRead, Clock::time_point tNow) {
+    if (m_nGatherMs <= 0) {
+        return false;
+    }
+    if (tNow - m_tSpanStart >= std::chrono::milliseconds(m_nGatherMs)) {
+        m_nLastSpanBytes = m_nSpanBytes;
+        m_nSpanBytes = 0;
+        m_tSpanStart = tNow;
+    }
+    m_nSpanBytes += nRead;
+    return m_nLastSpanBytes < kGatherBytes && m_nSpanBytes < kGatherBytes;
 }

@@ -14,8 +14,10 @@
 // within what the line can bring in kGatherBytes at its rate and framing, half of the line
 // discipline's 4 KiB receive buffer: it never fills that buffer (which would throttle a line with
 // flow control) nor comes near the driver's buffers behind it (64 KiB, where bytes could be lost).
-// A larger read means a backlog and is followed at once by the next; a hang-up, Stop() and a due
-// sample of the lines end a gathering early.
+// A larger read means a backlog and is followed at once by the next, and so is any read while the
+// stream brings kGatherBytes or more per gathering time (the last such span or the current one):
+// a fast stream whose reads happen to come out small is never held up. A hang-up, Stop() and a
+// due sample of the lines end a gathering early.
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -59,6 +61,9 @@ private:
     // Appends the notices of line changes since the last sample (the first is taken by Start).
     void SampleLines(std::vector<unsigned>& arrCodes);
     EReadResult ReadArrived(bool bHungUp);
+    // Counts a read's bytes towards the stream's rate; true while the stream is slow enough to
+    // gather.
+    bool CountSlow(std::size_t nRead, Clock::time_point tNow);
 
     ITerminalDevice& m_device;
     CNoticeQueue& m_notices;
@@ -73,4 +78,8 @@ private:
     bool m_bHaveErrors = false;
     Clock::time_point m_tNextSample;
     int m_nGatherMs = 0;
+    // Bytes read in the last whole gathering time and in the one under way, which began then.
+    std::size_t m_nLastSpanBytes = 0;
+    std::size_t m_nSpanBytes = 0;
+    Clock::time_point m_tSpanStart;
 };

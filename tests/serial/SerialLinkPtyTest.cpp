@@ -110,6 +110,20 @@ TEST_F(SerialLinkPty, SixteenMiBArriveCompleteAndInOrder) {
     EXPECT_TRUE(IsPatternPrefix(m_owner.bytes));
 }
 
+TEST_F(SerialLinkPty, AGatheringOwnerTakesAFullSpeedStreamAtFullSpeed) {
+    // A pseudo-terminal under a fast writer hands over reads of any size, small ones too: waiting
+    // three seconds after each would take this stream minutes.
+    constexpr std::size_t kTotal = 16u << 20;
+    m_link.SetGatherMs(3000);
+    PortSettings settings;
+    settings.dwBaudRate = 110;  // the line's rate would allow minutes of gathering
+    ASSERT_TRUE(OpenAndWatch(settings));
+    m_owner.bytes.reserve(kTotal);
+    CMasterStreamer streamer(m_pty.MasterFd(), kTotal);
+    EXPECT_TRUE(Pump([&] { return m_owner.bytes.size() >= kTotal; }));
+    EXPECT_TRUE(IsPatternPrefix(m_owner.bytes));
+}
+
 TEST_F(SerialLinkPty, SlowOwnerHoldsTheSenderBackAndLosesNothing) {
     constexpr std::size_t kTotal = 16u << 20;
     ASSERT_TRUE(OpenAndWatch());
