@@ -11,7 +11,9 @@
 // appends the text to a QPlainTextEdit with the box's font, keeping its last 2,000 lines, scrolled
 // to the end.
 //
-// Usage: dive_paced_window_bench [seconds per run, default 10] [rounds, default 3]
+// Usage: dive_paced_window_bench [seconds per run, default 10] [rounds, default 3] [rows]
+// rows, if given, keeps only the rows whose "<data shown as> <rate>" contains it, e.g.
+// "random, text 300000", "hex" or "idle".
 // Run it on a real display (QT_QPA_PLATFORM=xcb under Xvfb) to count the drawing as a user's
 // screen needs it; the X server's own CPU is not included.
 #include <fcntl.h>
@@ -199,6 +201,8 @@ int main(int argc, char** argv) {
     const auto pApp = MakeBenchApp(argc, argv);
     const double dSeconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 10.0;
     const int nRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const QString strRows = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    const auto wanted = [&](const QString& strRow) { return strRow.contains(strRows); };
     const CBenchFolder folder("paced-bench");
     CMessageBox::SetInterceptor([](const SMessage& message) {
         std::fprintf(stderr, "message box: %s\n", message.strText.toUtf8().constData());
@@ -208,10 +212,17 @@ int main(int argc, char** argv) {
     PrintLoadAverage();
 
     constexpr std::size_t nRows = std::size(kCases) * std::size(kRates);
+    const auto rowName = [](std::size_t nRow) {
+        return QStringLiteral("%1 %2")
+            .arg(QString::fromLatin1(kCases[nRow / std::size(kRates)].pszName))
+            .arg(kRates[nRow % std::size(kRates)]);
+    };
     std::vector<std::vector<SPacedRun>> arrDive(nRows), arrRef(nRows);
     std::vector<SPacedRun> arrIdle;
     for (int nRound = 1; nRound <= nRounds; ++nRound) {
         for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
+            if (!wanted(rowName(nRow)))
+                continue;
             const SCase& c = kCases[nRow / std::size(kRates)];
             const std::size_t nRate = kRates[nRow % std::size(kRates)];
             arrDive[nRow].push_back(RunDive(c, nRate, dSeconds, folder));
@@ -224,8 +235,10 @@ int main(int argc, char** argv) {
                 100 * arrRef[nRow].back().dShare, arrRef[nRow].back().dPaintsPerSecond,
                 arrRef[nRow].back().dWakeUpsPerSecond);
         }
-        arrIdle.push_back(RunDive(kCases[0], 0, dSeconds, folder));
-        std::printf("%d idle, port open: diVE %5.2f%%\n", nRound, 100 * arrIdle.back().dShare);
+        if (wanted(QStringLiteral("idle"))) {
+            arrIdle.push_back(RunDive(kCases[0], 0, dSeconds, folder));
+            std::printf("%d idle, port open: diVE %5.2f%%\n", nRound, 100 * arrIdle.back().dShare);
+        }
         std::fflush(stdout);
     }
 
@@ -236,6 +249,8 @@ int main(int argc, char** argv) {
         "\nmedians of %d rounds: CPU share of one core (lowest-highest), paints/s, wake-ups/s\n",
         nRounds);
     for (std::size_t nRow = 0; nRow < nRows; ++nRow) {
+        if (arrDive[nRow].empty())
+            continue;
         const SSpread dive = SpreadOf(arrDive[nRow], share);
         const SSpread ref = SpreadOf(arrRef[nRow], share);
         std::printf(
@@ -246,6 +261,7 @@ int main(int argc, char** argv) {
             SpreadOf(arrDive[nRow], wakeups).dMedian, ref.dMedian, ref.dMin, ref.dMax,
             SpreadOf(arrRef[nRow], paints).dMedian, SpreadOf(arrRef[nRow], wakeups).dMedian);
     }
-    std::printf("idle, port open  diVE %5.2f%%\n", SpreadOf(arrIdle, share).dMedian);
+    if (!arrIdle.empty())
+        std::printf("idle, port open  diVE %5.2f%%\n", SpreadOf(arrIdle, share).dMedian);
     return 0;
 }
