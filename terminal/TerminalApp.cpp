@@ -11,8 +11,9 @@
 #include "Resources.h"
 #include "TerminalDlg.h"
 #include "Version.h"
+#include "WarmUp.h"
 
-CTerminalApp::CTerminalApp(int& argc, char** argv)
+CTerminalApp::CTerminalApp(int& argc, char** argv, CWarmUp* pWarmUp)
     : QApplication(argc, argv),
       m_strIniPath(CIniFile::SettingsPathFor(argc > 0 ? argv[0] : nullptr)) {
     setApplicationName(QStringLiteral("diVE"));
@@ -31,6 +32,9 @@ CTerminalApp::CTerminalApp(int& argc, char** argv)
             AppIconImages(),
             DrawPictures({IDB_POWER_OFF, IDB_RING_OFF, IDB_CD_OFF, IDB_CTS_OFF, IDB_DSR_OFF}));
     });
+    if (pWarmUp != nullptr) {
+        pWarmUp->Finish();
+    }
     // Message boxes and the about box are windows of their own: they take the application's font.
     setFont(DialogFont());
     QFontMetrics(font()).height();  // the font database and the dialogs' font, loaded now

@@ -7,11 +7,14 @@
 
 #include "CommandLine.h"
 
+class CWarmUp;
+
 class CTerminalApp : public QApplication {
     Q_OBJECT
 public:
-    // argc is kept by reference, as QApplication requires.
-    CTerminalApp(int& argc, char** argv);
+    // argc is kept by reference, as QApplication requires. A warm-up begun before is waited for
+    // before the fonts are loaded.
+    CTerminalApp(int& argc, char** argv, CWarmUp* pWarmUp = nullptr);
     ~CTerminalApp() override;
 
     // Runs the main window, with what the command line sets for this run, until it closes;

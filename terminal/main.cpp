@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "IniFile.h"
 #include "TerminalApp.h"
+#include "WarmUp.h"
 
 namespace {
 
@@ -41,7 +42,8 @@ int main(int argc, char** argv) {
         case SCommandLine::EAction::Run:
             break;
     }
-    CTerminalApp app(argc, argv);
+    CWarmUp warmUp;  // meanwhile, the application object is built
+    CTerminalApp app(argc, argv, &warmUp);
     app.InitInstance(cmd);
     return 0;
 }
