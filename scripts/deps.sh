@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev libgl-dev libx11-dev qt6-translations-l10n
+    qt6-base-dev libgl-dev libx11-dev libfontconfig-dev qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-noto-cjk fonts-wqy-zenhei
     xvfb xauth xdotool x11-utils imagemagick
