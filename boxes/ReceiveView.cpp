@@ -1,5 +1,6 @@
 #include "ReceiveView.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -127,7 +128,12 @@ void CReceiveView::Refresh() {
     } else {
         const std::uint64_t nAnchor = m_pScreen->AbsolutePos(before.anchor());
         const std::uint64_t nPosition = m_pScreen->AbsolutePos(before.position());
-        UpdateScreen();
+        {
+            // The edit hears of each edit's text and cursor moves only to tell assistive tools
+            // and to follow the selection, which is set below: while no tool listens, it is quiet.
+            const QSignalBlocker quiet(QAccessible::isActive() ? nullptr : document());
+            UpdateScreen();
+        }
         // Qt moves a selection that ends at the end along with appended text, and one whose text
         // was dropped or rendered anew would now select other text: pin it, or let it go.
         if (bSelection && std::min(nAnchor, nPosition) >= m_pScreen->StableFrom()) {
