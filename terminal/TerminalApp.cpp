@@ -6,7 +6,6 @@
 
 #include "Fonts.h"
 #include "IniFile.h"
-#include "IniReadCache.h"
 #include "QtChinese.h"
 #include "Resources.h"
 #include "TerminalDlg.h"
@@ -23,17 +22,14 @@ CTerminalApp::CTerminalApp(int& argc, char** argv, CWarmUp* pWarmUp)
     // a thread of its own, the connection overlaps the loading of the fonts below.
     m_busConnect = std::thread([] { QDBusConnection::sessionBus(); });
     // The icon and the pictures of the closed window are drawn meanwhile too, into images,
-    // which needs no window system, and the settings file is indexed for the window's reads
-    // (a file of many megabytes takes a few milliseconds).
-    auto ahead = std::async(std::launch::async, [strIniPath = m_strIniPath] {
-        EReadResult eResult{};
-        ReadIniSection(strIniPath, "PORT", eResult);
+    // which needs no window system. (The warm-up has indexed the settings file.)
+    auto ahead = std::async(std::launch::async, [] {
         return std::make_pair(
             AppIconImages(),
             DrawPictures({IDB_POWER_OFF, IDB_RING_OFF, IDB_CD_OFF, IDB_CTS_OFF, IDB_DSR_OFF}));
     });
     if (pWarmUp != nullptr) {
-        pWarmUp->Finish();
+        pWarmUp->FinishFonts();
     }
     // Message boxes and the about box are windows of their own: they take the application's font.
     setFont(DialogFont());

@@ -2,14 +2,20 @@
 
 #include <fontconfig/fontconfig.h>
 
-CWarmUp::CWarmUp() : m_thread([] { FcInit(); }) {}
+#include "IniReadCache.h"
+
+CWarmUp::CWarmUp(const std::string& strIniPath)
+    : m_thread([this, strIniPath] {
+          FcInit();
+          m_fontsDone.set_value();
+          EReadResult eResult{};
+          ReadIniSection(strIniPath, "PORT", eResult);
+      }) {}
 
 CWarmUp::~CWarmUp() {
-    Finish();
+    m_thread.join();
 }
 
-void CWarmUp::Finish() {
-    if (m_thread.joinable()) {
-        m_thread.join();
-    }
+void CWarmUp::FinishFonts() {
+    m_fontsReady.wait();
 }

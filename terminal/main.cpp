@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         case SCommandLine::EAction::Run:
             break;
     }
-    CWarmUp warmUp;  // meanwhile, the application object is built
+    CWarmUp warmUp(CIniFile::SettingsPathFor(argc > 0 ? argv[0] : nullptr));
     CTerminalApp app(argc, argv, &warmUp);
     app.InitInstance(cmd);
     return 0;
