@@ -50,6 +50,8 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
     connect(m_pLayout, &QAbstractTextDocumentLayout::update, this,
             [this] { viewport()->update(); });
     m_pScreen = std::make_unique<CRxScreen>(pDoc);
+    m_pLayout->SetBlockLines(
+        [this](int nBlock) { return m_pScreen ? m_pScreen->BlockLines(nBlock) : -1; });
     const CIniFile ini(m_strIniPath);
     m_bHexMode = ini.ReadBool("RX", "MODE", 0) != 0;
     m_bLfToCrLf = ini.ReadBool("RX", "CR", 1) != 0;

@@ -13,8 +13,11 @@ void CRxDocumentLayout::KeepShaping(const QTextBlock& block) {
     }
 }
 
-bool CRxDocumentLayout::CountLines(QTextBlock block) {
-    const int nLines = 1 + static_cast<int>(block.text().count(QChar::LineSeparator));
+bool CRxDocumentLayout::CountLines(QTextBlock block) const {
+    int nLines = m_fnBlockLines ? m_fnBlockLines(block.blockNumber()) : -1;
+    if (nLines < 0) {
+        nLines = 1 + static_cast<int>(block.text().count(QChar::LineSeparator));
+    }
     if (block.lineCount() == nLines) {
         return false;
     }

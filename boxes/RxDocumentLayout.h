@@ -6,8 +6,11 @@
 //
 // A block may hold several screen lines joined by U+2028 line separators (RxScreen.h): it counts
 // as those lines before it is laid out, so that the scroll bar is the same as for one block a
-// line, and it is laid out only when it comes into view, not when it changes.
+// line, and it is laid out only when it comes into view, not when it changes. Whoever writes the
+// text can tell how many lines each block holds (SetBlockLines); else they are counted from it.
 #include <QPlainTextDocumentLayout>
+#include <functional>
+#include <utility>
 
 class QTextBlock;
 
@@ -19,6 +22,10 @@ public:
     // How many of the newest lines of a change to keep shaped: about a screen's worth.
     void SetLinesInView(int nLines) { m_nLinesInView = nLines; }
     static void KeepShaping(const QTextBlock& block);
+    // The lines of a block by its number, or -1 when they are to be counted from its text.
+    void SetBlockLines(std::function<int(int)> fnBlockLines) {
+        m_fnBlockLines = std::move(fnBlockLines);
+    }
     // Counts every block's lines again (a new width laid out every block as one line).
     void CountJoinedLines();
 
@@ -26,9 +33,10 @@ protected:
     void documentChanged(int nFrom, int nRemoved, int nAdded) override;
 
 private:
-    // Sets the block's line count from its line separators; true when it changed.
-    static bool CountLines(QTextBlock block);
+    // Sets the block's line count; true when it changed.
+    bool CountLines(QTextBlock block) const;
 
     int m_nLinesInView = 64;
     int m_nBlocks = 1;  // the document's blocks after the last change
+    std::function<int(int)> m_fnBlockLines;
 };

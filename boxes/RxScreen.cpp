@@ -6,6 +6,7 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <cstdint>
+#include <numeric>
 
 CRxScreen::CRxScreen(QTextDocument* pDoc) : m_pDoc(pDoc) {}
 
@@ -33,6 +34,7 @@ bool CRxScreen::Update(const CByteRing& ring) {
 }
 
 void CRxScreen::Clear() {
+    m_arrBlockLines.assign(1, 1);
     m_pDoc->clear();
     m_syncs.clear();
     m_pRenderer = std::make_unique<CRxRenderer>(m_layout, 0, 0);
@@ -49,7 +51,10 @@ void CRxScreen::RenderAll(const CByteRing& ring) {
     ring.ForEachRun(ring.Start(), ring.Total(), [&](const std::uint8_t* p, std::size_t n) {
         m_pRenderer->Render(p, n, m_strScratch, m_syncs);
     });
-    JoinOlderLines(m_strScratch);
+    m_arrBlockLines.clear();
+    for (const int nSeparators : JoinOlderLines(m_strScratch)) {
+        m_arrBlockLines.push_back(1 + nSeparators);
+    }
     m_pDoc->setPlainText(m_strScratch);
     m_nFirstByte = ring.Start();
     m_nFirstChar = 0;
@@ -65,7 +70,7 @@ void CRxScreen::Append(const CByteRing& ring) {
             nLateWrap = std::min(nLateWrap, m_pRenderer->Render(p, n, m_strScratch, m_syncs));
         });
     m_nTailFrom = m_nFirstChar + static_cast<std::uint64_t>(m_pDoc->characterCount() - 1);
-    JoinOlderLines(m_strScratch);
+    const std::vector<int> arrSeparators = JoinOlderLines(m_strScratch);
     QTextCursor cursor(m_pDoc);
     // One change for the layout, and the cursor moves without laying out the line it is on.
     cursor.beginEditBlock();
@@ -73,11 +78,16 @@ void CRxScreen::Append(const CByteRing& ring) {
         // The last word of the last line grew past the edge: it moves to a line of its own.
         cursor.setPosition(DocPosOf(nLateWrap));
         cursor.insertText(QStringLiteral("\n"));
+        m_arrBlockLines.push_back(1);  // the last line of the last block moved on
         m_nTailFrom = nLateWrap;
         m_nMovedFrom = nLateWrap;
     }
     if (!m_strScratch.isEmpty()) {
         cursor.setPosition(m_pDoc->characterCount() - 1);  // (moving to End lays the line out)
+        m_arrBlockLines.back() += arrSeparators.front();
+        for (std::size_t i = 1; i < arrSeparators.size(); ++i) {
+            m_arrBlockLines.push_back(1 + arrSeparators[i]);
+        }
         cursor.insertText(m_strScratch);
     }
     cursor.endEditBlock();
@@ -104,10 +114,12 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
             }
             frontSyncs.pop_back();
         }
-        JoinOlderLines(m_strScratch);
+        const std::vector<int> arrSeparators = JoinOlderLines(m_strScratch);
+        const int nTargetPos = static_cast<int>(target.nChar - m_nFirstChar);
+        DropFrontBlocks(nTargetPos, arrSeparators);
         QTextCursor cursor(m_pDoc);
         cursor.beginEditBlock();
-        cursor.setPosition(static_cast<int>(target.nChar - m_nFirstChar), QTextCursor::KeepAnchor);
+        cursor.setPosition(nTargetPos, QTextCursor::KeepAnchor);
         if (m_strScratch.isEmpty()) {
             cursor.removeSelectedText();
         } else {
@@ -124,6 +136,27 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
         return true;
     }
     return false;
+}
+
+void CRxScreen::DropFrontBlocks(int nTo, const std::vector<int>& arrSeparators) {
+    const QTextBlock block = m_pDoc->findBlock(nTo);
+    const int nInBlock = nTo - block.position();
+    const QString strBlock = nInBlock > 0 ? block.text() : QString();
+    const auto nDropped =
+        static_cast<int>(QStringView(strBlock).left(nInBlock).count(QChar::LineSeparator));
+    m_arrBlockLines.erase(m_arrBlockLines.begin(), m_arrBlockLines.begin() + block.blockNumber());
+    m_arrBlockLines.front() += arrSeparators.back() - nDropped;
+    for (auto it = arrSeparators.rbegin() + 1; it != arrSeparators.rend(); ++it) {
+        m_arrBlockLines.push_front(1 + *it);
+    }
+}
+
+int CRxScreen::BlockLines(int nBlock) const {
+    if (nBlock < 0 || static_cast<std::size_t>(nBlock) >= m_arrBlockLines.size() ||
+        static_cast<std::size_t>(m_pDoc->blockCount()) != m_arrBlockLines.size()) {
+        return -1;
+    }
+    return m_arrBlockLines[static_cast<std::size_t>(nBlock)];
 }
 
 int CRxScreen::DocPosOf(std::uint64_t nAbsolutePos) const {
@@ -172,45 +205,56 @@ QString CRxScreen::LogicalText(int nFrom, int nTo) const {
     return strText;
 }
 
-void CRxScreen::JoinOlderLines(QString& str) const {
+std::vector<int> CRxScreen::JoinOlderLines(QString& str) const {
+    std::vector<int> arrSeparators;
     // Assistive tools read the text with the block separators as line breaks: for them every
     // screen line stays a block.
     if (QAccessible::isActive()) {
-        return;
+        arrSeparators.assign(static_cast<std::size_t>(str.count(u'\n')) + 1, 0);
+        return arrSeparators;
     }
     // The newest m_nLinesInView line breaks are found from the end, so the text is read once.
     const QChar* const pBegin = str.constData();
     const QChar* pKept = pBegin + str.size();
-    for (int nKept = 0; nKept < m_nLinesInView && pKept != pBegin;) {
+    int nKept = 0;
+    while (nKept < m_nLinesInView && pKept != pBegin) {
         nKept += *--pKept == u'\n' ? 1 : 0;
     }
-    if (pKept == pBegin) {
-        return;
-    }
-    int nInBlock = 0;
-    const qsizetype nEnd = pKept - pBegin;
-    QChar* p = str.data();  // unshared: no copy
-    for (QChar* pEnd = p + nEnd; p != pEnd; ++p) {
-        if (*p != u'\n') {
-            continue;
+    if (pKept != pBegin) {
+        int nInBlock = 0;
+        const qsizetype nEnd = pKept - pBegin;
+        QChar* p = str.data();  // unshared: no copy
+        for (QChar* pEnd = p + nEnd; p != pEnd; ++p) {
+            if (*p != u'\n') {
+                continue;
+            }
+            if (++nInBlock < kJoinedLines) {
+                *p = QChar::LineSeparator;
+            } else {
+                arrSeparators.push_back(nInBlock - 1);
+                nInBlock = 0;
+            }
         }
-        if (++nInBlock < kJoinedLines) {
-            *p = QChar::LineSeparator;
-        } else {
-            nInBlock = 0;
-        }
+        arrSeparators.push_back(nInBlock);  // the block that the first kept line break ends
+    } else {
+        ++nKept;  // no line break joined: every block is a line
     }
+    arrSeparators.insert(arrSeparators.end(), static_cast<std::size_t>(nKept), 0);
+    return arrSeparators;
 }
 
 int CRxScreen::LogicalPos(int nDocPos) const {
-    // Every block separator and line separator before the position ends a screen line.
+    // Every block separator and line separator before the position ends a screen line: a block
+    // holds as many as its lines.
     const QTextBlock block = m_pDoc->findBlock(nDocPos);
-    int nBreaks =
-        block.blockNumber() +
-        static_cast<int>(block.text().left(nDocPos - block.position()).count(QChar::LineSeparator));
-    for (QTextBlock before = block.previous(); before.isValid(); before = before.previous()) {
-        nBreaks += static_cast<int>(before.text().count(QChar::LineSeparator));
-    }
+    const QString strBlock = block.text();
+    int nBreaks = static_cast<int>(
+        QStringView(strBlock).left(nDocPos - block.position()).count(QChar::LineSeparator));
+    const auto nBefore =
+        std::min(static_cast<std::size_t>(block.blockNumber()), m_arrBlockLines.size());
+    nBreaks =
+        std::accumulate(m_arrBlockLines.begin(),
+                        m_arrBlockLines.begin() + static_cast<std::ptrdiff_t>(nBefore), nBreaks);
     const int nWraps = nBreaks - HardBreaksUpTo(m_nFirstChar + static_cast<std::uint64_t>(nDocPos));
     return nDocPos - nWraps;
 }

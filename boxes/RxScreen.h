@@ -15,12 +15,14 @@
 // separator: the newest lines, those that can be in view while the box follows the end, are a
 // block each, and the older lines of an update share blocks of up to kJoinedLines lines, so that
 // an update adds and drops a few blocks rather than one per line (the document's layout counts a
-// joined block as its lines, RxDocumentLayout.h).
+// joined block as its lines, RxDocumentLayout.h). The screen knows how many lines each block
+// holds and tells the layout (BlockLines), which then need not read the text to count them.
 #include <QString>
 #include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "ByteRing.h"
 #include "RxRenderer.h"
@@ -41,6 +43,9 @@ public:
     // How many of the newest lines stay a block each: at least the lines in view.
     void SetLinesInView(int nLines) { m_nLinesInView = std::max(1, nLines); }
     static constexpr int kJoinedLines = 64;
+    // The screen lines in the document's block nBlock; -1 while the document is in the middle
+    // of an edit that does not yet have the blocks counted.
+    int BlockLines(int nBlock) const;
 
     // The text between two document positions with the wrap points removed and line breaks as
     // '\n'.
@@ -70,19 +75,24 @@ private:
     void RenderAll(const CByteRing& ring);
     void Append(const CByteRing& ring);
     bool TrimFront(const CByteRing& ring);
+    // The blocks' lines once the text before nTo is replaced by text whose blocks have these
+    // line separators (JoinOlderLines).
+    void DropFrontBlocks(int nTo, const std::vector<int>& arrSeparators);
     bool IsLineBreakBefore(std::uint64_t nAbsChar) const;
     int HardBreaksUpTo(std::uint64_t nAbsChar) const;
     // Turns all but the last m_nLinesInView line breaks of str into line separators, except
-    // every kJoinedLines-th.
-    void JoinOlderLines(QString& str) const;
+    // every kJoinedLines-th; gives the line separators of each block str makes (one more than
+    // its line breaks).
+    std::vector<int> JoinOlderLines(QString& str) const;
 
     QTextDocument* m_pDoc;
     SRxLayout m_layout;
     std::unique_ptr<CRxRenderer> m_pRenderer;  // continues at the end of the document
     bool m_bStale = true;
-    std::deque<SRxSyncPoint> m_syncs;  // sync points within the document, in order
-    std::uint64_t m_nFirstByte = 0;    // the stream offset of the document's first byte
-    std::uint64_t m_nFirstChar = 0;    // the absolute position of the document's position 0
+    std::deque<SRxSyncPoint> m_syncs;    // sync points within the document, in order
+    std::deque<int> m_arrBlockLines{1};  // the screen lines of each block of the document
+    std::uint64_t m_nFirstByte = 0;      // the stream offset of the document's first byte
+    std::uint64_t m_nFirstChar = 0;      // the absolute position of the document's position 0
     std::uint64_t m_nStableFrom = 0;
     std::uint64_t m_nTailFrom = 0;
     std::uint64_t m_nMovedFrom = UINT64_MAX;  // where the last Update() put a late wrap point

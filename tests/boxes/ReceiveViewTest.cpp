@@ -190,22 +190,43 @@ TEST_F(ReceiveViewTest, EveryScreenLineIsOneLineOfTheLayoutAndCountsBeforeItIsLa
 }
 
 TEST_F(ReceiveViewTest, ScrollBarCountsEveryLineOfAFastStream) {
-    QScrollBar* pBar = m_pBox->verticalScrollBar();
-    int nLine = 0;
-    for (int nPiece = 0; nPiece < 120; ++nPiece) {  // past the buffer's size: the front drops
-        std::string strPiece;
-        for (int i = 0; i < 60; ++i) {
-            strPiece += "line " + std::to_string(nLine++) + "\r\n";
+    // Hard line breaks; words that grow past the edge and wrap; hexadecimal lines. Past the
+    // buffer's size, so that the front drops, mostly from the middle of a block of joined lines.
+    struct SRow {
+        int bHex;
+        int nWordEvery;  // a blank after every this many characters
+        int nLineEvery;  // CR LF after every this many characters (0: none)
+    };
+    for (const SRow row : {SRow{0, 5, 9}, SRow{0, 7, 0}, SRow{0, 23, 301}, SRow{1, 3, 0}}) {
+        SCOPED_TRACE(testing::Message() << "row " << row.bHex << row.nWordEvery << row.nLineEvery);
+        Make();
+        m_pBox->SetMode(row.bHex);
+        QScrollBar* pBar = m_pBox->verticalScrollBar();
+        int nChar = 0;
+        for (int nPiece = 0; nPiece < 60; ++nPiece) {
+            std::vector<std::uint8_t> piece;
+            for (; piece.size() < 2000; ++nChar) {
+                piece.push_back(nChar % row.nWordEvery == 0 ? ' ' : 'a' + nChar % 26);
+                if (row.nLineEvery > 0 && nChar % row.nLineEvery == 0) {
+                    piece.insert(piece.end(), {'\r', '\n'});
+                }
+            }
+            Receive(piece);
+            m_pBox->Refresh();
+            // Every screen line ends in a block separator or, joined, in a line separator.
+            QTextCursor all(m_pBox->document());
+            all.select(QTextCursor::Document);
+            const QString strText = all.selectedText();
+            const int nLines = static_cast<int>(strText.count(QChar::ParagraphSeparator) +
+                                                strText.count(QChar::LineSeparator)) +
+                               1;
+            ASSERT_EQ(m_pBox->document()->lineCount(), nLines) << nPiece;
+            ASSERT_EQ(pBar->maximum() + pBar->pageStep(), nLines) << nPiece;
+            ASSERT_EQ(pBar->value(), pBar->maximum());
         }
-        Receive(std::vector<std::uint8_t>(strPiece.begin(), strPiece.end()));
-        m_pBox->Refresh();
-        const int nLines = static_cast<int>(m_pBox->ShownText().count(u'\n')) + 1;
-        ASSERT_EQ(m_pBox->document()->lineCount(), nLines) << nPiece;
-        ASSERT_EQ(pBar->maximum() + pBar->pageStep(), nLines) << nPiece;
-        ASSERT_EQ(pBar->value(), pBar->maximum());
+        // The older lines of each piece share blocks.
+        EXPECT_LT(m_pBox->document()->blockCount(), m_pBox->document()->lineCount() / 2);
     }
-    // The older lines of each piece share blocks.
-    EXPECT_LT(m_pBox->document()->blockCount(), m_pBox->document()->lineCount() / 2);
 }
 
 TEST_F(ReceiveViewTest, SavesTheRawBytesInEitherMode) {
