@@ -4,14 +4,15 @@
 
 #include "IniFile.h"
 
-CStreamDecoder::CStreamDecoder(int nCodePage)
-    : m_bUtf8(nCodePage == CP_UTF8), m_gbk(m_bUtf8 ? QStringDecoder() : QStringDecoder("GBK")) {}
+CStreamDecoder::CStreamDecoder(int nCodePage) : m_bUtf8(nCodePage == CP_UTF8) {}
 
 QChar* CStreamDecoder::Append(QChar* pOut, const char* pBytes, std::size_t nBytes) {
     if (m_bUtf8) {
         return AppendUtf8(pOut, pBytes, nBytes);
     }
-    return m_gbk.appendToBuffer(pOut, QByteArrayView(pBytes, static_cast<qsizetype>(nBytes)));
+    // QChar is a char16_t in a class: Qt reads one as the other too.
+    return reinterpret_cast<QChar*>(
+        m_gbk.Append(reinterpret_cast<char16_t*>(pOut), pBytes, nBytes));
 }
 
 QChar* CStreamDecoder::AppendUtf8(QChar* pOut, const char* pBytes, std::size_t nBytes) {

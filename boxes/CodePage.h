@@ -7,21 +7,23 @@
 // 936 for GBK (the default; any other stored value also gives GBK) or 65001 for UTF-8. Written
 // the moment it changes.
 #include <QObject>
-#include <QStringDecoder>
 #include <QStringEncoder>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "GbkDecoder.h"
 
 enum : int { CP_GBK = 936, CP_UTF8 = 65001 };
 
 // CStreamDecoder: decodes a byte stream that arrives in pieces with a code page (anything but
 // CP_UTF8 means GBK). A character split between two pieces (a GBK lead byte, a partial UTF-8
 // sequence) waits for its second part, and the text never depends on where the stream was cut.
-// Invalid bytes decode to some character, never to nothing: GBK through Qt's converter, UTF-8 as
-// U+FFFD for each maximal invalid part (the WHATWG rule; Qt's own stateful UTF-8 decoder gives
-// different text for invalid input depending on where the pieces end). A UTF-8 byte-order mark is
-// kept as U+FEFF: received data is data.
+// Invalid bytes decode to some character, never to nothing: GBK exactly as Qt's converter decodes
+// it (CGbkDecoder, a table taken from that converter), UTF-8 as U+FFFD for each maximal invalid
+// part (the WHATWG rule; Qt's own stateful UTF-8 decoder gives different text for invalid input
+// depending on where the pieces end). A UTF-8 byte-order mark is kept as U+FEFF: received data is
+// data. Small and cheap to construct and copy: the screen starts one for every front it drops.
 class CStreamDecoder {
 public:
     explicit CStreamDecoder(int nCodePage);
@@ -34,7 +36,7 @@ private:
     QChar* AppendUtf8(QChar* pOut, const char* pBytes, std::size_t nBytes);
 
     bool m_bUtf8;
-    QStringDecoder m_gbk;
+    CGbkDecoder m_gbk;
     // UTF-8 state: the code point so far, the continuation bytes still needed, and the range the
     // next one must lie in.
     char32_t m_cp = 0;

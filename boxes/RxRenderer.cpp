@@ -98,11 +98,7 @@ bool IsBreakBetween(unsigned nBefore, unsigned nAfter) {
 
 CRxRenderer::CRxRenderer(const SRxLayout& layout, std::uint64_t nStartByte,
                          std::uint64_t nStartChar)
-    : m_layout(layout), m_nByte(nStartByte), m_nChar(nStartChar) {
-    if (!layout.bHex) {
-        m_decoder.emplace(layout.nCodePage);
-    }
-}
+    : m_layout(layout), m_decoder(layout.nCodePage), m_nByte(nStartByte), m_nChar(nStartChar) {}
 
 // Inline: it runs for every shown character.
 inline void CRxRenderer::Put(const QChar* pChars, int nChars, qreal fWidth, unsigned nKind) {
@@ -164,7 +160,7 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
     AppendDisplayText(m_strDisplay, pBytes, nCount, m_layout.bLfToCrLf);
     m_decoded.resize(CStreamDecoder::RequiredSpace(m_strDisplay.size()));
     const QChar* pEnd =
-        m_decoder->Append(m_decoded.data(), m_strDisplay.data(), m_strDisplay.size());
+        m_decoder.Append(m_decoded.data(), m_strDisplay.data(), m_strDisplay.size());
     const QChar* p = m_decoded.data();
 
     // Each decoded LF is the next LF byte of the piece: that gives a hard break its byte offset.

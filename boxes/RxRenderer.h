@@ -33,7 +33,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -91,9 +90,7 @@ private:
     void FlushPendingCr();
 
     SRxLayout m_layout;
-    // Text mode only: opening a code page's converter costs more than rendering a line, and the
-    // screen starts a renderer for every front it drops.
-    std::optional<CStreamDecoder> m_decoder;
+    CStreamDecoder m_decoder;      // text mode
     std::string m_strDisplay;      // scratch: the codec's rendering of a piece
     std::vector<QChar> m_decoded;  // scratch: its decoding
     std::uint64_t m_nByte;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFont>
+#include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
