@@ -5,6 +5,7 @@
 #include <QStringDecoder>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
