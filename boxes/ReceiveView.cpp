@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTextBlock>
@@ -14,8 +15,10 @@
 #include <cmath>
 
 #include "CharWidths.h"
+#include "GlyphCache.h"
 #include "IniFile.h"
 #include "RxDocumentLayout.h"
+#include "RxPainter.h"
 #include "RxScreen.h"
 #include "SteadyScrollBar.h"
 
@@ -49,6 +52,11 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
     disconnect(m_pLayout, &QAbstractTextDocumentLayout::update, nullptr, nullptr);
     connect(m_pLayout, &QAbstractTextDocumentLayout::update, this,
             [this] { viewport()->update(); });
+    // The edit sets its scroll bar by laying out the lines at the end, which are only painted.
+    disconnect(m_pLayout, &QAbstractTextDocumentLayout::documentSizeChanged, nullptr, nullptr);
+    connect(m_pLayout, &QAbstractTextDocumentLayout::documentSizeChanged, this,
+            &CReceiveView::AdjustScrollBar);
+    m_pPainter = std::make_unique<CRxPainter>(m_pLayout);
     m_pScreen = std::make_unique<CRxScreen>(pDoc);
     m_pLayout->SetBlockLines(
         [this](int nBlock) { return m_pScreen ? m_pScreen->BlockLines(nBlock) : -1; });
@@ -181,6 +189,7 @@ void CReceiveView::RepaintChanged(bool bWhole) {
         viewport()->update();
         return;
     }
+    const CRxDocumentLayout::CGeometryOnly geometry(*m_pLayout);
     const qreal fTop =
         blockBoundingGeometry(document()->findBlock(nTail)).translated(contentOffset()).top();
     const QRect view = viewport()->rect();
@@ -295,7 +304,6 @@ void CReceiveView::contextMenuEvent(QContextMenuEvent* pEvent) {
 void CReceiveView::resizeEvent(QResizeEvent* pEvent) {
     CColorEdit::resizeEvent(pEvent);
     const int nLinesInView = viewport()->height() / std::max(1, fontMetrics().lineSpacing()) + 2;
-    m_pLayout->SetLinesInView(nLinesInView);
     m_pScreen->SetLinesInView(nLinesInView);
     if (viewport()->width() != m_nLaidOutWidth) {
         // Until the next refresh wraps the text anew, the scroll bar stays as it was.
@@ -308,6 +316,8 @@ void CReceiveView::changeEvent(QEvent* pEvent) {
     CColorEdit::changeEvent(pEvent);
     if (pEvent->type() == QEvent::FontChange) {
         m_pWidths.reset();  // for the new font at the next layout
+        m_pLayout->SetGlyphs(nullptr);
+        m_pGlyphs.reset();
         InvalidateLayout(true);
     }
 }
@@ -327,15 +337,17 @@ void CReceiveView::mouseReleaseEvent(QMouseEvent* pEvent) {
 }
 
 void CReceiveView::paintEvent(QPaintEvent* pEvent) {
-    // Lines scrolled to keep their shaping too; the newest ones are marked as they arrive.
-    const int nHeight = viewport()->height();
-    for (QTextBlock block = firstVisibleBlock();
-         block.isValid() &&
-         blockBoundingGeometry(block).translated(contentOffset()).top() < nHeight;
-         block = block.next()) {
-        CRxDocumentLayout::KeepShaping(block);
-    }
-    CColorEdit::paintEvent(pEvent);
+    m_pLayout->LayOutJoined(firstVisibleBlock());
+    CRxPainter::SView view;
+    view.first = firstVisibleBlock();
+    view.offset = contentOffset();
+    view.viewport = viewport()->rect();
+    view.context = getPaintContext();
+    view.nCursorWidth = cursorWidth();
+    view.bCursorShown = !isReadOnly() || (textInteractionFlags() & Qt::TextSelectableByKeyboard);
+    view.fTabStop = tabStopDistance() * viewport()->logicalDpiY() / 96.0;
+    QPainter painter(viewport());
+    m_pPainter->Paint(painter, pEvent->rect(), view, m_pGlyphs.get());
 }
 
 void CReceiveView::ApplyFont() {
@@ -350,6 +362,8 @@ void CReceiveView::SetDocumentFont() {
     QFont font = this->font();
     font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
     document()->setDefaultFont(font);
+    m_pGlyphs = std::make_unique<CGlyphCache>(font);
+    m_pLayout->SetGlyphs(m_pGlyphs.get());
 }
 
 void CReceiveView::InvalidateLayout(bool bSameText) {
@@ -383,6 +397,28 @@ SRxLayout CReceiveView::CurrentLayout() {
 }
 
 void CReceiveView::ScrollToEnd() {
+    m_pLayout->LayOutJoined(firstVisibleBlock());
+    const CRxDocumentLayout::CGeometryOnly geometry(*m_pLayout);
     QScrollBar* pBar = verticalScrollBar();
     pBar->setValue(pBar->maximum());
+}
+
+void CReceiveView::AdjustScrollBar() {
+    m_pLayout->LayOutJoined(firstVisibleBlock());
+    const CRxDocumentLayout::CGeometryOnly geometry(*m_pLayout);
+    // Hidden, the edit guesses the lines in view from the line spacing.
+    const int nPage = isVisible() ? m_pLayout->LinesAtEnd(viewport()->rect().height())
+                                  : viewport()->height() / std::max(1, fontMetrics().lineSpacing());
+    const int nMax = std::max(0, document()->lineCount() - (isVisible() ? nPage : 1));
+    QScrollBar* pBar = verticalScrollBar();
+    pBar->setRange(0, nMax);
+    pBar->setPageStep(nPage);
+    const QTextBlock first = firstVisibleBlock();
+    if (first.isValid()) {
+        const QSignalBlocker quiet(pBar);
+        pBar->setValue(first.firstLineNumber() +
+                       CRxDocumentLayout::TopLine(first, -contentOffset().y()));
+    }
+    // The edit's view follows its scroll bar: the top line may be in another block now.
+    scrollContentsBy(0, 0);
 }

@@ -45,7 +45,9 @@
 #include "ColorEdit.h"
 
 class CCharWidths;
+class CGlyphCache;
 class CRxDocumentLayout;
+class CRxPainter;
 class CRxScreen;
 struct SRxLayout;
 
@@ -133,6 +135,8 @@ private:
     // Sets the selection (document positions); -1 removes it.
     void Select(int nAnchor, int nPosition);
     void ScrollToEnd();
+    // The scroll bar's range and the top line, as the edit sets them, without laying out lines.
+    void AdjustScrollBar();
     // Brings the screen up to date with the buffer.
     void UpdateScreen();
     // After an update of the screen and the scroll to the end: repaints what changed in view.
@@ -148,6 +152,8 @@ private:
     std::uint64_t m_nTotalAtFlip = 0;  // m_ring.Total() when the option was last flipped
     std::string m_strIniPath;
     std::unique_ptr<CCharWidths> m_pWidths;
+    std::unique_ptr<CGlyphCache> m_pGlyphs;
+    std::unique_ptr<CRxPainter> m_pPainter;
     CRxDocumentLayout* m_pLayout;  // owned by the document
     std::unique_ptr<CRxScreen> m_pScreen;
     QTimer m_refreshTimer;
