@@ -32,8 +32,12 @@ namespace {
 constexpr const char* kTitle = "diVE 串口调试终端 V";
 constexpr const char* kPortLost = "串口已断开\n\n设备已被移除或发生读写错误";
 
-// Counters are shown at most this often while bytes stream in: with the receive box's refresh.
-constexpr int kCounterIntervalMs = CReceiveView::kRefreshMs;
+// Counters are shown at most this often while bytes stream in: a number changing faster cannot be
+// read, and each showing costs the window a text layout and a paint.
+constexpr int kCounterIntervalMs = 100;
+// A box that has not refreshed for this long has no more bytes to show: the counters show the
+// final count then.
+constexpr int kCounterQuietMs = CReceiveView::kRefreshMs * 3 / 2;
 
 constexpr int kPeriodDigits = 5;
 
@@ -56,11 +60,16 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
     SetAccessibleNames();
     ConnectControls();
 
-    // Received bytes move the counters: they are shown in the box's refresh, so that both are
-    // painted together.
+    // Received bytes move the counters: they are shown in one of the box's refreshes, so that both
+    // are painted together, or once the stream stops.
     connect(m_edReceive, &CReceiveView::Refreshed, this, [this] {
-        if (m_bCountersStale) {
+        if (!m_bCountersStale) {
+            return;
+        }
+        if (!m_clkCounters.isValid() || m_clkCounters.elapsed() >= kCounterIntervalMs) {
             ShowCounters();
+        } else {
+            m_timerCounters.start(kCounterQuietMs);
         }
     });
     m_timerCounters.setSingleShot(true);
