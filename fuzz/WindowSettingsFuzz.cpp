@@ -88,7 +88,10 @@ SWindowState RunWindow(const std::string& strIni) {
 
 extern "C" int LLVMFuzzerInitialize(int* pArgc, char*** pArgv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication app(*pArgc, *pArgv);
+    // Never destroyed: at exit Qt's own globals may already be gone, and the application's
+    // destructor (its input devices) would read them.
+    static auto* pApp = new QApplication(*pArgc, *pArgv);
+    (void)pApp;
     // A box asked for by a start on a damaged file is answered at once.
     CMessageBox::SetInterceptor([](const SMessage&) {});
     return 0;
