@@ -14,6 +14,14 @@ enum : int {
     // The code-page submenu of both boxes.
     IDM_CODEPAGE_GBK = 29705,
     IDM_CODEPAGE_UTF8 = 29706,
+    // The send box's submenus: line end (4), checksum (7), file send (2), history (20 and clear).
+    IDM_LINEEND_FIRST = 29707,
+    IDM_CHECKSUM_FIRST = 29711,
+    IDM_FILEMODE_WHOLE = 29718,
+    IDM_FILEMODE_BYLINE = 29719,
+    IDM_HISTORY_CLEAR = 29720,
+    IDM_HISTORY_FIRST = 29721,
+    IDM_HISTORY_NONE = 29741,  // the grey line of an empty history
 
     EM_UNDO = 199,
     WM_CUT = 768,

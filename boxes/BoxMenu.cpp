@@ -7,12 +7,24 @@
 namespace {
 
 void AddItem(CNewMenu& menu, const SBoxMenuItem& item, const std::function<void(int)>& fnCommand) {
-    const unsigned nFlags =
-        (item.bEnabled ? MF_STRING : MF_GRAYED) | (item.bChecked ? MF_CHECKED : MF_STRING);
-    QAction* pAction = menu.AppendMenu(nFlags, item.nCommand, QString::fromUtf8(item.pszText));
+    const unsigned nFlags = (item.bEnabled ? MF_STRING : MF_GRAYED) |
+                            (item.bChecked ? MF_CHECKED : MF_STRING) |
+                            (item.bCheckable ? MF_CHECKABLE : MF_STRING);
+    QAction* pAction = menu.AppendMenu(nFlags, item.nCommand, QString::fromStdString(item.strText));
     const int nCommand = item.nCommand;
     QObject::connect(pAction, &QAction::triggered, pAction,
                      [fnCommand, nCommand] { fnCommand(nCommand); });
+}
+
+void AddItems(CNewMenu& menu, const std::vector<SBoxMenuItem>& items,
+              const std::function<void(int)>& fnCommand) {
+    for (const SBoxMenuItem& item : items) {
+        if (item.nCommand == 0) {
+            menu.AppendMenu(MF_SEPARATOR, 0, {});
+        } else {
+            AddItem(menu, item, fnCommand);
+        }
+    }
 }
 
 }  // namespace
@@ -27,19 +39,20 @@ const std::vector<std::uint16_t>& BoxMenuIconTable() {
 }
 
 std::unique_ptr<CNewMenu> BuildBoxMenu(const std::vector<SBoxMenuItem>& items, int nCodePage,
-                                       QWidget* pParent, std::function<void(int)> fnCommand) {
+                                       QWidget* pParent, std::function<void(int)> fnCommand,
+                                       const std::vector<SBoxSubMenu>& arrSubMenus) {
     auto pMenu = std::make_unique<CNewMenu>(pParent);
-    for (const SBoxMenuItem& item : items) {
-        if (item.nCommand == 0) {
-            pMenu->AppendMenu(MF_SEPARATOR, 0, {});
-        } else {
-            AddItem(*pMenu, item, fnCommand);
-        }
-    }
+    AddItems(*pMenu, items, fnCommand);
     pMenu->AppendMenu(MF_SEPARATOR, 0, {});
     CNewMenu* pCodePages = pMenu->AppendPopup(QStringLiteral("字符编码"));
-    AddItem(*pCodePages, {IDM_CODEPAGE_GBK, "GBK", true, nCodePage != CP_UTF8}, fnCommand);
-    AddItem(*pCodePages, {IDM_CODEPAGE_UTF8, "UTF-8", true, nCodePage == CP_UTF8}, fnCommand);
+    AddItems(*pCodePages,
+             {{IDM_CODEPAGE_GBK, "GBK", true, nCodePage != CP_UTF8, true},
+              {IDM_CODEPAGE_UTF8, "UTF-8", true, nCodePage == CP_UTF8, true}},
+             fnCommand);
+    for (const SBoxSubMenu& sub : arrSubMenus) {
+        AddItems(*pMenu->AppendPopup(QString::fromStdString(sub.strTitle)), sub.arrItems,
+                 fnCommand);
+    }
     pMenu->LoadToolBar(BoxMenuIconTable(), qRgb(192, 192, 192),
                        [](int nBitmap) { return LoadBitmap(nBitmap).toImage(); });
     return pMenu;

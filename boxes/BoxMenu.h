@@ -1,10 +1,12 @@
 #pragma once
 // The context menu of both boxes, built from a list of items as a skinned CNewMenu: each command's
 // icon from the shared twelve-icon strip (placeholders and the mode and newline items have none),
-// then a separator and the submenu "字符编码" with "GBK" and "UTF-8", the current one checked.
+// then a separator and the submenu "字符编码" with "GBK" and "UTF-8", the current one checked, then
+// the box's own submenus, if any.
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "BoxCommands.h"
@@ -13,10 +15,16 @@ class CNewMenu;
 class QWidget;
 
 struct SBoxMenuItem {
-    int nCommand = 0;          // 0: a separator
-    const char* pszText = "";  // UTF-8
+    int nCommand = 0;     // 0: a separator
+    std::string strText;  // UTF-8
     bool bEnabled = true;
-    bool bChecked = false;  // a check mark
+    bool bChecked = false;    // a check mark
+    bool bCheckable = false;  // a choice or an on/off option (checkable while unchecked)
+};
+
+struct SBoxSubMenu {
+    std::string strTitle;  // UTF-8
+    std::vector<SBoxMenuItem> arrItems;
 };
 
 inline SBoxMenuItem BoxMenuSeparator() {
@@ -29,4 +37,5 @@ const std::vector<std::uint16_t>& BoxMenuIconTable();
 
 // Each action carries its command number in data(); triggering it calls fnCommand with it.
 std::unique_ptr<CNewMenu> BuildBoxMenu(const std::vector<SBoxMenuItem>& items, int nCodePage,
-                                       QWidget* pParent, std::function<void(int)> fnCommand);
+                                       QWidget* pParent, std::function<void(int)> fnCommand,
+                                       const std::vector<SBoxSubMenu>& arrSubMenus = {});

@@ -89,8 +89,9 @@ void CColorEdit::SetCodePage(std::shared_ptr<CCodePage> pCodePage) {
 }
 
 std::unique_ptr<CNewMenu> CColorEdit::CreateContextMenu() {
-    return BuildBoxMenu(MenuItems(), m_pCodePage->Get(), this,
-                        [this](int nCommand) { OnCommand(nCommand); });
+    return BuildBoxMenu(
+        MenuItems(), m_pCodePage->Get(), this, [this](int nCommand) { OnCommand(nCommand); },
+        SubMenus());
 }
 
 void CColorEdit::OnCommand(int nCommand) {

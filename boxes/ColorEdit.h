@@ -67,8 +67,11 @@ public:
 protected:
     // The box's own items, in menu order, with their current states.
     virtual std::vector<SBoxMenuItem> MenuItems() const = 0;
+    // The box's own submenus, after "字符编码".
+    virtual std::vector<SBoxSubMenu> SubMenus() const { return {}; }
     // The code page changed: re-render what depends on it.
     virtual void OnCodePageChanged() {}
+    const std::string& IniPath() const { return m_strIniPath; }
     // Whether the whole text is selected (the select-all item's grey rule).
     bool IsAllSelected() const;
 

@@ -267,10 +267,10 @@ std::vector<SBoxMenuItem> CReceiveView::MenuItems() const {
     return {
         {IDM_SAVEFILE, "保存文件", bHeld, false},
         BoxMenuSeparator(),
-        {IDM_TEXTMODE, "文本模式", true, !m_bHexMode},
-        {IDM_HEXMODE, "十六进制模式", true, m_bHexMode},
+        {IDM_TEXTMODE, "文本模式", true, !m_bHexMode, true},
+        {IDM_HEXMODE, "十六进制模式", true, m_bHexMode, true},
         BoxMenuSeparator(),
-        {IDM_LFTOCRLF, "'\\n'='\\r'+'\\n'", true, m_bLfToCrLf},
+        {IDM_LFTOCRLF, "'\\n'='\\r'+'\\n'", true, m_bLfToCrLf, true},
         BoxMenuSeparator(),
         {IDM_CLEARALL, "全部清除", bHeld, false},
         {WM_COPY, "复制(&C)", textCursor().hasSelection(), false},

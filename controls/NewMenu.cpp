@@ -133,8 +133,9 @@ QAction* CNewMenu::InsertAt(int nIndex, unsigned nFlags, int nCommand, const QSt
         pAction = new QAction(strText, this);
         pAction->setData(nCommand);
         pAction->setEnabled(!(nFlags & (MF_GRAYED | MF_DISABLED)));
-        // Only checked items are checkable: an unchecked item shows nothing in its column.
-        pAction->setCheckable(nFlags & MF_CHECKED);
+        // Only checked items and choices are checkable: an unchecked one shows nothing in its
+        // column.
+        pAction->setCheckable(nFlags & (MF_CHECKED | MF_CHECKABLE));
         pAction->setChecked(nFlags & MF_CHECKED);
         insertAction(pBefore, pAction);
         if (nFlags & MF_DEFAULT) {

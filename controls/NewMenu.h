@@ -30,6 +30,9 @@ enum : unsigned {
     MF_DISABLED = 0x0002,
     MF_CHECKED = 0x0008,
     MF_POPUP = 0x0010,
+    // A choice or an on/off option: checkable even while unchecked, so that assistive technology
+    // tells an option that is off from a plain command.
+    MF_CHECKABLE = 0x0200,
     MF_BYPOSITION = 0x0400,
     MF_SEPARATOR = 0x0800,
     MF_DEFAULT = 0x1000,

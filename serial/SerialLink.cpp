@@ -159,11 +159,12 @@ bool CSerialLink::Write(const std::uint8_t* pBytes, std::size_t nCount) {
     return true;
 }
 
-bool CSerialLink::WriteStream(std::function<long(std::uint8_t* pBuf, std::size_t nCap)> fnRead) {
+bool CSerialLink::WriteStream(std::function<long(std::uint8_t* pBuf, std::size_t nCap)> fnRead,
+                              int nGapMs) {
     if (!m_pTransmitter || !fnRead) {
         return false;
     }
-    m_pTransmitter->QueueStream(std::move(fnRead));
+    m_pTransmitter->QueueStream(std::move(fnRead), nGapMs);
     return true;
 }
 

@@ -83,8 +83,11 @@ public:
     bool Write(const std::uint8_t* pBytes, std::size_t nCount);
     // Streams a source of any length with bounded memory: fnRead fills up to nCap bytes and
     // returns how many (0: end, negative: read error, which ends the transmission). fnRead runs
-    // on the transmitter thread. False when the port is not open.
-    bool WriteStream(std::function<long(std::uint8_t* pBuf, std::size_t nCap)> fnRead);
+    // on the transmitter thread. False when the port is not open. With nGapMs >= 0 each piece
+    // goes out on its own: the next is written once the last has left the driver and nGapMs
+    // more have passed (a file line by line, one line per piece).
+    bool WriteStream(std::function<long(std::uint8_t* pBuf, std::size_t nCap)> fnRead,
+                     int nGapMs = -1);
     void CancelWrite();               // drops what has not been written yet; SN_TX_EMPTY follows
     std::uint64_t GetTxDone() const;  // bytes written to the driver in the current transmission
     bool IsTransmitting() const;

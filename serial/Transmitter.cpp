@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 #include "NoticeQueue.h"
 #include "SerialTypes.h"
@@ -43,11 +44,11 @@ void CTransmitter::Stop() {
 }
 
 void CTransmitter::QueueBytes(std::vector<std::uint8_t> bytes) {
-    Queue(CJob{std::move(bytes), {}, 0});
+    Queue(CJob{std::move(bytes), {}, -1, 0});
 }
 
-void CTransmitter::QueueStream(StreamReader fnRead) {
-    Queue(CJob{{}, std::move(fnRead), 0});
+void CTransmitter::QueueStream(StreamReader fnRead, int nGapMs) {
+    Queue(CJob{{}, std::move(fnRead), nGapMs, 0});
 }
 
 void CTransmitter::Queue(CJob&& job) {
@@ -134,7 +135,7 @@ CTransmitter::ESend CTransmitter::SendJob(CJob& job) {
         return SendAll(job.bytes.data(), job.bytes.size(), job.nEpoch);
     }
     std::vector<std::uint8_t> chunk(kStreamChunk);
-    for (;;) {
+    for (bool bFirst = true;; bFirst = false) {
         if (job.nEpoch != m_nEpoch) {
             return ESend::Cancelled;
         }
@@ -142,10 +143,42 @@ CTransmitter::ESend CTransmitter::SendJob(CJob& job) {
         if (n <= 0) {
             return ESend::Sent;  // the end of the source, or a read error, ends the stream
         }
+        if (job.nGapMs >= 0 && !bFirst) {
+            if (const ESend paused = Pause(job.nGapMs, job.nEpoch); paused != ESend::Sent) {
+                return paused;
+            }
+        }
         const std::size_t nCount = std::min(static_cast<std::size_t>(n), chunk.size());
         const ESend result = SendAll(chunk.data(), nCount, job.nEpoch);
         if (result != ESend::Sent) {
             return result;
+        }
+    }
+}
+
+CTransmitter::ESend CTransmitter::Pause(int nGapMs, std::uint64_t nEpoch) {
+    using Clock = std::chrono::steady_clock;
+    // A Cancel() during the drain discards the output, which ends it; the epoch tells.
+    if (!m_device.Drain() && nEpoch == m_nEpoch) {
+        return ESend::Failed;
+    }
+    const Clock::time_point tEnd = Clock::now() + std::chrono::milliseconds(nGapMs);
+    for (;;) {
+        if (nEpoch != m_nEpoch) {
+            return ESend::Cancelled;
+        }
+        const auto nLeft =
+            std::chrono::ceil<std::chrono::milliseconds>(tEnd - Clock::now()).count();
+        if (nLeft <= 0) {
+            return ESend::Sent;
+        }
+        bool bWoken = false;
+        const int nEvents = m_device.Wait(0, m_wake.Fd(), static_cast<int>(nLeft), bWoken);
+        if (bWoken) {
+            m_wake.Clear();
+        }
+        if (nEvents < 0 ? nEvents != -EINTR : (nEvents & (POLLHUP | POLLERR)) != 0) {
+            return ESend::Failed;  // the device went away; the watcher reports it
         }
     }
 }

@@ -2,7 +2,9 @@
 // The transmitter thread: writes what it is handed, in order, through partial writes and
 // EAGAIN, then waits until the driver has sent it (Drain) and queues SN_TX_EMPTY. Jobs are
 // copies of the caller's bytes or a stream that is read in kStreamChunk pieces, so memory stays
-// bounded for sources of any length.
+// bounded for sources of any length. A paced stream sends each piece its reader gives on its own:
+// before the next piece it waits until the last has left the driver, then the gap (a file sent
+// line by line, the period between lines); Cancel() and Stop() end the gap at once.
 //
 // Cancel() abandons the queued jobs and the current one before its next write; the
 // driver's output queue is discarded, which also ends a Drain() that flow control holds up.
@@ -37,7 +39,8 @@ public:
     void Stop();   // cancels, returns once the thread has ended; no SN_TX_EMPTY
 
     void QueueBytes(std::vector<std::uint8_t> bytes);
-    void QueueStream(StreamReader fnRead);
+    // nGapMs < 0: the pieces go out back to back; otherwise paced, nGapMs between pieces.
+    void QueueStream(StreamReader fnRead, int nGapMs = -1);
     void Cancel();  // no effect when idle
 
     std::uint64_t Done() const { return m_nDone; }  // bytes written in this transmission
@@ -48,6 +51,7 @@ private:
     struct CJob {
         std::vector<std::uint8_t> bytes;
         StreamReader fnRead;  // set for a stream
+        int nGapMs = -1;      // a paced stream's gap
         std::uint64_t nEpoch = 0;
     };
 
@@ -55,6 +59,8 @@ private:
     void Run();
     ESend SendJob(CJob& job);
     ESend SendAll(const std::uint8_t* pBytes, std::size_t nCount, std::uint64_t nEpoch);
+    // The gap of a paced stream, after the last piece has left the driver.
+    ESend Pause(int nGapMs, std::uint64_t nEpoch);
     void Interrupt();  // after the epoch moved: discard the driver's output, wake the thread
 
     ITerminalDevice& m_device;

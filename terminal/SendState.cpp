@@ -29,6 +29,19 @@ std::shared_ptr<std::FILE> OpenFileToSend(const QString& strPath, struct stat& i
     return {pFile, [](std::FILE* p) { std::fclose(p); }};
 }
 
+// Up to nCap bytes, ending after the first LF: one line of a file sent line by line.
+std::size_t ReadLine(std::FILE* pFile, std::uint8_t* pBuf, std::size_t nCap) {
+    std::size_t n = 0;
+    int c = 0;
+    while (n < nCap && (c = std::getc(pFile)) != EOF) {
+        pBuf[n++] = static_cast<std::uint8_t>(c);
+        if (c == '\n') {
+            break;
+        }
+    }
+    return n;
+}
+
 }  // namespace
 
 CSendState::CSendState(ISendHost& host, ISendLink& link) : m_host(host), m_link(link) {
@@ -119,7 +132,7 @@ void CSendState::OnTxEmpty() {
     }
 }
 
-void CSendState::SendFile(const QString& strPath) {
+void CSendState::SendFile(const QString& strPath, int nLineGapMs) {
     struct stat info {};
     std::shared_ptr<std::FILE> pFile = OpenFileToSend(strPath, info);
     if (!pFile) {
@@ -133,15 +146,18 @@ void CSendState::SendFile(const QString& strPath) {
     // The reader owns the file and closes it when the send ends. A read error ends the
     // transmission; the flag tells the transmit completion to report it.
     auto pReadFailed = std::make_shared<std::atomic<bool>>(false);
-    const bool bQueued =
-        m_link.WriteStream([pFile, pReadFailed](std::uint8_t* pBuf, std::size_t nCap) -> long {
-            const std::size_t nRead = std::fread(pBuf, 1, nCap, pFile.get());
+    const bool bByLine = nLineGapMs >= 0;
+    const bool bQueued = m_link.WriteStream(
+        [pFile, pReadFailed, bByLine](std::uint8_t* pBuf, std::size_t nCap) -> long {
+            const std::size_t nRead = bByLine ? ReadLine(pFile.get(), pBuf, nCap)
+                                              : std::fread(pBuf, 1, nCap, pFile.get());
             if (nRead == 0 && std::ferror(pFile.get())) {
                 pReadFailed->store(true);
                 return -1;
             }
             return static_cast<long>(nRead);
-        });
+        },
+        nLineGapMs);
     if (!bQueued) {
         return;
     }

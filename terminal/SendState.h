@@ -48,7 +48,8 @@ public:
     using StreamReader = std::function<long(std::uint8_t* pBuf, std::size_t nCap)>;
     virtual ~ISendLink() = default;
     virtual bool Write(const std::uint8_t* pBytes, std::size_t nCount) = 0;
-    virtual bool WriteStream(StreamReader fnRead) = 0;
+    // nGapMs >= 0: each piece of fnRead on its own, nGapMs after the last has left the driver.
+    virtual bool WriteStream(StreamReader fnRead, int nGapMs) = 0;
     virtual void CancelWrite() = 0;
     virtual std::uint64_t GetTxDone() const = 0;
 };
@@ -65,7 +66,9 @@ public:
     void ManualSend();
     // Starts auto send with the period in milliseconds, or stops it when it runs.
     void ToggleAutoSend(std::uint32_t dwPeriodMs);
-    void SendFile(const QString& strPath);
+    // nLineGapMs >= 0: line by line, each line (up to and including its LF) nLineGapMs after the
+    // last has gone out; a line longer than the engine's piece (64 KiB) goes out in pieces.
+    void SendFile(const QString& strPath, int nLineGapMs = -1);
     void CancelFile();
     // Everything handed over has left the driver.
     void OnTxEmpty();

@@ -380,4 +380,5 @@ void CTerminalDlg::SaveSettings() {
     settings.nPeriod = static_cast<int>(m_edPeriod->GetValue());
     m_runOptions.KeepStored(settings);
     settings.Save(m_strIniPath);
+    m_edSend->SaveOptions();
 }

@@ -100,8 +100,8 @@ private:
         bool Write(const std::uint8_t* pBytes, std::size_t nCount) override {
             return m_link.Write(pBytes, nCount);
         }
-        bool WriteStream(StreamReader fnRead) override {
-            return m_link.WriteStream(std::move(fnRead));
+        bool WriteStream(StreamReader fnRead, int nGapMs) override {
+            return m_link.WriteStream(std::move(fnRead), nGapMs);
         }
         void CancelWrite() override { m_link.CancelWrite(); }
         std::uint64_t GetTxDone() const override { return m_link.GetTxDone(); }

@@ -38,9 +38,12 @@ void CTerminalDlg::OnAutoSend() {
 
 void CTerminalDlg::OnSendFile() {
     const QString strPath = CFileDialog::GetOpenFileName(this);
-    if (!strPath.isEmpty()) {
-        m_send.SendFile(strPath);
+    if (strPath.isEmpty()) {
+        return;
     }
+    // Line by line, the auto-send period goes between the lines.
+    const bool bByLine = m_edSend->Options().eFileMode == EFileSendMode::ByLine;
+    m_send.SendFile(strPath, bByLine ? static_cast<int>(m_edPeriod->GetValue()) : -1);
 }
 
 void CTerminalDlg::OnSendFormat() {
@@ -49,7 +52,13 @@ void CTerminalDlg::OnSendFormat() {
 }
 
 std::vector<std::uint8_t> CTerminalDlg::BytesToSend() {
-    return m_edSend->GetSendBytes();
+    std::vector<std::uint8_t> bytes = m_edSend->GetSendBytes();
+    // A manual send and the first send of an auto send go into the history; the ticks that
+    // repeat it do not.
+    if (!bytes.empty() && !m_send.IsAutoSending()) {
+        m_edSend->RememberSend();
+    }
+    return bytes;
 }
 
 void CTerminalDlg::ShowSendControls(const SSendControls& controls) {

@@ -46,6 +46,10 @@ std::vector<SMenuRow> ExpectedRows(bool bUndo, bool bSelection, bool bPaste, boo
         {QString::fromUtf8("背景颜色"), true, false},
         {"-", true, false},
         {QString::fromUtf8("字符编码"), true, false},
+        {QString::fromUtf8("行尾"), true, false},
+        {QString::fromUtf8("校验"), true, false},
+        {QString::fromUtf8("历史记录"), true, false},
+        {QString::fromUtf8("文件发送"), true, false},
     };
 }
 

@@ -425,3 +425,53 @@ TEST_F(SerialLinkFakeGather, BurstsLargerThanAGatheringArriveWholeAndInOrder) {
     }
     EXPECT_EQ(m_owner.bytes, expected);
 }
+
+// A stream whose reader gives the pieces of arrPieces one per call.
+static std::function<long(std::uint8_t*, std::size_t)> PieceReader(
+    std::vector<std::string> arrPieces) {
+    auto pPos = std::make_shared<std::size_t>(0);
+    return [arrPieces = std::move(arrPieces), pPos](std::uint8_t* pBuf, std::size_t) -> long {
+        if (*pPos == arrPieces.size()) {
+            return 0;
+        }
+        const std::string& str = arrPieces[(*pPos)++];
+        std::copy(str.begin(), str.end(), pBuf);
+        return static_cast<long>(str.size());
+    };
+}
+
+TEST_F(SerialLinkFake, PacedStreamDrainsBeforeEachLaterPiece) {
+    ASSERT_TRUE(OpenAndWatch());
+    ASSERT_TRUE(m_link.WriteStream(PieceReader({"one\n", "two\r\n", "three"}), 5));
+    EXPECT_TRUE(Pump([&] { return m_owner.Count(SN_TX_EMPTY) == 1; }));
+    const std::string strSent = "one\ntwo\r\nthree";
+    EXPECT_EQ(m_pLine->Sent(), std::vector<std::uint8_t>(strSent.begin(), strSent.end()));
+    // Two pauses, each after a drain, and the drain that ends the transmission.
+    EXPECT_EQ(m_pLine->DrainCount(), 3u);
+}
+
+TEST_F(SerialLinkFake, CancelEndsThePauseOfAPacedStream) {
+    ASSERT_TRUE(OpenAndWatch());
+    // An hour between the pieces: only the cancel can end this transmission in time.
+    ASSERT_TRUE(m_link.WriteStream(PieceReader({"first\n", "second\n"}), 3600 * 1000));
+    ASSERT_TRUE(m_pLine->WaitForSent(6, 10000));
+    m_link.CancelWrite();
+    EXPECT_TRUE(Pump([&] { return m_owner.Count(SN_TX_EMPTY) == 1; }));
+    EXPECT_EQ(m_pLine->SentCount(), 6u);
+}
+
+TEST_F(SerialLinkFake, CloseReturnsDuringThePauseOfAPacedStream) {
+    ASSERT_TRUE(OpenAndWatch());
+    ASSERT_TRUE(m_link.WriteStream(PieceReader({"first\n", "second\n"}), 3600 * 1000));
+    ASSERT_TRUE(m_pLine->WaitForSent(6, 10000));
+    EXPECT_TRUE(ClosesPromptly(m_link));
+}
+
+TEST_F(SerialLinkFake, UnplugDuringThePauseOfAPacedStreamEndsIt) {
+    ASSERT_TRUE(OpenAndWatch());
+    ASSERT_TRUE(m_link.WriteStream(PieceReader({"first\n", "second\n"}), 3600 * 1000));
+    ASSERT_TRUE(m_pLine->WaitForSent(6, 10000));
+    m_pLine->Unplug();
+    EXPECT_TRUE(Pump([&] { return m_owner.Count(SN_TX_EMPTY) == 1; }));
+    EXPECT_EQ(m_pLine->SentCount(), 6u);
+}

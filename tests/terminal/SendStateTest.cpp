@@ -34,8 +34,9 @@ public:
         ++nWrites;
         return true;
     }
-    bool WriteStream(StreamReader fnRead) override {
+    bool WriteStream(StreamReader fnRead, int nGap) override {
         fnReader = std::move(fnRead);
+        nGapMs = nGap;
         return true;
     }
     void CancelWrite() override { bCancelled = true; }
@@ -44,6 +45,7 @@ public:
     std::vector<std::uint8_t> written;
     int nWrites = 0;
     StreamReader fnReader;
+    int nGapMs = -2;
     bool bCancelled = false;
     std::uint64_t nTxDone = 0;
 };
@@ -128,4 +130,32 @@ TEST_F(SendStateTest, FileSendCountsItsProgressAndEndsWithThePort) {
     EXPECT_EQ(m_host.dwTxCount, 6u);
     EXPECT_EQ(m_host.progress, (std::pair<std::uint64_t, std::uint64_t>{}));
     EXPECT_EQ(m_host.controls, Shows(false, false, false, false, true));
+}
+
+TEST_F(SendStateTest, FileSentLineByLineGivesOneLinePerPieceWithTheGap) {
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("lines.txt"));
+    QFile file(strPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("ab\nc\r\n\n0123456789tail");
+    file.close();
+
+    m_send.SendFile(strPath, 25);
+    ASSERT_TRUE(m_link.fnReader);
+    EXPECT_EQ(m_link.nGapMs, 25);
+    std::vector<std::string> arrPieces;
+    char buf[8];
+    for (long n = 0; (n = m_link.fnReader(reinterpret_cast<std::uint8_t*>(buf), sizeof buf)) > 0;) {
+        arrPieces.emplace_back(buf, static_cast<std::size_t>(n));
+    }
+    // A line longer than a piece goes in pieces; the last line needs no LF.
+    EXPECT_EQ(arrPieces,
+              (std::vector<std::string>{"ab\n", "c\r\n", "\n", "01234567", "89tail"}));
+    m_send.EndSends();
+
+    // The whole file streams as before.
+    m_send.SetPortOpen(true);
+    m_send.SendFile(strPath);
+    EXPECT_EQ(m_link.nGapMs, -1);
+    EXPECT_EQ(m_link.fnReader(reinterpret_cast<std::uint8_t*>(buf), sizeof buf), 8);
 }
