@@ -99,14 +99,23 @@ CPayload::CPayload(EPayload ePayload) {
             }
             break;
         case EPayload::TextLines:
-            m_pszName = "text lines";
+        case EPayload::CrLines:
+        case EPayload::Unbroken: {
+            // The same measurements, each ended as the payload says.
+            const char* pszEnd = ePayload == EPayload::TextLines ? "\r\n"
+                                 : ePayload == EPayload::CrLines ? "\r"
+                                                                 : "";
+            m_pszName = ePayload == EPayload::TextLines ? "text lines"
+                        : ePayload == EPayload::CrLines ? "lines ended by CR"
+                                                        : "text without line breaks";
             for (int i = 0; i < 4096; ++i) {
                 const int n = std::snprintf(szLine, sizeof szLine,
-                                            "T=%d.%dC V=3.%02dV I=0.%03dA seq=%06d state OK\r\n",
-                                            20 + i % 10, i % 7, 30 + i % 5, i % 997, i);
+                                            "T=%d.%dC V=3.%02dV I=0.%03dA seq=%06d state OK%s",
+                                            20 + i % 10, i % 7, 30 + i % 5, i % 997, i, pszEnd);
                 m_bytes.insert(m_bytes.end(), szLine, szLine + n);
             }
             break;
+        }
         case EPayload::Random: {
             m_pszName = "random bytes";
             std::mt19937 rng(2024);

@@ -39,8 +39,9 @@ double CurrentRssMiB();  // VmRSS of /proc/self/status
 constexpr double kMiB = 1024.0 * 1024.0;
 
 // What a stream carries, repeated as a cycle: the pattern above; lines of printable measurement
-// text ending in CR LF; random bytes (a wrong baud rate); Chinese text lines in GBK.
-enum class EPayload { Pattern, TextLines, Random, GbkText };
+// text ending in CR LF; random bytes (a wrong baud rate); Chinese text lines in GBK; the same
+// measurement lines ending in CR alone, and with no line end at all (devices that send either).
+enum class EPayload { Pattern, TextLines, Random, GbkText, CrLines, Unbroken };
 
 class CPayload {
 public:

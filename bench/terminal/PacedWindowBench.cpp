@@ -1,7 +1,8 @@
 // The CPU a user pays at real line rates. A real CTerminalDlg, shown, opens COM1 (mapped to the
 // slave side of a pty pair); a feeder thread writes into the master side at 11.5 kB/s (115200
-// baud) and at 300 kB/s (3 Mbaud), in 100 slices a second, for 10 s each: printable text lines and
-// random bytes in text mode, random bytes in hexadecimal mode. Measured: the process's CPU time
+// baud) and at 300 kB/s (3 Mbaud), in 100 slices a second, for 10 s each: printable text lines
+// (ended by CR LF, by CR alone, or not at all) and random bytes in text mode, random bytes in
+// hexadecimal mode. Measured: the process's CPU time
 // (feeder thread left out) as a share of one core, and the box's paints a second; also the share
 // with the port open and nothing arriving, and the wake-ups a second of all threads (the feeder's
 // left out).
@@ -9,11 +10,13 @@
 // Reference, in the same run at the same pace: a minimal Qt window that reads the same pty with a
 // socket notifier, decodes the bytes (GBK, as the box does; or "%02X " pairs, 16 to a line) and
 // appends the text to a QPlainTextEdit with the box's font, keeping its last 2,000 lines, scrolled
-// to the end.
+// to the end. For the lines ended by CR alone or not at all, the reference shows the same text
+// in lines ended by CR LF (its edit cannot keep up with one endless line).
 //
-// Usage: dive_paced_window_bench [seconds per run, default 10] [rounds, default 3] [rows]
+// Usage: dive_paced_window_bench [--at] [seconds per run, default 10] [rounds, default 3] [rows]
 // rows, if given, keeps only the rows whose "<data shown as> <rate>" contains it, e.g.
-// "random, text 300000", "hex" or "idle".
+// "random, text 300000", "hex" or "idle". --at: with assistive technology active, diVE and the
+// reference alike (AtSession.h).
 // Run it on a real display (QT_QPA_PLATFORM=xcb under Xvfb) to count the drawing as a user's
 // screen needs it; the X server's own CPU is not included.
 #include <fcntl.h>
@@ -31,6 +34,7 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "AtSession.h"
 #include "DialogTemplate.h"
 #include "Fonts.h"
 #include "IniFile.h"
@@ -46,10 +50,15 @@ struct SCase {
     const char* pszName;
     EPayload ePayload;
     int bHex;
+    // What the reference shows: a plain edit keeps a line without line breaks as one block,
+    // laid out anew at each append, and falls behind; it shows the same text as lines.
+    EPayload eReferencePayload;
 };
-constexpr SCase kCases[] = {{"text lines, text", EPayload::TextLines, 0},
-                            {"random, text", EPayload::Random, 0},
-                            {"random, hex", EPayload::Random, 1}};
+constexpr SCase kCases[] = {{"text lines, text", EPayload::TextLines, 0, EPayload::TextLines},
+                            {"CR-only lines, text", EPayload::CrLines, 0, EPayload::TextLines},
+                            {"unbroken, text", EPayload::Unbroken, 0, EPayload::TextLines},
+                            {"random, text", EPayload::Random, 0, EPayload::Random},
+                            {"random, hex", EPayload::Random, 1, EPayload::Random}};
 constexpr std::size_t kRates[] = {11500, 300000};
 
 struct SPacedRun {
@@ -191,14 +200,14 @@ SPacedRun RunReference(const SCase& c, std::size_t nRate, double dSeconds) {
     window.Viewport()->installEventFilter(&paints);
     const auto nBytes = static_cast<std::size_t>(dSeconds * static_cast<double>(nRate));
     return Feed(
-        pty.MasterFd(), nRate, nBytes, CPayload(c.ePayload),
+        pty.MasterFd(), nRate, nBytes, CPayload(c.eReferencePayload),
         [&] { return window.Received() == nBytes; }, &paints);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto pApp = MakeBenchApp(argc, argv);
+    const auto pApp = MakeAssistedBenchApp(argc, argv);
     const double dSeconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 10.0;
     const int nRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const QString strRows = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
@@ -228,7 +237,7 @@ int main(int argc, char** argv) {
             arrDive[nRow].push_back(RunDive(c, nRate, dSeconds, folder));
             arrRef[nRow].push_back(RunReference(c, nRate, dSeconds));
             std::printf(
-                "%d %-17s %6zu B/s  diVE %5.1f%% (%4.1f paints/s, %4.0f wake-ups/s)  "
+                "%d %-19s %6zu B/s  diVE %5.1f%% (%4.1f paints/s, %4.0f wake-ups/s)  "
                 "reference %5.1f%% (%4.1f paints/s, %4.0f wake-ups/s)\n",
                 nRound, c.pszName, nRate, 100 * arrDive[nRow].back().dShare,
                 arrDive[nRow].back().dPaintsPerSecond, arrDive[nRow].back().dWakeUpsPerSecond,
@@ -254,7 +263,7 @@ int main(int argc, char** argv) {
         const SSpread dive = SpreadOf(arrDive[nRow], share);
         const SSpread ref = SpreadOf(arrRef[nRow], share);
         std::printf(
-            "%-17s %6zu B/s  diVE %5.1f%% (%.1f-%.1f) %4.1f/s %4.0f/s  reference %5.1f%% "
+            "%-19s %6zu B/s  diVE %5.1f%% (%.1f-%.1f) %4.1f/s %4.0f/s  reference %5.1f%% "
             "(%.1f-%.1f) %4.1f/s %4.0f/s\n",
             kCases[nRow / std::size(kRates)].pszName, kRates[nRow % std::size(kRates)],
             dive.dMedian, dive.dMin, dive.dMax, SpreadOf(arrDive[nRow], paints).dMedian,

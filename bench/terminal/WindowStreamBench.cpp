@@ -12,14 +12,16 @@
 // peak. Checked: the window's RX counter shows every byte, and the box holds the stream's last
 // 65,536 bytes. Rounds are interleaved; medians and the spread close the report.
 //
-// Usage: dive_window_stream_bench [MiB, default 16] [rounds, default 3]
-// (offscreen unless QT_QPA_PLATFORM says otherwise)
+// Usage: dive_window_stream_bench [--at] [MiB, default 16] [rounds, default 3]
+// (offscreen unless QT_QPA_PLATFORM says otherwise). --at: with assistive technology active
+// (AtSession.h; it needs QT_QPA_PLATFORM=xcb, for instance under Xvfb).
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <cstdio>
 #include <iterator>
 
+#include "AtSession.h"
 #include "DialogTemplate.h"
 #include "IniFile.h"
 #include "MessageBox.h"
@@ -172,7 +174,7 @@ void ReportSpread(const char* pszFigure, const std::vector<TRun>& arrRuns, TKey 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const auto pApp = MakeBenchApp(argc, argv);
+    const auto pApp = MakeAssistedBenchApp(argc, argv);
     const SBenchArgs args = ParseBenchArgs(argc, argv, 16);
     const std::size_t nTotal = args.Total();
     const CBenchFolder folder("window-bench");
