@@ -16,7 +16,9 @@
 // missing from the usual Linux fonts); TAB advances to the next tab stop (8 blanks
 // wide). Hexadecimal mode: "41 00 42 ", wrapped between pairs. Lines are wrapped by the box
 // itself to the viewport's width, in text mode between words (a word longer than a line breaks at
-// the edge, CJK text between characters), and each screen line is a block of the document; in
+// the edge, CJK text between characters; in text that goes on without line breaks, a screen line
+// starts afresh about every 1,024 bytes, so that its wrap points stay put while the oldest bytes
+// drop off), and each screen line is a block of the document; in
 // hexadecimal mode the lines start at stream offsets that are multiples of the pairs per line, so
 // the columns stay put while the oldest bytes drop off (the top line may be short). Copying gives
 // the text without those wrap points, line breaks as "\n".

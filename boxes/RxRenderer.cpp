@@ -98,7 +98,11 @@ bool IsBreakBetween(unsigned nBefore, unsigned nAfter) {
 
 CRxRenderer::CRxRenderer(const SRxLayout& layout, std::uint64_t nStartByte,
                          std::uint64_t nStartChar)
-    : m_layout(layout), m_decoder(layout.nCodePage), m_nByte(nStartByte), m_nChar(nStartChar) {}
+    : m_layout(layout),
+      m_decoder(layout.nCodePage),
+      m_nByte(nStartByte),
+      m_nChar(nStartChar),
+      m_nCheckedAt(nStartByte) {}
 
 // Inline: it runs for every shown character.
 inline void CRxRenderer::Put(const QChar* pChars, int nChars, qreal fWidth, unsigned nKind) {
@@ -125,10 +129,10 @@ std::uint64_t CRxRenderer::Render(const std::uint8_t* pBytes, std::size_t nCount
     m_nLateWrap = kNoLateWrap;
     if (m_layout.bHex) {
         RenderHex(pBytes, nCount, strOut, syncs);
+        m_nByte += nCount;
     } else {
         RenderText(pBytes, nCount, strOut, syncs);
     }
-    m_nByte += nCount;
     m_nChar = m_nCharBase + static_cast<std::uint64_t>(strOut.size());
     return m_nLateWrap;
 }
@@ -156,6 +160,63 @@ void CRxRenderer::RenderHex(const std::uint8_t* pBytes, std::size_t nCount, QStr
 
 void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                              std::deque<SRxSyncPoint>& syncs) {
+    // Decided at each byte from the state before it, so that the pieces make no difference.
+    while (nCount > 0) {
+        if (m_nByte % kLineStartBytes == 0 && m_nByte != m_nCheckedAt) {
+            m_nCheckedAt = m_nByte;
+            if (!m_bSeekingLineStart) {
+                m_bSeekingLineStart = !m_bHardBreakSince;
+                m_nSeekingFrom = m_nByte;
+            }
+            m_bHardBreakSince = false;
+        }
+        std::size_t nTake = static_cast<std::size_t>(
+            std::min<std::uint64_t>(nCount, kLineStartBytes - m_nByte % kLineStartBytes));
+        if (m_bSeekingLineStart) {
+            nTake = FindLineStart(pBytes, nTake);
+            if (nTake == 0) {
+                StartLineHere(strOut, syncs);
+                continue;
+            }
+        }
+        RenderRun(pBytes, nTake, strOut, syncs);
+        pBytes += nTake;
+        nCount -= nTake;
+    }
+}
+
+std::size_t CRxRenderer::FindLineStart(const std::uint8_t* pBytes, std::size_t nCount) const {
+    const std::uint64_t nWeakFrom = m_nSeekingFrom + kWeakLineStartBytes;
+    int nPrev = m_nLastByte;
+    for (std::size_t i = 0; i < nCount; nPrev = pBytes[i++]) {
+        const int nBelow = m_nByte + i >= nWeakFrom ? 0x40 : 0x21;
+        if (nPrev >= 0 && nPrev < nBelow && pBytes[i] != '\r' && pBytes[i] != '\n') {
+            return i;
+        }
+    }
+    return nCount;
+}
+
+void CRxRenderer::StartLineHere(QString& strOut, std::deque<SRxSyncPoint>& syncs) {
+    // Room for two CRs in caret notation with a wrap before each, and the line's end.
+    m_nOut = strOut.size();
+    strOut.resize(m_nOut + 8);
+    m_pOut = strOut.data();
+    FlushPendingCr();
+    if (m_bLineUsed) {
+        m_pOut[m_nOut++] = u'\n';
+    }
+    strOut.resize(m_nOut);
+    m_pOut = nullptr;
+    m_fX = 0;
+    m_bLineUsed = false;
+    m_bBreakable = false;
+    m_bSeekingLineStart = false;
+    syncs.push_back({m_nByte, Here(), true});
+}
+
+void CRxRenderer::RenderRun(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
+                            std::deque<SRxSyncPoint>& syncs) {
     m_strDisplay.clear();
     AppendDisplayText(m_strDisplay, pBytes, nCount, m_layout.bLfToCrLf);
     m_decoded.resize(CStreamDecoder::RequiredSpace(m_strDisplay.size()));
@@ -195,6 +256,8 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
             m_fX = 0;
             m_bLineUsed = false;
             m_bBreakable = false;
+            m_bHardBreakSince = true;
+            m_bSeekingLineStart = false;
             syncs.push_back({m_nByte + static_cast<std::uint64_t>(pNextLf - pBytes), Here()});
             continue;
         }
@@ -223,6 +286,8 @@ void CRxRenderer::RenderText(const std::uint8_t* pBytes, std::size_t nCount, QSt
     Q_ASSERT(m_nOut <= strOut.size());
     strOut.resize(m_nOut);
     m_pOut = nullptr;
+    m_nByte += nCount;
+    m_nLastByte = pBytes[nCount - 1];
 }
 
 void CRxRenderer::Wrap(qreal fWidth) {

@@ -29,6 +29,16 @@
 // text mode every hard break, in hexadecimal mode every line start. The renderer reports each one
 // with its absolute byte offset and absolute character position, so that the screen can drop
 // old text from the front by rendering afresh only up to the next sync point.
+//
+// Text that goes on without hard breaks (a device that ends lines with CR alone, or never) still
+// gets sync points: at each stream offset that is a multiple of kLineStartBytes, when no hard
+// break came since the previous multiple, the next screen line starts afresh at the first byte
+// after which nothing earlier matters: one that follows a control byte or a blank (or, from
+// kWeakLineStartBytes on, a digit or ASCII punctuation; no double-byte character ends in a byte
+// below 0x40), and that is neither CR nor LF. The line before it ends there, a little short, like
+// a wrap between words. Since these places are chosen by stream offsets and bytes alone, a fresh
+// rendering from any later byte comes to the same line starts within two multiples, and the
+// columns stay put while the oldest bytes drop off (only the top line differs).
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -52,6 +62,7 @@ struct SRxLayout {
 struct SRxSyncPoint {
     std::uint64_t nByte;  // absolute offset of the first byte after the break
     std::uint64_t nChar;  // absolute position of the first character of the line
+    bool bWrap = false;   // a screen line started afresh in a long line, not a line break
 };
 
 class CRxRenderer {
@@ -61,6 +72,8 @@ public:
     CRxRenderer(const SRxLayout& layout, std::uint64_t nStartByte, std::uint64_t nStartChar);
 
     static constexpr std::uint64_t kNoLateWrap = UINT64_MAX;
+    static constexpr std::uint64_t kLineStartBytes = 1024;
+    static constexpr std::uint64_t kWeakLineStartBytes = 128;
 
     // Appends the text of the next nCount bytes to strOut and the sync points they complete to
     // syncs. NextChar() tells the absolute position of the next character appended. Returns
@@ -78,6 +91,15 @@ private:
                    std::deque<SRxSyncPoint>& syncs);
     void RenderText(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                     std::deque<SRxSyncPoint>& syncs);
+    // Bytes up to the next multiple of kLineStartBytes or the next fresh line start.
+    void RenderRun(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
+                   std::deque<SRxSyncPoint>& syncs);
+    // How many of the nCount bytes come before the first place where a fresh line may start
+    // (nCount when none does).
+    std::size_t FindLineStart(const std::uint8_t* pBytes, std::size_t nCount) const;
+    // Ends the line here (after the CRs still pending, which the next byte shows are not part of
+    // a line break) and reports the sync point.
+    void StartLineHere(QString& strOut, std::deque<SRxSyncPoint>& syncs);
     // One shown character (or surrogate pair, or caret pair) of width fWidth and of a kind of
     // RxRenderer.cpp, wrapping first when needed.
     void Put(const QChar* pChars, int nChars, qreal fWidth, unsigned nKind);
@@ -99,6 +121,12 @@ private:
     QChar* m_pOut = nullptr;        // text mode, during Render: strOut's characters...
     qsizetype m_nOut = 0;           // ...and how many of them are written
     int m_nPendingCr = 0;           // CRs that the next LF may turn into a line break (at most 2)
+    int m_nLastByte = -1;           // the byte before m_nByte, -1 before the first
+    // Text mode: fresh line starts in long lines (see the top of this file).
+    std::uint64_t m_nCheckedAt;        // the last multiple of kLineStartBytes looked at
+    bool m_bHardBreakSince = false;    // a hard break came since that multiple
+    bool m_bSeekingLineStart = false;  // a fresh line starts at the next place that allows it
+    std::uint64_t m_nSeekingFrom = 0;  // the multiple where the search began
     std::uint64_t m_nLateWrap = kNoLateWrap;
     qreal m_fX = 0;  // text: width used on the current line
     bool m_bLineUsed = false;

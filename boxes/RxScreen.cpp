@@ -98,22 +98,35 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
     while (!m_syncs.empty() && m_syncs.front().nByte < nStart) {
         m_syncs.pop_front();
     }
-    // The fresh rendering from nStart meets the document at the first sync point, unless the
-    // dropped bytes were part of its line break (a CR of CR LF): then at the second.
-    for (std::size_t nTarget = 0; nTarget < 2 && nTarget < m_syncs.size(); ++nTarget) {
+    // A fresh rendering from nStart meets the document at the first sync point where it has one
+    // of the same kind (and so the same state): the first or the second after nStart (the
+    // dropped bytes can be part of a line break, a CR of CR LF) when lines end, within two
+    // multiples of the line start distance in a long line (RxRenderer.h).
+    CRxRenderer fresh(m_layout, nStart, 0);
+    std::deque<SRxSyncPoint> frontSyncs;
+    m_strScratch.clear();
+    for (std::size_t nTarget = 0; nTarget < m_syncs.size(); ++nTarget) {
         const SRxSyncPoint target = m_syncs[nTarget];
-        std::deque<SRxSyncPoint> frontSyncs;
-        m_strScratch.clear();
-        if (nStart < target.nByte) {
-            CRxRenderer fresh(m_layout, nStart, 0);
-            ring.ForEachRun(nStart, target.nByte, [&](const std::uint8_t* p, std::size_t n) {
+        if (nTarget >= 2 && target.nByte - nStart > 3 * CRxRenderer::kLineStartBytes) {
+            break;
+        }
+        // A fresh line start is decided at the byte after it.
+        const std::uint64_t nTo = std::min(target.nByte + 1, ring.Total());
+        if (fresh.NextByte() < nTo) {
+            ring.ForEachRun(fresh.NextByte(), nTo, [&](const std::uint8_t* p, std::size_t n) {
                 fresh.Render(p, n, m_strScratch, frontSyncs);
             });
-            if (frontSyncs.empty() || frontSyncs.back().nByte != target.nByte) {
-                continue;
-            }
-            frontSyncs.pop_back();
         }
+        const auto it =
+            std::find_if(frontSyncs.begin(), frontSyncs.end(), [&](const SRxSyncPoint& sync) {
+                return sync.nByte == target.nByte && sync.bWrap == target.bWrap;
+            });
+        if (it == frontSyncs.end()) {
+            continue;
+        }
+        // The text from the sync point on is the document's already.
+        m_strScratch.truncate(static_cast<qsizetype>(it->nChar));
+        frontSyncs.erase(it, frontSyncs.end());
         const std::vector<int> arrSeparators = JoinOlderLines(m_strScratch);
         const int nTargetPos = static_cast<int>(target.nChar - m_nFirstChar);
         DropFrontBlocks(nTargetPos, arrSeparators);
@@ -130,8 +143,8 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
         m_nFirstChar = target.nChar - static_cast<std::uint64_t>(m_strScratch.size());
         m_nStableFrom = target.nChar;
         m_syncs.erase(m_syncs.begin(), m_syncs.begin() + static_cast<std::ptrdiff_t>(nTarget));
-        for (auto it = frontSyncs.rbegin(); it != frontSyncs.rend(); ++it) {
-            m_syncs.push_front({it->nByte, it->nChar + m_nFirstChar});
+        for (auto itFront = frontSyncs.rbegin(); itFront != frontSyncs.rend(); ++itFront) {
+            m_syncs.push_front({itFront->nByte, itFront->nChar + m_nFirstChar, itFront->bWrap});
         }
         return true;
     }
@@ -167,13 +180,15 @@ int CRxScreen::DocPosOf(std::uint64_t nAbsolutePos) const {
 }
 
 bool CRxScreen::IsLineBreakBefore(std::uint64_t nAbsChar) const {
-    // In text mode the sync points are exactly the line breaks; hexadecimal has only wrap points.
+    // In text mode the sync points are the line breaks and the fresh line starts of long lines;
+    // hexadecimal has only wrap points.
     if (m_layout.bHex) {
         return false;
     }
-    return std::binary_search(
-        m_syncs.begin(), m_syncs.end(), SRxSyncPoint{0, nAbsChar},
-        [](const SRxSyncPoint& a, const SRxSyncPoint& b) { return a.nChar < b.nChar; });
+    const auto it =
+        std::lower_bound(m_syncs.begin(), m_syncs.end(), nAbsChar,
+                         [](const SRxSyncPoint& sync, std::uint64_t n) { return sync.nChar < n; });
+    return it != m_syncs.end() && it->nChar == nAbsChar && !it->bWrap;
 }
 
 int CRxScreen::HardBreaksUpTo(std::uint64_t nAbsChar) const {
@@ -183,7 +198,8 @@ int CRxScreen::HardBreaksUpTo(std::uint64_t nAbsChar) const {
     const auto it =
         std::upper_bound(m_syncs.begin(), m_syncs.end(), nAbsChar,
                          [](std::uint64_t n, const SRxSyncPoint& sync) { return n < sync.nChar; });
-    return static_cast<int>(it - m_syncs.begin());
+    return static_cast<int>(
+        std::count_if(m_syncs.begin(), it, [](const SRxSyncPoint& sync) { return !sync.bWrap; }));
 }
 
 QString CRxScreen::LogicalText(int nFrom, int nTo) const {

@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <cstring>
 #include <random>
 
 #include "BoxTestSupport.h"
@@ -394,6 +395,39 @@ TEST_F(ReceiveViewTest, HeldLeftButtonPausesFollowingTheEndUntilItIsUp) {
     QTest::mouseRelease(m_pBox->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     Receive(fnLines(200, 201));
     EXPECT_TRUE(WaitRunningEventLoop([&] { return pBar->value() == pBar->maximum(); }));
+}
+
+TEST_F(ReceiveViewTest, DragSelectionHoldsWhileAFullBufferFlowsWhateverEndsItsLines) {
+    for (const char* pszEnd : {"\r\n", "\r", ""}) {
+        SCOPED_TRACE(testing::Message() << "line end of " << std::strlen(pszEnd) << " bytes");
+        Make();
+        auto fnLines = [&](int nFrom, int nTo) {
+            std::string strText;
+            for (int i = nFrom; i < nTo; ++i) {
+                strText += "T=" + std::to_string(20 + i % 10) +
+                           "C V=3.30V seq=" + std::to_string(100000 + i) + " state OK" + pszEnd;
+            }
+            return std::vector<std::uint8_t>(strText.begin(), strText.end());
+        };
+        Receive(fnLines(0, 2500));  // more than the buffer holds
+        ASSERT_TRUE(WaitRunningEventLoop(
+            [&] { return m_pBox->ShownText().contains(QStringLiteral("seq=102499 state OK")); }));
+        QTest::mousePress(m_pBox->viewport(), Qt::LeftButton, {}, QPoint(30, 40));
+        QTest::mouseMove(m_pBox->viewport(), QPoint(300, 120));
+        m_pBox->copy();
+        const QString strSelected = QApplication::clipboard()->text();
+        ASSERT_GT(strSelected.size(), 40);
+        // A refresh drops the front of the buffer and adds lines at the end, several times.
+        for (int nRound = 0; nRound < 5; ++nRound) {
+            Receive(fnLines(2500 + nRound * 100, 2600 + nRound * 100));
+            m_pBox->Refresh();
+        }
+        ASSERT_TRUE(m_pBox->ShownText().contains(QStringLiteral("seq=102999 state OK")));
+        EXPECT_TRUE(m_pBox->textCursor().hasSelection());
+        m_pBox->copy();
+        EXPECT_EQ(QApplication::clipboard()->text(), strSelected);
+        QTest::mouseRelease(m_pBox->viewport(), Qt::LeftButton, {}, QPoint(300, 120));
+    }
 }
 
 TEST_F(ReceiveViewTest, PressWhoseReleaseNeverCameDoesNotStopFollowingTheEnd) {

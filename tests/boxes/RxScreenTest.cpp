@@ -82,24 +82,41 @@ protected:
     CRxScreen m_screen;
 };
 
-std::uint8_t RandomByte(std::mt19937& rng, bool bLineHeavy) {
+// What a random stream holds: many line ends; few (LF, CR LF and control bytes at random);
+// lines ended by CR alone; no CR or LF at all; no CR or LF and only ASCII letters, digits,
+// punctuation and blanks.
+enum class EStream { LineHeavy, Random, CrOnly, Unbroken, UnbrokenAscii };
+
+std::uint8_t RandomByte(std::mt19937& rng, EStream eStream) {
     const int n = static_cast<int>(rng() % 100);
-    if (bLineHeavy && n < 6) {
+    if (eStream == EStream::UnbrokenAscii) {
+        // Mostly letters: a line may start only after a blank, a digit or punctuation.
+        return n < 80 ? static_cast<std::uint8_t>('a' + rng() % 26)
+                      : static_cast<std::uint8_t>(' ' + rng() % 0x5F);
+    }
+    if ((eStream == EStream::LineHeavy || eStream == EStream::CrOnly) && n < 6) {
         return '\r';
     }
-    if (bLineHeavy && n < 12) {
+    if (eStream == EStream::LineHeavy && n < 12) {
         return '\n';
     }
+    std::uint8_t by = 0;
     if (n < 40) {
-        return static_cast<std::uint8_t>(0x81 + rng() % 0x7E);  // GBK lead / trail range
+        by = static_cast<std::uint8_t>(0x81 + rng() % 0x7E);  // GBK lead / trail range
+    } else if (n < 45) {
+        by = static_cast<std::uint8_t>(rng() % 0x20);
+    } else if (n < 52) {
+        by = ' ';
+    } else {
+        by = static_cast<std::uint8_t>(rng() % 256);
     }
-    if (n < 45) {
-        return static_cast<std::uint8_t>(rng() % 0x20);
+    if (eStream != EStream::LineHeavy && eStream != EStream::Random && by == '\n') {
+        return '\t';
     }
-    if (n < 52) {
-        return ' ';
+    if (eStream == EStream::Unbroken && by == '\r') {
+        return 0x1B;
     }
-    return static_cast<std::uint8_t>(rng() % 256);
+    return by;
 }
 
 }  // namespace
@@ -108,12 +125,16 @@ TEST_F(RxScreenTest, RandomPiecesShowExactlyAFreshRenderingOfTheRing) {
     struct SCase {
         bool bHex;
         int nCodePage;
-        bool bLineHeavy;
+        EStream eStream;
     };
-    for (const SCase& c : {SCase{false, CP_GBK, true}, SCase{false, CP_UTF8, true},
-                           SCase{false, CP_GBK, false}, SCase{true, CP_GBK, false}}) {
+    for (const SCase& c :
+         {SCase{false, CP_GBK, EStream::LineHeavy}, SCase{false, CP_UTF8, EStream::LineHeavy},
+          SCase{false, CP_GBK, EStream::Random}, SCase{true, CP_GBK, EStream::Random},
+          SCase{false, CP_GBK, EStream::CrOnly}, SCase{false, CP_UTF8, EStream::CrOnly},
+          SCase{false, CP_GBK, EStream::Unbroken}, SCase{false, CP_UTF8, EStream::Unbroken},
+          SCase{false, CP_GBK, EStream::UnbrokenAscii}}) {
         SCOPED_TRACE(testing::Message() << "hex " << c.bHex << " code page " << c.nCodePage
-                                        << " line heavy " << c.bLineHeavy);
+                                        << " stream " << static_cast<int>(c.eStream));
         std::mt19937 rng(1234);
         std::mt19937 flips(99);  // apart, so that the pieces stay as they were
         m_ring.Clear();
@@ -129,7 +150,7 @@ TEST_F(RxScreenTest, RandomPiecesShowExactlyAFreshRenderingOfTheRing) {
             const std::size_t nLimit = bHuge ? 5000 : rng() % 4 == 0 ? 9000 : 40;
             const std::size_t nPiece = (bHuge ? CByteRing::kSize : 1) + rng() % nLimit;
             for (std::size_t i = 0; i < nPiece; ++i) {
-                m_ring.Push(RandomByte(rng, c.bLineHeavy));
+                m_ring.Push(RandomByte(rng, c.eStream));
             }
             if (!c.bHex && flips() % 20 == 0) {
                 // The newline option flipped before this piece: the box hands the screen the new
