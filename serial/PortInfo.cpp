@@ -56,15 +56,15 @@ SPortInfo CPortInfo::Describe(const std::string& strPath) const {
     if (strPath.empty() || ec) {
         return info;
     }
-    info.strById = ByIdName(real.string());
+    info.strById = ByIdNameOf(m_strRoot, real.string());
     info.strDriver = Driver(real.string());
     info.strHolder = FindDeviceUser(strPath);
     return info;
 }
 
-std::string CPortInfo::ByIdName(const std::string& strReal) const {
+std::string ByIdNameOf(const std::string& strRoot, const std::string& strReal) {
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(fs::path(m_strRoot) / "dev/serial/by-id", ec)) {
+    for (const auto& entry : fs::directory_iterator(fs::path(strRoot) / "dev/serial/by-id", ec)) {
         std::error_code ecLink;
         if (fs::canonical(entry.path(), ecLink).string() == strReal && !ecLink) {
             return entry.path().filename().string();

@@ -40,11 +40,14 @@ public:
         const std::map<unsigned, std::string>& mapRunDevices = {}) const;
 
 private:
-    std::string ByIdName(const std::string& strReal) const;
     std::string Driver(const std::string& strReal) const;
 
     std::string m_strRoot;
 };
+
+// The name in <strRoot>/dev/serial/by-id of the link that leads to the device strReal (a path
+// with its links followed), "" when none does.
+std::string ByIdNameOf(const std::string& strRoot, const std::string& strReal);
 
 // The entry (1-based) a device given by path takes in a port map (element 0 is COM1): the first
 // that already leads to the same device (links followed), else the first without a device; 0

@@ -56,13 +56,17 @@ void CSerialLink::SetLockFolder(std::string strFolder) {
 }
 
 bool CSerialLink::Open(ISerialOwner* pOwner, const PortSettings& settings) {
+    return OpenDevice(pOwner, DevicePathFor(settings.nPort), settings);
+}
+
+bool CSerialLink::OpenDevice(ISerialOwner* pOwner, const std::string& strPath,
+                             const PortSettings& settings) {
     Close();
     m_strHolder.clear();
     m_openError = {};
     m_arrSettingLines.clear();
     m_arrDifferences.clear();
 
-    const std::string strPath = DevicePathFor(settings.nPort);
     if (strPath.empty()) {
         m_openError.eKind = EOpenError::NoDevice;
         return false;
@@ -90,6 +94,7 @@ bool CSerialLink::Open(ISerialOwner* pOwner, const PortSettings& settings) {
     m_pOwner = pOwner;
     m_pLock = std::move(pLock);
     m_pDevice = std::move(pDevice);
+    m_strOpenPath = strPath;
     m_pNotices = std::make_unique<CNoticeQueue>(pOwner);
     m_pTransmitter = std::make_unique<CTransmitter>(*m_pDevice, *m_pNotices);
     if (!m_pTransmitter->Start()) {
@@ -140,6 +145,7 @@ void CSerialLink::Close() {
         m_pDevice->Close();
         m_pDevice.reset();
     }
+    m_strOpenPath.clear();
     m_pLock.reset();
     m_pNotices.reset();
     ClearBatch();

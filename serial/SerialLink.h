@@ -66,6 +66,11 @@ public:
     // True once the device is open, even when the driver refused some settings
     // (GetSettingDifferences()). Applies flow control 0 (none).
     bool Open(ISerialOwner* pOwner, const PortSettings& settings);
+    // The same on the device at strPath, whatever the port number maps to (a device that came
+    // back under another name); settings.nPort is not used.
+    bool OpenDevice(ISerialOwner* pOwner, const std::string& strPath, const PortSettings& settings);
+    // The path of the open device, "" when closed.
+    const std::string& DevicePath() const { return m_strOpenPath; }
     // The owner takes received bytes only every nMs (0, the default: it wants each arrival at
     // once): the watcher may then let a paced stream gather that long, as far as the line's rate
     // allows (CPortWatcher). From the next StartWatcher() on.
@@ -133,6 +138,7 @@ private:
 
     ISerialOwner* m_pOwner = nullptr;
     std::unique_ptr<ITerminalDevice> m_pDevice;  // set while open
+    std::string m_strOpenPath;                   // its path
     std::unique_ptr<CPortLock> m_pLock;
     std::unique_ptr<CNoticeQueue> m_pNotices;
     std::unique_ptr<CPortWatcher> m_pWatcher;

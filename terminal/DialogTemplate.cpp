@@ -30,6 +30,7 @@ constexpr SDlgItem kMainItems[] = {
     {IDC_PARITY, nullptr, {390, 110, 48, 16}, 0},
     {IDC_STOPBITS, nullptr, {390, 130, 48, 16}, 0},
     {IDC_DEVICE_MAP, "设备映射...", {350, 157, 93, 16}, 0},
+    {IDC_AUTO_RECONNECT, "自动重连", {352, 177, 91, 12}, 0},
     {IDC_LAMP_GROUP, nullptr, {7, 214, 46, 92}, 0},
     {IDC_LAMP_CTS, "CTS", {11, 225, 38, 14}, DLG_DISABLED | DLG_PICTURE},
     {IDC_LAMP_DSR, "DSR", {11, 245, 38, 14}, DLG_DISABLED | DLG_PICTURE},

@@ -50,7 +50,8 @@ enum : int {
     IDC_PERIOD = 1046,
     IDC_PERIOD_LABEL = 1048,
     IDC_PERIOD_GROUP = 1049,
-    IDC_DEVICE_MAP = 1053,  // opens the device picker
+    IDC_DEVICE_MAP = 1053,      // opens the device picker
+    IDC_AUTO_RECONNECT = 1054,  // reopen a device that went away once it is back
     ID_HELP = 57664,
 };
 

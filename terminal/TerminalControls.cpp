@@ -28,6 +28,7 @@ constexpr const char* kNoDevice = "未映射设备";
 constexpr const char* kRunOnly = "（本次运行）";  // a device the command line named
 constexpr const char* kCaptionOpen = "打开串口";
 constexpr const char* kCaptionClose = "关闭串口";
+constexpr const char* kWaitingTip = "设备已断开，等待重新连接\n点击关闭串口停止等待";
 
 // Creates a T for each id, notes it under its id and, where a member is given, in that member.
 template <class T>
@@ -89,7 +90,9 @@ void CTerminalDlg::CreateControls() {
                               {IDC_DEVICE_MAP, &m_btnDeviceMap}});
     AddControls<QLineEdit>(this, m_mapControls,
                            {{IDC_RX_COUNT, &m_edRxCount}, {IDC_TX_COUNT, &m_edTxCount}});
-    AddControls<QCheckBox>(this, m_mapControls, {{IDC_DTR, &m_chkDTR}, {IDC_RTS, &m_chkRTS}});
+    AddControls<QCheckBox>(
+        this, m_mapControls,
+        {{IDC_DTR, &m_chkDTR}, {IDC_RTS, &m_chkRTS}, {IDC_AUTO_RECONNECT, &m_chkAutoReconnect}});
     AddControls<QRadioButton>(this, m_mapControls,
                               {{IDC_FORMAT_TEXT, &m_radText}, {IDC_FORMAT_HEX, &m_radHex}});
 
@@ -135,6 +138,8 @@ void CTerminalDlg::ConnectControls() {
         {m_radText, &CTerminalDlg::OnSendFormat},
         {m_radHex, &CTerminalDlg::OnSendFormat},
     };
+    connect(m_chkAutoReconnect, &QAbstractButton::toggled, this, &CTerminalDlg::OnAutoReconnect);
+    connect(&m_reconnector, &CReconnector::Held, this, &CTerminalDlg::OnDeviceHeld);
     for (const auto& [pButton, pfnHandler] : arrToggles) {
         connect(pButton, &QAbstractButton::toggled, this, [this, pfnHandler = pfnHandler] {
             if (!m_bLoadingControls) {
@@ -202,7 +207,13 @@ void CTerminalDlg::RefreshPortTips() {
 }
 
 void CTerminalDlg::ShowPortState() {
-    if (m_bPortOpen) {
+    if (m_bWaiting) {
+        // Open for the user, without a device: pressing the button stops waiting.
+        m_btnOpen->setText(QString::fromUtf8(kCaptionClose));
+        ShowOpenPicture(IDB_POWER_OFF);
+        LampsOff();
+        m_btnOpen->setToolTip(QString::fromUtf8(kWaitingTip));
+    } else if (m_bPortOpen) {
         m_btnOpen->setText(QString::fromUtf8(kCaptionClose));
         ShowOpenPicture(IDB_POWER_ON);
         LampsFromStatus();

@@ -128,7 +128,7 @@ void CTerminalDlg::OnOpenClose() {
     SetEnabledKeepingFocus(m_btnOpen, true);
 }
 
-bool CTerminalDlg::OpenPort() {
+bool CTerminalDlg::OpenPort(const std::string& strPath) {
     // List positions are the engine's codes; a list without a selection (-1) leaves its setting.
     PortSettings settings;
     settings.nPort = static_cast<unsigned>(m_cbPort->currentIndex() + 1);
@@ -137,7 +137,8 @@ bool CTerminalDlg::OpenPort() {
     settings.eParity = static_cast<EParity>(m_cbParity->currentIndex());
     settings.byDataBits = static_cast<std::uint8_t>(m_cbDataBits->currentIndex() + 6);
     settings.eStopBits = static_cast<EStopBits>(m_cbStopBits->currentIndex());
-    if (!m_link.Open(this, settings)) {
+    if (strPath.empty() ? !m_link.Open(this, settings)
+                        : !m_link.OpenDevice(this, strPath, settings)) {
         return false;
     }
     // A port without its watcher would never show a byte: that counts as a failure.
@@ -145,12 +146,17 @@ bool CTerminalDlg::OpenPort() {
         m_link.Close();
         return false;
     }
+    if (strPath.empty()) {  // a device that comes back keeps the identity it had
+        m_identity = CDeviceIdentity(m_link.DevRoot()).Of(m_link.DevicePath());
+    }
     m_bPortOpen = true;
     m_send.SetPortOpen(true);
     return true;
 }
 
 void CTerminalDlg::ClosePort() {
+    m_reconnector.Stop();
+    m_bWaiting = false;
     m_send.EndSends();
     m_link.Close();
     m_bPortOpen = false;
@@ -175,11 +181,14 @@ void CTerminalDlg::SetEnabledKeepingFocus(QWidget* pControl, bool bEnable) {
 }
 
 void CTerminalDlg::UpdateControlStates() {
-    const std::array<QWidget*, 7> arrLists = {m_cbPort,     m_cbBaud, m_cbDataBits, m_cbParity,
-                                              m_cbStopBits, m_chkRTS, m_chkDTR};
+    const std::array<QWidget*, 5> arrLists = {m_cbPort, m_cbBaud, m_cbDataBits, m_cbParity,
+                                              m_cbStopBits};
     for (QWidget* pControl : arrLists) {
-        // The lists while the port is closed, the control lines while it is open.
-        pControl->setEnabled(m_bPortOpen == (pControl == m_chkRTS || pControl == m_chkDTR));
+        pControl->setEnabled(!m_bPortOpen);
+    }
+    // The control lines while the device is there.
+    for (QWidget* pLine : {m_chkRTS, m_chkDTR}) {
+        pLine->setEnabled(m_bPortOpen && !m_bWaiting);
     }
     ShowSendControls(m_send.Controls());
 }
@@ -276,6 +285,10 @@ void CTerminalDlg::OnPortLost(std::uint64_t nSession) {
     if (!m_bPortOpen || nSession != m_nSession) {
         return;
     }
+    if (m_chkAutoReconnect->isChecked()) {
+        WaitForDevice();
+        return;
+    }
     ClosePort();
     ShowPortState();
     UpdateControlStates();
@@ -365,6 +378,7 @@ void CTerminalDlg::LoadSettings() {
     m_eSendFormat = SendFormatFromCode(settings.nTxFormat);
     // At most five digits: a longer number shows its last five.
     m_edPeriod->SetValue(static_cast<std::uint32_t>(settings.nPeriod));
+    m_chkAutoReconnect->setChecked(settings.nAutoReconnect != 0);
     m_runOptions.Apply(*this, settings, m_strIniPath);
 }
 
@@ -378,6 +392,7 @@ void CTerminalDlg::SaveSettings() {
     settings.nBaud = BaudRatePosition(m_cbBaud->currentData().toUInt());
     settings.nTxFormat = SendFormatCode(m_eSendFormat);
     settings.nPeriod = static_cast<int>(m_edPeriod->GetValue());
+    settings.nAutoReconnect = m_chkAutoReconnect->isChecked() ? 1 : 0;
     m_runOptions.KeepStored(settings);
     settings.Save(m_strIniPath);
     m_edSend->SaveOptions();

@@ -30,6 +30,8 @@
 #include <memory>
 #include <string>
 
+#include "DeviceIdentity.h"
+#include "Reconnector.h"
 #include "ResizableDlg.h"
 #include "RunOptions.h"
 #include "RxDelivery.h"
@@ -68,6 +70,8 @@ public:
     // The engine, so that tests can hand it a device factory before the window is shown.
     CSerialLink& Link() { return m_link; }
     bool IsPortOpen() const { return m_bPortOpen; }
+    // The open port's device went away and the window waits for it to come back.
+    bool IsWaitingForDevice() const { return m_bWaiting; }
     // Whether the dressing that the first frame does without is done (FinishDressing).
     bool IsDressed() const { return m_bDressed; }
     // The help tips of the controls, so that tests can look at them.
@@ -129,7 +133,8 @@ private:
     std::array<SLamp, 4> LampTable() const;
 
     void OnOpenClose();
-    bool OpenPort();
+    // With the lists' settings, on the port the list selects or, given, on the device at strPath.
+    bool OpenPort(const std::string& strPath = {});
     // The one way the port closes: sends end, the engine closes, the sends show the closed port.
     void ClosePort();
     void OnClose();
@@ -159,6 +164,14 @@ private:
     void OnDTR();
     void OnRTS();
     void OnPortLost(std::uint64_t nSession);
+
+    // Automatic reconnection (TerminalReconnect.cpp).
+    void WaitForDevice();
+    CReconnector::STry TryReopen(const std::string& strPath);
+    void OnAutoReconnect();  // the check box changed
+    void OnDeviceHeld(const QString& strHolder);
+    // A line of its own in the receive box, in the box's code page.
+    void AppendMarker(const QString& strText);
 
     void OnBatchDelivered();
     void ShowCountersSoon();
@@ -191,6 +204,7 @@ private:
     QComboBox* m_cbStopBits = nullptr;
     QComboBox* m_cbDataBits = nullptr;
     QCheckBox* m_chkDTR = nullptr;
+    QCheckBox* m_chkAutoReconnect = nullptr;
     QLineEdit* m_edRxCount = nullptr;
     QLineEdit* m_edTxCount = nullptr;
     QPushButton* m_btnManualSend = nullptr;
@@ -216,6 +230,11 @@ private:
     CLinkSender m_linkSender{m_link};
     CSendState m_send{*this, m_linkSender};
     bool m_bPortOpen = false;
+    // The port stays open for the user while its device is away: the window waits for it.
+    bool m_bWaiting = false;
+    bool m_bResumeAutoSend = false;  // auto send ran when the device went away
+    SDeviceIdentity m_identity;      // of the device the user opened
+    CReconnector m_reconnector;
     std::uint64_t m_nSession = 0;  // counts opens, so a late port-lost call finds a newer port
 
     QProgressDialog* m_pFileProgress = nullptr;

@@ -25,7 +25,7 @@ struct SAnchorRow {
 // The receive box takes all growth, the send box the width at the bottom; the settings column
 // follows the right edge, the lamps and the control lines the bottom-left corner, the rest the
 // bottom-right corner. A group frame comes before the controls inside it.
-constexpr std::array<SAnchorRow, 39> kAnchors = {{
+constexpr std::array<SAnchorRow, 40> kAnchors = {{
     {IDC_RECEIVE, ANCHOR_TOP_LEFT, ANCHOR_BOTTOM_RIGHT},
     {IDC_SEND, ANCHOR_BOTTOM_LEFT, ANCHOR_BOTTOM_RIGHT},
     {IDC_LAMP_GROUP, ANCHOR_BOTTOM_LEFT, ANCHOR_NONE},
@@ -46,6 +46,7 @@ constexpr std::array<SAnchorRow, 39> kAnchors = {{
     {IDC_PARITY, ANCHOR_TOP_RIGHT, ANCHOR_NONE},
     {IDC_STOPBITS, ANCHOR_TOP_RIGHT, ANCHOR_NONE},
     {IDC_DEVICE_MAP, ANCHOR_TOP_RIGHT, ANCHOR_NONE},
+    {IDC_AUTO_RECONNECT, ANCHOR_TOP_RIGHT, ANCHOR_NONE},
     {IDC_FORMAT_GROUP, ANCHOR_BOTTOM_RIGHT, ANCHOR_NONE},
     {IDC_FORMAT_TEXT, ANCHOR_BOTTOM_RIGHT, ANCHOR_NONE},
     {IDC_FORMAT_HEX, ANCHOR_BOTTOM_RIGHT, ANCHOR_NONE},
@@ -75,7 +76,7 @@ struct STipRow {
     const char* pszText;
 };
 
-constexpr std::array<STipRow, 16> kTips = {{
+constexpr std::array<STipRow, 17> kTips = {{
     {IDC_RECEIVE,
      "接收信息框\n点击右键进行功能操作\n\n"
      "采用文本模式显示时，部分非可打印字符将得不到正确显示，如: 0x00会显示成'.'"},
@@ -86,6 +87,9 @@ constexpr std::array<STipRow, 16> kTips = {{
     {IDC_SEND_FILE, "发送文件"},
     {IDC_DEVICE_MAP,
      "设备映射\n各端口号对应的设备、by-id 名称、驱动与占用程序\n可为端口指定设备或清除指定"},
+    {IDC_AUTO_RECONNECT,
+     "自动重连\n勾选时，串口设备断开后不弹出提示，等待同一设备重新出现"
+     "（即使设备名称改变），然后以相同设置自动重新打开"},
     {IDC_RTS, "RTS控制线\n勾选时设置RTS控制信号为有效状态，否则无效"},
     {IDC_DTR, "DTR控制线\n勾选时设置DTR控制信号为有效状态，否则无效"},
     {IDC_PERIOD, "自动发送时的间隔时间，单位为ms\n结果不可以等于0"},

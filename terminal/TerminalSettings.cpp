@@ -23,6 +23,7 @@ constexpr SSettingKey kKeys[] = {
     {"PORT", "STOPBITS", &STerminalSettings::nStopBits, 0, static_cast<int>(kStopBits.size())},
     {"PORT", "PARITY", &STerminalSettings::nParity, 0, static_cast<int>(kParities.size())},
     {"PORT", "BAUD", &STerminalSettings::nBaud, 0, static_cast<int>(kBaudRates.size())},
+    {"PORT", "AUTORECONNECT", &STerminalSettings::nAutoReconnect, 0, 2},
     {"SYSTEM", "TXFORMAT", &STerminalSettings::nTxFormat, 0, 0},
     {"SYSTEM", "PERIOD", &STerminalSettings::nPeriod, 100, 0},
 };

@@ -1,6 +1,7 @@
 #pragma once
-// The main window's lists and its settings in the settings file: the five list positions
-// (section "PORT"), the send format and the auto-send period (section "SYSTEM").
+// The main window's lists and its settings in the settings file: the five list positions and the
+// automatic reconnection (section "PORT"), the send format and the auto-send period (section
+// "SYSTEM").
 #include <array>
 #include <cstdint>
 #include <string>
@@ -29,8 +30,9 @@ struct STerminalSettings {
     int nStopBits;
     int nParity;
     int nBaud;
-    int nTxFormat;  // taken as read
-    int nPeriod;    // milliseconds, taken as read
+    int nTxFormat;       // taken as read
+    int nPeriod;         // milliseconds, taken as read
+    int nAutoReconnect;  // 0 or 1: wait for a lost device and reopen it ("AUTORECONNECT")
 
     // Missing keys give their defaults; a list position outside its list gives its default.
     static STerminalSettings Load(const std::string& strIniPath);

@@ -47,9 +47,9 @@ TEST(DialogUnits, NeighboursSharingAnEdgeShareItInPixels) {
 
 TEST(MainTemplate, HoldsEveryControlOnceInTabOrder) {
     const std::vector<int> arrExpected = {
-        1030, 1031, 1032, 1016, 1017, 1018, 1019, 1020, 1021, 1003, 1004, 1005, 1006,
-        1007, 1053, 1035, 1023, 1024, 1025, 1026, 1042, 1040, 1041, 1036, 1037, 1038,
-        1043, 1008, 1011, 1039, 1009, 1002, 1034, 1014, 1015, 1049, 1048, 1046, 57664};
+        1030, 1031, 1032, 1016, 1017, 1018, 1019, 1020, 1021, 1003, 1004, 1005, 1006, 1007,
+        1053, 1054, 1035, 1023, 1024, 1025, 1026, 1042, 1040, 1041, 1036, 1037, 1038, 1043,
+        1008, 1011, 1039, 1009, 1002, 1034, 1014, 1015, 1049, 1048, 1046, 57664};
     std::vector<int> arrIds;
     for (const SDlgItem& item : kMainDialogTemplate.items) {
         arrIds.push_back(item.nId);
@@ -84,6 +84,7 @@ TEST(MainTemplate, CaptionsAreExact) {
         {IDC_PERIOD_LABEL, "周期(ms)"},
         {ID_HELP, "帮助..."},
         {IDC_DEVICE_MAP, "设备映射..."},
+        {IDC_AUTO_RECONNECT, "自动重连"},
     };
     for (const auto& [nId, pszCaption] : arrCaptions) {
         ASSERT_NE(Item(kMainDialogTemplate, nId).pszCaption, nullptr) << nId;
