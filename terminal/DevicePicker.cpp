@@ -1,6 +1,9 @@
 #include "DevicePicker.h"
 
+#include <sys/stat.h>
+
 #include <QComboBox>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,6 +16,27 @@
 #include "Fonts.h"
 #include "MessageBox.h"
 #include "PortMapModel.h"
+
+namespace {
+
+// Why a typed device cannot be assigned, "" when it can: a full path to a character device (a
+// pseudo-terminal, a by-id link, a node the scan does not know), or to one not plugged in yet.
+QString TypedDeviceProblem(const QString& strDevice) {
+    if (!strDevice.startsWith(QChar('/'))) {
+        return QStringLiteral("请输入设备的完整路径（以 / 开头），例如 /dev/ttyUSB0");
+    }
+    struct stat st {};
+    if (::stat(QFile::encodeName(strDevice).constData(), &st) == 0 && !S_ISCHR(st.st_mode)) {
+        return QStringLiteral(
+                   "“%1”不是字符设备，不能作为串口打开\n"
+                   "请输入串口设备的路径，例如 /dev/ttyUSB0、/dev/pts/3 或 "
+                   "/dev/serial/by-id/ 下的名称")
+            .arg(strDevice);
+    }
+    return {};
+}
+
+}  // namespace
 
 CDevicePickerDlg::CDevicePickerDlg(const std::string& strIniPath, int nPort,
                                    CDeviceWatcher* pWatcher, QWidget* pParent,
@@ -95,6 +119,11 @@ void CDevicePickerDlg::OnAssign() {
     const QString strDevice = m_cbDevice->currentText().trimmed();
     if (nRow < 0 || strDevice.isEmpty()) {
         return;
+    }
+    if (const QString strProblem = TypedDeviceProblem(strDevice); !strProblem.isEmpty()) {
+        CMessageBox::Show(this, strProblem, QString::fromUtf8(CMessageBox::kErrorCaption),
+                          QMessageBox::Warning);
+        return;  // the typed text stays for mending
     }
     if (!m_pModel->Assign(nRow, strDevice)) {
         CMessageBox::Show(this, QStringLiteral("无法写入设置文件"),

@@ -108,7 +108,6 @@ std::pair<SCycleFigures, SCycleFigures> RunRound(int nCycles) {
             break;
         }
         arrBack.push_back(MsSince(t0, *dlg.m_tFirst));
-        if (getenv("DIVE_BENCH_TRACE"))
             std::fprintf(stderr, "cycle %d %.1f\n", i, arrBack.back());
     }
 

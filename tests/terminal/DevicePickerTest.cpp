@@ -14,6 +14,7 @@
 #include "DevicePicker.h"
 #include "DeviceWatcher.h"
 #include "IniFile.h"
+#include "MessageBox.h"
 #include "PortMapModel.h"
 #include "PtyPair.h"
 
@@ -143,6 +144,43 @@ TEST_F(DevicePickerTest, AssignAndClearButtonsWorkOnTheSelectedEntry) {
     QTest::mouseClick(pClear, Qt::LeftButton);
     EXPECT_EQ(Entry(7), "");
     EXPECT_FALSE(pClear->isEnabled());
+}
+
+// A typed path: any character device (a pseudo-terminal, a link to one, a node the scan does not
+// know, one not plugged in yet) is assigned; anything else is refused with a reason, the settings
+// file untouched and the typed text kept.
+TEST_F(DevicePickerTest, TakesATypedCharacterDeviceAndRefusesOtherPaths) {
+    const QString strLink = Root() + QStringLiteral("/ttyBoard");
+    QFile::link(QString::fromStdString(m_pty.SlavePath()), strLink);
+    std::vector<QString> arrMessages;
+    CMessageBox::SetInterceptor(
+        [&](const SMessage& message) { arrMessages.push_back(message.strText); });
+    CDevicePickerDlg picker(Ini(), 7, nullptr, nullptr, Root().toStdString());
+    auto* pDevice = picker.findChild<QComboBox*>();
+    ASSERT_NE(pDevice, nullptr);
+    const struct {
+        QString strTyped;
+        bool bTaken;
+    } arrRows[] = {
+        {QString::fromStdString(m_pty.SlavePath()), true},
+        {strLink, true},
+        {QStringLiteral("/dev/null"), true},
+        {Root() + QStringLiteral("/ttyNotYet"), true},
+        {Root() + QStringLiteral("/dev/ttyUSB0"), false},  // a plain file
+        {Root(), false},                                   // a folder
+        {QStringLiteral("ttyUSB0"), false},                // not a full path
+    };
+    for (const auto& row : arrRows) {
+        const std::string strBefore = Entry(7);
+        arrMessages.clear();
+        pDevice->setCurrentText(row.strTyped);
+        picker.OnAssign();
+        EXPECT_EQ(Entry(7), row.bTaken ? row.strTyped.toStdString() : strBefore)
+            << row.strTyped.toStdString();
+        EXPECT_EQ(arrMessages.size(), row.bTaken ? 0u : 1u) << row.strTyped.toStdString();
+        EXPECT_EQ(pDevice->currentText(), row.strTyped);
+    }
+    CMessageBox::SetInterceptor({});
 }
 
 }  // namespace
