@@ -127,7 +127,6 @@ std::pair<SCycleFigures, SCycleFigures> RunRound(int nCycles) {
             break;
         }
         arrBack.push_back(MsSince(t0, *dlg.m_tFirst));
-        std::fprintf(stderr, "cycle %d %.1f\n", i, arrBack.back());
     }
 
     std::vector<double> arrOpen;
