@@ -1,6 +1,5 @@
 #include "RxScreen.h"
 
-#include <QAccessible>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -223,12 +222,6 @@ QString CRxScreen::LogicalText(int nFrom, int nTo) const {
 
 std::vector<int> CRxScreen::JoinOlderLines(QString& str) const {
     std::vector<int> arrSeparators;
-    // Assistive tools read the text with the block separators as line breaks: for them every
-    // screen line stays a block.
-    if (QAccessible::isActive()) {
-        arrSeparators.assign(static_cast<std::size_t>(str.count(u'\n')) + 1, 0);
-        return arrSeparators;
-    }
     // The newest m_nLinesInView line breaks are found from the end, so the text is read once.
     const QChar* const pBegin = str.constData();
     const QChar* pKept = pBegin + str.size();

@@ -1,10 +1,12 @@
 // The receive box through the real widget, offscreen.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QBackingStore>
 #include <QClipboard>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -427,6 +429,42 @@ TEST_F(ReceiveViewTest, DragSelectionHoldsWhileAFullBufferFlowsWhateverEndsItsLi
         m_pBox->copy();
         EXPECT_EQ(QApplication::clipboard()->text(), strSelected);
         QTest::mouseRelease(m_pBox->viewport(), Qt::LeftButton, {}, QPoint(300, 120));
+    }
+}
+
+TEST_F(ReceiveViewTest, AssistiveToolsReadTheNewestLinesAndEachScreenLineAsALine) {
+    QAccessibleInterface* pBox = QAccessible::queryAccessibleInterface(m_pBox.get());
+    ASSERT_NE(pBox, nullptr);
+    QAccessibleTextInterface* pText = pBox->textInterface();
+    ASSERT_NE(pText, nullptr);
+    auto fnLine = [](int i) { return "reading " + std::to_string(100000 + i) + " ok"; };
+    int nCount = 0;
+    for (int nRound = 0; nRound < 4; ++nRound) {
+        // A fast stream's refreshes, the buffer full from the second on.
+        std::string strText;
+        for (int i = nRound * 3000; i < (nRound + 1) * 3000; ++i) {
+            strText += fnLine(i) + "\r\n";
+        }
+        Receive(std::vector<std::uint8_t>(strText.begin(), strText.end()));
+        m_pBox->Refresh();
+        const QString strLast = QString::fromStdString(fnLine((nRound + 1) * 3000 - 1));
+        nCount = pText->characterCount();
+        EXPECT_EQ(nCount, m_pBox->document()->characterCount() - 1);
+        EXPECT_TRUE(pText->text(nCount - strLast.size() - 1, nCount).startsWith(strLast));
+    }
+    // Every screen line is a line to them, older and newer alike; lines that share a
+    // block of the document included.
+    ASSERT_LT(m_pBox->document()->blockCount(), m_pBox->document()->lineCount());
+    for (const int nOffset : {nCount / 5, nCount / 3, nCount / 2, nCount - 2}) {
+        int nStart = 0;
+        int nEnd = 0;
+        const QString strLine =
+            pText->textAtOffset(nOffset, QAccessible::LineBoundary, &nStart, &nEnd);
+        // The line and the separator that ends it.
+        static const QRegularExpression line(QStringLiteral("^reading \\d{6} ok[\u2028\u2029]?$"));
+        EXPECT_TRUE(line.match(strLine).hasMatch()) << nOffset << ": " << strLine.toStdString();
+        EXPECT_LE(nStart, nOffset);
+        EXPECT_GT(nEnd, nOffset);
     }
 }
 
