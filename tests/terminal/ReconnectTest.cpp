@@ -238,7 +238,8 @@ TEST_F(ReconnectTest, AutoSendGoesOnAndAFileSendEndsWithItsBytesCounted) {
     EXPECT_TRUE(m_arrMessages.empty());
 }
 
-// Unticked, a loss closes the port with its box as before; the choice is kept in "PORT".
+// Unticked, a loss closes the port with its box as before, and unticking while the window waits
+// closes it too; the choice is kept in "PORT".
 TEST_F(ReconnectTest, UntickedALossClosesWithTheBoxAndTheChoiceIsSaved) {
     const std::string strLink = m_dir.filePath(QStringLiteral("ttyBoard")).toStdString();
     auto pPty = std::make_unique<CPtyPair>();
@@ -250,6 +251,19 @@ TEST_F(ReconnectTest, UntickedALossClosesWithTheBoxAndTheChoiceIsSaved) {
     EXPECT_EQ(m_arrMessages[0].strText, kPortLost);
     ExpectState(*pDlg, false);
     EXPECT_EQ(CountShown(*pDlg, kLost), 0);
+
+    // Unticked while waiting: the window stops waiting and closes, without a box.
+    pPty = std::make_unique<CPtyPair>();
+    PointLink(strLink, pPty->SlavePath());
+    Ctl<QCheckBox>(*pDlg, IDC_AUTO_RECONNECT)->setChecked(true);
+    Click(*pDlg, IDC_OPEN);
+    auto pNext = std::make_unique<CPtyPair>();
+    pPty = std::move(pNext);
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return pDlg->IsWaitingForDevice(); }));
+    Ctl<QCheckBox>(*pDlg, IDC_AUTO_RECONNECT)->setChecked(false);
+    ExpectState(*pDlg, false);
+    EXPECT_FALSE(pDlg->IsWaitingForDevice());
+    EXPECT_EQ(m_arrMessages.size(), 1u);
     pDlg->close();
     EXPECT_EQ(ReadIni("PORT", "AUTORECONNECT"), 0);
 
