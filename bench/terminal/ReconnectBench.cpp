@@ -1,8 +1,8 @@
 // How soon the window receives again once a lost device is back: a real CTerminalDlg, shown, with
 // "自动重连" ticked, has COM1 mapped to a link that points at the slave side of a pty pair. Each
-// cycle makes a new pair, drops the old one (the device is lost), waits until the window waits
-// and then 200 ms more (the window is between two looks, as after a real unplug), writes a byte
-// on the new pair's master and points the link at its slave in one step. Timed: from that step
+// cycle removes the link and drops the pair (the device is lost), makes a new pair, waits until
+// the window waits and then 200 ms more (the window is between two looks, as after a real
+// unplug), writes a byte on the new pair's master and points the link at its slave in one step. Timed: from that step
 // (the node appears) to the window being handed the byte. Reference in the same run: the same
 // window, the port closed, a byte waiting and the link pointed: from a click on the open button to
 // the byte (the cost of opening itself). Target: worst under 1 s, median under 300 ms.
@@ -108,8 +108,10 @@ std::pair<SCycleFigures, SCycleFigures> RunRound(int nCycles) {
     double dWaitShare = 0;
     std::vector<double> arrBack;
     for (int i = 0; i < nCycles; ++i) {
-        auto pNext = std::make_unique<CPtyPair>();
-        pPty = std::move(pNext);  // the old device is lost
+        // Unplugged: the link goes first, as udev removes it with the node, so that another
+        // program's new pseudo-terminal cannot take the old number under it; then the node.
+        fs::remove(strLink);
+        pPty = std::make_unique<CPtyPair>();
         if (!RunEventsUntil([&] { return dlg.IsWaitingForDevice(); }, 10000)) {
             std::fprintf(stderr, "the window did not notice the loss\n");
             break;

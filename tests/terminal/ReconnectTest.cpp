@@ -32,6 +32,13 @@ protected:
         fs::rename(temp, strLink);
     }
 
+    // The device is unplugged: its link goes first (as udev removes it with the node), so that no
+    // other program's new pseudo-terminal can take the old node's number under it; then the node.
+    static void Unplug(const std::string& strLink, std::unique_ptr<CPtyPair>& pPty) {
+        fs::remove(strLink);
+        pPty.reset();
+    }
+
     // A window with "自动重连" ticked by the settings file, open on COM4 = strDevice.
     std::unique_ptr<CTerminalDlg> OpenWithReconnect(const std::string& strDevice) {
         WriteIni("COM4=" + strDevice + "\n[PORT]\nAUTORECONNECT=1\n");
@@ -96,10 +103,9 @@ TEST_F(ReconnectTest, HundredLossesOnARepointedLinkComeBackWithoutAClick) {
             nThreads = CountThreads();
         }
         ExpectFlowing(*pDlg, *pPty, nCycle + 1);
-        // The next node is made before the old one goes, so that it cannot take its number.
-        auto pNext = std::make_unique<CPtyPair>();
-        pPty = std::move(pNext);
+        Unplug(strLink, pPty);
         ASSERT_TRUE(WaitRunningEventLoop([&] { return pDlg->IsWaitingForDevice(); })) << nCycle;
+        pPty = std::make_unique<CPtyPair>();
         if (nCycle % 25 == 0) {
             ExpectWaiting(*pDlg);
             EXPECT_LT(LeastCpuShare(300, 0.02, [](int nMs) { QTest::qWait(nMs); }), 0.02) << nCycle;
@@ -133,9 +139,10 @@ TEST_F(ReconnectTest, ComesBackUnderAnotherNodeNameByItsByIdName) {
     auto pDlg = OpenWithReconnect((dev / "ttyUSB0").string());
     ExpectFlowing(*pDlg, *pFirst, 1);
 
-    pFirst.reset();  // unplugged: the nodes and the link go
-    fs::remove(dev / "ttyUSB0");
+    // Unplugged: the links go, then the node.
     fs::remove(byId / "usb-FTDI_FT232R_A50285BI-if00-port0");
+    fs::remove(dev / "ttyUSB0");
+    pFirst.reset();
     ASSERT_TRUE(WaitRunningEventLoop([&] { return pDlg->IsWaitingForDevice(); }));
     CPtyPair other;  // another adapter takes the old name
     PointLink((dev / "ttyUSB0").string(), other.SlavePath());
@@ -155,10 +162,9 @@ TEST_F(ReconnectTest, AHeldDeviceIsTriedAgainAndItsHolderNamedOnce) {
     auto pPty = std::make_unique<CPtyPair>();
     PointLink(strLink, pPty->SlavePath());
     auto pDlg = OpenWithReconnect(strLink);
-    // Made first, so that it cannot take the number of the node the link still names.
-    auto pNext = std::make_unique<CPtyPair>();
-    pPty = std::move(pNext);
+    Unplug(strLink, pPty);
     ASSERT_TRUE(WaitRunningEventLoop([&] { return pDlg->IsWaitingForDevice(); }));
+    pPty = std::make_unique<CPtyPair>();
 
     // Another program holds the device with flock, the way picocom and tio do.
     QProcess holder;
@@ -213,9 +219,9 @@ TEST_F(ReconnectTest, AutoSendGoesOnAndAFileSendEndsWithItsBytesCounted) {
     CFileDialog::SetInterceptor([&] { return QString::fromStdString(strFile); });
     Click(*pDlg, IDC_SEND_FILE);
     ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_TX_COUNT) != "0"; }));
-    auto pNext = std::make_unique<CPtyPair>();
-    pPty = std::move(pNext);
+    Unplug(strLink, pPty);
     ASSERT_TRUE(WaitRunningEventLoop([&] { return pDlg->IsWaitingForDevice(); }));
+    pPty = std::make_unique<CPtyPair>();
     const std::uint64_t nSent = Text(*pDlg, IDC_TX_COUNT).toULongLong();
     EXPECT_GT(nSent, 0u);
     EXPECT_LT(nSent, 4u << 20);
@@ -228,9 +234,9 @@ TEST_F(ReconnectTest, AutoSendGoesOnAndAFileSendEndsWithItsBytesCounted) {
     Ctl<QLineEdit>(*pDlg, IDC_PERIOD)->setText(QStringLiteral("20"));
     Click(*pDlg, IDC_AUTO_SEND);
     EXPECT_EQ(ReadWhileRunning(*pPty, 8), 8u);
-    pNext = std::make_unique<CPtyPair>();
-    pPty = std::move(pNext);
+    Unplug(strLink, pPty);
     ASSERT_TRUE(WaitRunningEventLoop([&] { return pDlg->IsWaitingForDevice(); }));
+    pPty = std::make_unique<CPtyPair>();
     PointLink(strLink, pPty->SlavePath());
     ASSERT_TRUE(WaitRunningEventLoop([&] { return !pDlg->IsWaitingForDevice(); }));
     EXPECT_EQ(ReadWhileRunning(*pPty, 8), 8u);
@@ -257,8 +263,7 @@ TEST_F(ReconnectTest, UntickedALossClosesWithTheBoxAndTheChoiceIsSaved) {
     PointLink(strLink, pPty->SlavePath());
     Ctl<QCheckBox>(*pDlg, IDC_AUTO_RECONNECT)->setChecked(true);
     Click(*pDlg, IDC_OPEN);
-    auto pNext = std::make_unique<CPtyPair>();
-    pPty = std::move(pNext);
+    Unplug(strLink, pPty);
     ASSERT_TRUE(WaitRunningEventLoop([&] { return pDlg->IsWaitingForDevice(); }));
     Ctl<QCheckBox>(*pDlg, IDC_AUTO_RECONNECT)->setChecked(false);
     ExpectState(*pDlg, false);
