@@ -22,6 +22,8 @@ enum : int {
     IDM_HISTORY_CLEAR = 29720,
     IDM_HISTORY_FIRST = 29721,
     IDM_HISTORY_NONE = 29741,  // the grey line of an empty history
+    // The receive box's recording to a file: "开始记录..." or, while recording, "停止记录".
+    IDM_RECORD = 29742,
 
     EM_UNDO = 199,
     WM_CUT = 768,

@@ -40,7 +40,8 @@ const std::vector<std::uint16_t>& BoxMenuIconTable() {
 
 std::unique_ptr<CNewMenu> BuildBoxMenu(const std::vector<SBoxMenuItem>& items, int nCodePage,
                                        QWidget* pParent, std::function<void(int)> fnCommand,
-                                       const std::vector<SBoxSubMenu>& arrSubMenus) {
+                                       const std::vector<SBoxSubMenu>& arrSubMenus,
+                                       const std::vector<SBoxMenuItem>& arrTail) {
     auto pMenu = std::make_unique<CNewMenu>(pParent);
     AddItems(*pMenu, items, fnCommand);
     pMenu->AppendMenu(MF_SEPARATOR, 0, {});
@@ -53,6 +54,7 @@ std::unique_ptr<CNewMenu> BuildBoxMenu(const std::vector<SBoxMenuItem>& items, i
         AddItems(*pMenu->AppendPopup(QString::fromStdString(sub.strTitle)), sub.arrItems,
                  fnCommand);
     }
+    AddItems(*pMenu, arrTail, fnCommand);
     pMenu->LoadToolBar(BoxMenuIconTable(), qRgb(192, 192, 192),
                        [](int nBitmap) { return LoadBitmap(nBitmap).toImage(); });
     return pMenu;

@@ -2,7 +2,7 @@
 // The context menu of both boxes, built from a list of items as a skinned CNewMenu: each command's
 // icon from the shared twelve-icon strip (placeholders and the mode and newline items have none),
 // then a separator and the submenu "字符编码" with "GBK" and "UTF-8", the current one checked, then
-// the box's own submenus, if any.
+// the box's own submenus, if any, then the box's closing items (arrTail), if any.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,4 +38,5 @@ const std::vector<std::uint16_t>& BoxMenuIconTable();
 // Each action carries its command number in data(); triggering it calls fnCommand with it.
 std::unique_ptr<CNewMenu> BuildBoxMenu(const std::vector<SBoxMenuItem>& items, int nCodePage,
                                        QWidget* pParent, std::function<void(int)> fnCommand,
-                                       const std::vector<SBoxSubMenu>& arrSubMenus = {});
+                                       const std::vector<SBoxSubMenu>& arrSubMenus = {},
+                                       const std::vector<SBoxMenuItem>& arrTail = {});

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "GbkDecoder.h"
+#include "Utf8Decoder.h"
 
 enum : int { CP_GBK = 936, CP_UTF8 = 65001 };
 
@@ -20,10 +21,9 @@ enum : int { CP_GBK = 936, CP_UTF8 = 65001 };
 // CP_UTF8 means GBK). A character split between two pieces (a GBK lead byte, a partial UTF-8
 // sequence) waits for its second part, and the text never depends on where the stream was cut.
 // Invalid bytes decode to some character, never to nothing: GBK exactly as Qt's converter decodes
-// it (CGbkDecoder, a table taken from that converter), UTF-8 as U+FFFD for each maximal invalid
-// part (the WHATWG rule; Qt's own stateful UTF-8 decoder gives different text for invalid input
-// depending on where the pieces end). A UTF-8 byte-order mark is kept as U+FEFF: received data is
-// data. Small and cheap to construct and copy: the screen starts one for every front it drops.
+// it (CGbkDecoder, a table taken from that converter), UTF-8 by CUtf8Decoder (Qt's own stateful
+// UTF-8 decoder gives different text for invalid input depending on where the pieces end). Small
+// and cheap to construct and copy: the screen starts one for every front it drops.
 class CStreamDecoder {
 public:
     explicit CStreamDecoder(int nCodePage);
@@ -33,16 +33,9 @@ public:
     QChar* Append(QChar* pOut, const char* pBytes, std::size_t nBytes);
 
 private:
-    QChar* AppendUtf8(QChar* pOut, const char* pBytes, std::size_t nBytes);
-
     bool m_bUtf8;
     CGbkDecoder m_gbk;
-    // UTF-8 state: the code point so far, the continuation bytes still needed, and the range the
-    // next one must lie in.
-    char32_t m_cp = 0;
-    int m_nNeeded = 0;
-    std::uint8_t m_byLower = 0x80;
-    std::uint8_t m_byUpper = 0xBF;
+    CUtf8Decoder m_utf8;
 };
 
 // The text in the code page's bytes. Characters GBK lacks take their GB18030 form, so none is

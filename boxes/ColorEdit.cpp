@@ -91,7 +91,7 @@ void CColorEdit::SetCodePage(std::shared_ptr<CCodePage> pCodePage) {
 std::unique_ptr<CNewMenu> CColorEdit::CreateContextMenu() {
     return BuildBoxMenu(
         MenuItems(), m_pCodePage->Get(), this, [this](int nCommand) { OnCommand(nCommand); },
-        SubMenus());
+        SubMenus(), TailItems());
 }
 
 void CColorEdit::OnCommand(int nCommand) {

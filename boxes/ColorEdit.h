@@ -69,6 +69,8 @@ protected:
     virtual std::vector<SBoxMenuItem> MenuItems() const = 0;
     // The box's own submenus, after "字符编码".
     virtual std::vector<SBoxSubMenu> SubMenus() const { return {}; }
+    // The box's own items after the submenus.
+    virtual std::vector<SBoxMenuItem> TailItems() const { return {}; }
     // The code page changed: re-render what depends on it.
     virtual void OnCodePageChanged() {}
     const std::string& IniPath() const { return m_strIniPath; }

@@ -103,6 +103,7 @@ void CReceiveView::FlipLfToCrLf() {
     NoteBytesSinceFlip();
     m_bLfToCrLf = !m_bLfToCrLf;
     m_nTotalAtFlip = m_ring.Total();
+    emit LfToCrLfChanged(m_bLfToCrLf);
 }
 
 void CReceiveView::NoteBytesSinceFlip() {
@@ -255,6 +256,9 @@ void CReceiveView::OnCommand(int nCommand) {
         case IDM_LFTOCRLF:
             FlipLfToCrLf();
             break;
+        case IDM_RECORD:
+            emit RecordCommand();
+            break;
         default:
             CColorEdit::OnCommand(nCommand);
             break;
@@ -280,6 +284,10 @@ std::vector<SBoxMenuItem> CReceiveView::MenuItems() const {
         {IDM_TEXTCOLOR, "文本颜色", true, false},
         {IDM_BKCOLOR, "背景颜色", true, false},
     };
+}
+
+std::vector<SBoxMenuItem> CReceiveView::TailItems() const {
+    return {BoxMenuSeparator(), {IDM_RECORD, m_bRecording ? "停止记录" : "开始记录..."}};
 }
 
 void CReceiveView::OnCodePageChanged() {

@@ -102,13 +102,20 @@ public:
     QString ShownText() const;
 
     void OnCommand(int nCommand) override;
+    // Whether a recording runs: the menu then offers "停止记录" instead of "开始记录...".
+    void SetRecording(bool bRecording) { m_bRecording = bRecording; }
 
 Q_SIGNALS:
+    // The menu's recording item was chosen; the window starts or stops the recording.
+    void RecordCommand();
+    // The menu's newline item changed the option (the text log follows it).
+    void LfToCrLfChanged(bool bLfToCrLf);
     // A refresh brought the box up to date: what should be painted along with it can change now.
     void Refreshed();
 
 protected:
     std::vector<SBoxMenuItem> MenuItems() const override;
+    std::vector<SBoxMenuItem> TailItems() const override;
     void OnCodePageChanged() override;
     QMimeData* createMimeDataFromSelection() const override;
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
@@ -165,4 +172,5 @@ private:
     bool m_bKeepSelection = false;
     int m_nLaidOutWidth = -1;
     bool m_bDragging = false;
+    bool m_bRecording = false;
 };

@@ -12,11 +12,11 @@ void CNoticeQueue::Push(unsigned nCode, unsigned nValue) {
     Append(CNotice{nCode, nValue, {}}, kEntryCost);
 }
 
-void CNoticeQueue::PushBytes(const std::uint8_t* pBytes, std::size_t nCount) {
+void CNoticeQueue::PushBytes(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tRead) {
     if (nCount == 0) {
         return;
     }
-    Append(CNotice{SN_RX_BYTE, 0, std::vector<std::uint8_t>(pBytes, pBytes + nCount)},
+    Append(CNotice{SN_RX_BYTE, 0, std::vector<std::uint8_t>(pBytes, pBytes + nCount), tRead},
            kEntryCost + nCount);
 }
 

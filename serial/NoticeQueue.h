@@ -27,6 +27,7 @@ struct CNotice {
     unsigned nCode = 0;
     unsigned nValue = 0;
     std::vector<std::uint8_t> bytes;  // SN_RX_BYTE: the run of received bytes, in order
+    ReadTime tRead{};                 // SN_RX_BYTE: when the watcher read them
 };
 
 class CNoticeQueue {
@@ -39,7 +40,7 @@ public:
 
     // Any thread.
     void Push(unsigned nCode, unsigned nValue = 0);
-    void PushBytes(const std::uint8_t* pBytes, std::size_t nCount);
+    void PushBytes(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tRead);
 
     // Watcher: true when more received bytes may be queued. False sets up a call of the
     // room-freed handler (made under the queue's lock, so it must only signal).

@@ -178,7 +178,8 @@ CPortWatcher::EReadResult CPortWatcher::ReadArrived(bool bHungUp) {
         const long n = m_device.Read(m_buffer.data(), m_buffer.size());
         if (n > 0) {
             const auto nRead = static_cast<std::size_t>(n);
-            m_notices.PushBytes(m_buffer.data(), nRead);
+            m_notices.PushBytes(m_buffer.data(), nRead,
+                                m_fnReadClock ? m_fnReadClock() : std::chrono::system_clock::now());
             if (!m_notices.HasRoom() || m_bStop) {
                 return EReadResult::Open;
             }

@@ -22,9 +22,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <thread>
 #include <vector>
 
+#include "SerialTypes.h"
 #include "TerminalDevice.h"
 #include "WakeEvent.h"
 
@@ -44,6 +46,9 @@ public:
     // How long the owner lets received bytes gather (0: every arrival is read at once); set before
     // Start(), which shortens it to what the line's rate allows.
     void SetGatherMs(int nMs) { m_nGatherMs = nMs; }
+    // The clock that stamps each read (the wall clock unless set; tests set a fake one); before
+    // Start().
+    void SetReadClock(std::function<ReadTime()> fnNow) { m_fnReadClock = std::move(fnNow); }
 
     // Takes the first sample of the lines, so changes from now on are reported, and starts the
     // thread; false when already started or the thread could not be made.
@@ -78,6 +83,7 @@ private:
     bool m_bHaveErrors = false;
     Clock::time_point m_tNextSample;
     int m_nGatherMs = 0;
+    std::function<ReadTime()> m_fnReadClock;
     // Bytes read in the last whole gathering time and in the one under way, which began then.
     std::size_t m_nLastSpanBytes = 0;
     std::size_t m_nSpanBytes = 0;

@@ -129,6 +129,7 @@ bool CSerialLink::StartWatcher() {
     }
     auto pWatcher = std::make_unique<CPortWatcher>(*m_pDevice, *m_pNotices);
     pWatcher->SetGatherMs(m_nGatherMs);
+    pWatcher->SetReadClock(m_fnReadClock);
     if (!pWatcher->Start()) {
         return false;
     }
@@ -249,6 +250,7 @@ bool CSerialLink::DeliverNotices(std::size_t nBudgetBytes) {
         const unsigned nCode = notice.nCode;
         unsigned nValue = notice.nValue;
         if (nCode == SN_RX_BYTE) {
+            m_tRead = notice.tRead;
             if (m_nBytePos == notice.bytes.size()) {
                 ++m_nBatchPos;
                 m_nBytePos = 0;

@@ -75,6 +75,9 @@ public:
     // once): the watcher may then let a paced stream gather that long, as far as the line's rate
     // allows (CPortWatcher). From the next StartWatcher() on.
     void SetGatherMs(int nMs) { m_nGatherMs = nMs; }
+    // The clock that stamps each read with its time (the wall clock unless set; tests hand in a
+    // fake one). It runs on the watcher thread. From the next StartWatcher() on.
+    void SetReadClock(std::function<ReadTime()> fnNow) { m_fnReadClock = std::move(fnNow); }
     // Starts the watcher; false when not open or when it already runs.
     bool StartWatcher();
     // Stops both threads at once (never waits for the owner), cancels a transmission, closes the
@@ -115,6 +118,9 @@ public:
     // owner should call again soon, after letting the event loop run). A call made from inside
     // OnSerialEvent (an owner that runs an event loop there) goes on where the outer call stands.
     bool DeliverNotices(std::size_t nBudgetBytes = 256 * 1024);
+    // During the owner's OnSerialBytes or OnSerialEvent for SN_RX_BYTE: when the watcher read
+    // those bytes.
+    ReadTime GetReadTime() const { return m_tRead; }
 
     // After a failed Open: why it failed (kind None after a successful one).
     const OpenError& GetOpenError() const;
@@ -144,6 +150,8 @@ private:
     std::unique_ptr<CPortWatcher> m_pWatcher;
     std::unique_ptr<CTransmitter> m_pTransmitter;
     int m_nGatherMs = 0;
+    std::function<ReadTime()> m_fnReadClock;
+    ReadTime m_tRead{};            // the read being delivered
     std::uint64_t m_nSession = 0;  // changes at Open and Close, so a delivery in progress stops
 
     // The batch being delivered and the next notice (and byte of a run) to hand over; they move

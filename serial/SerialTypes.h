@@ -1,8 +1,12 @@
 #pragma once
 // Types shared by the serial engine and its owner: the port settings, the notice codes and the
 // owner interface through which the engine reports.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+
+// When the watcher read a run of received bytes: the wall clock, so that it can be shown.
+using ReadTime = std::chrono::system_clock::time_point;
 
 // Notice codes (the first argument of ISerialOwner::OnSerialEvent).
 enum : unsigned {

@@ -23,13 +23,13 @@
 #include "OpenFailure.h"
 #include "PortCombo.h"
 #include "ReceiveView.h"
+#include "RecordControl.h"
 #include "SendEdit.h"
 #include "ShadedButton.h"
 #include "Version.h"
 
 namespace {
 
-constexpr const char* kTitle = "diVE 串口调试终端 V";
 constexpr const char* kPortLost = "串口已断开\n\n设备已被移除或发生读写错误";
 
 // Counters are shown at most this often while bytes stream in: a number changing faster cannot be
@@ -53,6 +53,7 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
 
     CreateControls();
     LinkCodePages(*m_edReceive, *m_edSend);
+    SetUpRecording();
     const CDialogUnits units(logicalDpiY());
     ApplyTemplate(kMainDialogTemplate, units, [this](int nId) { return Control(nId); });
     const QSize sizeDesign = units.ToPixels(kMainDialogTemplate.sizeDlu);
@@ -101,7 +102,7 @@ void CTerminalDlg::OnInitDialog() {
     m_dwTxCount = m_dwRxCount = 0;
     LoadControls();
     UpdateControlStates();
-    setWindowTitle(QString::fromUtf8(kTitle) + QString::fromLatin1(kVersion));
+    ShowTitle();
     if (m_runOptions.OpensAtStart()) {
         // Once the window shows, so that a refusal's box stands over it.
         QTimer::singleShot(0, this, [this] {
@@ -151,12 +152,16 @@ bool CTerminalDlg::OpenPort(const std::string& strPath) {
     }
     m_bPortOpen = true;
     m_send.SetPortOpen(true);
+    RecordPortOpened(settings);
     return true;
 }
 
 void CTerminalDlg::ClosePort() {
     m_reconnector.Stop();
     m_bWaiting = false;
+    if (m_bPortOpen) {
+        m_pRecord->PortClosed();
+    }
     m_send.EndSends();
     m_link.Close();
     m_bPortOpen = false;
@@ -232,6 +237,7 @@ void CTerminalDlg::OnClose() {
     }
     m_bClosed = true;
     ClosePort();
+    m_pRecord->Stop();
     SaveSettings();
 }
 
@@ -251,11 +257,14 @@ void CTerminalDlg::OnSerialEvent(unsigned nCode, unsigned nValue) {
         case SN_CD_CHANGED:
             LampsFromStatus();
             break;
-        case SN_RX_BYTE:
+        case SN_RX_BYTE: {
+            const auto by = static_cast<std::uint8_t>(nValue);
             ++m_dwRxCount;
             m_bCountersStale = true;
-            m_edReceive->AppendByte(static_cast<std::uint8_t>(nValue));
+            m_edReceive->AppendByte(by);
+            m_pRecord->AppendBytes(&by, 1, m_link.GetReadTime());
             break;
+        }
         case SN_TX_EMPTY:
             m_send.OnTxEmpty();
             break;
@@ -277,6 +286,7 @@ bool CTerminalDlg::OnSerialBytes(const std::uint8_t* pBytes, std::size_t nCount)
         m_dwRxCount += static_cast<std::uint32_t>(nCount);  // wraps as one at a time would
         m_bCountersStale = true;
         m_edReceive->AppendBytes(pBytes, nCount);
+        m_pRecord->AppendBytes(pBytes, nCount, m_link.GetReadTime());
     }
     return true;
 }

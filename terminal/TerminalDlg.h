@@ -53,6 +53,7 @@ class CDeviceWatcher;
 class CNumEdit;
 class CPortCombo;
 class CReceiveView;
+class CRecordControl;
 class CSendEdit;
 class CShadedButton;
 class CStatusLamp;
@@ -76,6 +77,9 @@ public:
     bool IsDressed() const { return m_bDressed; }
     // The help tips of the controls, so that tests can look at them.
     const CTipWindow& Tip() const { return m_tip; }
+    // Recording received bytes to a file (the receive box's menu), so that tests can answer its
+    // dialogs.
+    CRecordControl& Record() { return *m_pRecord; }
 
     // ISerialOwner
     void OnNoticesPending() override;
@@ -172,6 +176,10 @@ private:
     void OnDeviceHeld(const QString& strHolder);
     // A line of its own in the receive box, in the box's code page.
     void AppendMarker(const QString& strText);
+    // Recording (TerminalRecord.cpp).
+    void SetUpRecording();
+    void ShowTitle();  // with the recording's file, while one runs
+    void RecordPortOpened(const PortSettings& settings);
 
     void OnBatchDelivered();
     void ShowCountersSoon();
@@ -226,6 +234,7 @@ private:
     CTipWindow m_tip;
     CRunOptions m_runOptions;
     CDeviceWatcher* m_pWatcher = nullptr;  // adapters plugged in or out
+    CRecordControl* m_pRecord = nullptr;
     CSerialLink m_link;
     CLinkSender m_linkSender{m_link};
     CSendState m_send{*this, m_linkSender};

@@ -3,6 +3,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "BoxTestSupport.h"
@@ -44,6 +45,8 @@ std::vector<SMenuRow> ExpectedRows(bool bHeld, bool bHex, bool bLf, bool bSelect
         {QString::fromUtf8("背景颜色"), true, false},
         {"-", true, false},
         {QString::fromUtf8("字符编码"), true, false},
+        {"-", true, false},
+        {QString::fromUtf8("开始记录..."), true, false},
     };
 }
 
@@ -52,7 +55,8 @@ std::vector<SMenuRow> ExpectedRows(bool bHeld, bool bHex, bool bLf, bool bSelect
 TEST_F(ReceiveMenuTest, EmptyBoxGreysSaveClearCopyAndSelectAll) {
     EXPECT_EQ(Rows(), ExpectedRows(false, false, true, false, false));
     const auto pMenu = m_box.CreateContextMenu();
-    QMenu* pCodePages = pMenu->actions().back()->menu();
+    const QList<QAction*> arrActions = pMenu->actions();
+    QMenu* pCodePages = arrActions[arrActions.size() - 3]->menu();
     ASSERT_NE(pCodePages, nullptr);
     EXPECT_EQ(MenuRows(*pCodePages),
               (std::vector<SMenuRow>{{"GBK", true, true}, {"UTF-8", true, false}}));
@@ -153,7 +157,7 @@ TEST_F(ReceiveMenuTest, ScreenReadersFindTheOpenMenusItemsAndStates) {
         row.strText.remove(u'&');
     }
     EXPECT_EQ(AccessibleRows(pPopup), want);
-    QAccessibleInterface* pCodePageItem = pPopup->child(pPopup->childCount() - 1);
+    QAccessibleInterface* pCodePageItem = pPopup->child(pPopup->childCount() - 3);
     ASSERT_EQ(pCodePageItem->childCount(), 1);
     EXPECT_EQ(AccessibleRows(pCodePageItem->child(0)),
               (std::vector<SMenuRow>{{"GBK", true, true}, {"UTF-8", true, false}}));
@@ -170,4 +174,15 @@ TEST_F(ReceiveMenuTest, MenuCommandsSaveAndChooseColours) {
     EXPECT_EQ(m_box.GetBkColor(), 0x0000FFu);
     FindCommand(*m_box.CreateContextMenu(), IDM_CODEPAGE_UTF8)->trigger();
     EXPECT_EQ(m_box.CodePage()->Get(), CP_UTF8);
+}
+
+TEST_F(ReceiveMenuTest, RecordItemAsksTheWindowAndSaysStopWhileRecording) {
+    QSignalSpy spy(&m_box, &CReceiveView::RecordCommand);
+    FindCommand(*m_box.CreateContextMenu(), IDM_RECORD)->trigger();
+    EXPECT_EQ(spy.count(), 1);
+    m_box.SetRecording(true);
+    EXPECT_EQ(FindCommand(*m_box.CreateContextMenu(), IDM_RECORD)->text(),
+              QString::fromUtf8("停止记录"));
+    m_box.SetRecording(false);
+    EXPECT_EQ(Rows().back().strText, QString::fromUtf8("开始记录..."));
 }

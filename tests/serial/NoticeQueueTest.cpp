@@ -49,9 +49,9 @@ TEST(NoticeQueue, KeepsOrderAcrossCodesAndByteRuns) {
     const std::uint8_t run1[] = {0x00, 0xFF};
     const std::uint8_t run2[] = {0x41};
     queue.Push(SN_PORT_EVENT);
-    queue.PushBytes(run1, 2);
+    queue.PushBytes(run1, 2, ReadTime{});
     queue.Push(SN_CTS_CHANGED);
-    queue.PushBytes(run2, 1);
+    queue.PushBytes(run2, 1, ReadTime{});
 
     std::vector<CNotice> batch;
     EXPECT_FALSE(queue.Take(1 << 20, batch));
@@ -80,7 +80,7 @@ TEST(NoticeQueue, TakeStopsAtTheBudgetAndSaysMoreIsWaiting) {
     CNoticeQueue queue(&owner);
     const std::vector<std::uint8_t> run(1000, 0x55);
     for (int i = 0; i < 10; ++i) {
-        queue.PushBytes(run.data(), run.size());
+        queue.PushBytes(run.data(), run.size(), ReadTime{});
     }
     std::vector<CNotice> batch;
     EXPECT_TRUE(queue.Take(2500, batch));
@@ -98,7 +98,7 @@ TEST(NoticeQueue, FullQueueRefusesRoomUntilDrainedToHalf) {
     const std::vector<std::uint8_t> run(1000, 0x55);
     int nPushed = 0;
     while (queue.HasRoom()) {
-        queue.PushBytes(run.data(), run.size());
+        queue.PushBytes(run.data(), run.size(), ReadTime{});
         ++nPushed;
         ASSERT_LT(nPushed, 100);
     }
@@ -120,7 +120,7 @@ TEST(NoticeQueue, NoNoticeIsStrandedWhilePushAndTakeRace) {
         for (unsigned i = 0; i < kCount; ++i) {
             if (i % 3 == 0) {
                 const std::uint8_t by = static_cast<std::uint8_t>(i);
-                queue.PushBytes(&by, 1);
+                queue.PushBytes(&by, 1, ReadTime{});
             } else {
                 queue.Push(SN_PORT_EVENT, i);
             }

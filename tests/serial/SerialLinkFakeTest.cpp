@@ -475,3 +475,35 @@ TEST_F(SerialLinkFake, UnplugDuringThePauseOfAPacedStreamEndsIt) {
     EXPECT_TRUE(Pump([&] { return m_owner.Count(SN_TX_EMPTY) == 1; }));
     EXPECT_EQ(m_pLine->SentCount(), 6u);
 }
+
+// Each read is stamped by the watcher from the read clock, and the owner finds that time while
+// the read's bytes are handed over, one by one or as a run.
+TEST_F(SerialLinkFake, ReadTimesTravelWithTheBytesThroughTheQueue) {
+    std::atomic<int> nReads{0};
+    m_link.SetReadClock(
+        [&nReads] { return ReadTime(std::chrono::seconds(1000 + nReads.fetch_add(1))); });
+    for (const bool bRuns : {false, true}) {
+        m_owner.bTakeRuns = bRuns;
+        m_owner.bytes.clear();
+        std::vector<std::pair<std::uint8_t, ReadTime>> arrSeen;
+        m_owner.fnOnEvent = [&](unsigned nCode, unsigned nValue) {
+            if (nCode == SN_RX_BYTE) {
+                arrSeen.emplace_back(static_cast<std::uint8_t>(nValue), m_link.GetReadTime());
+            }
+        };
+        ASSERT_TRUE(OpenAndWatch());
+        const int nFirst = nReads;
+        m_pLine->Receive({1, 2});
+        ASSERT_TRUE(Pump([&] { return m_owner.bytes.size() == 2; }));
+        m_pLine->Receive({3});
+        ASSERT_TRUE(Pump([&] { return m_owner.bytes.size() == 3; }));
+        m_link.Close();
+        const ReadTime t1(std::chrono::seconds(1000 + nFirst));
+        const ReadTime t2(std::chrono::seconds(1000 + nFirst + 1));
+        // Taken as a run, the owner sees each read once, with its last byte.
+        const std::vector<std::pair<std::uint8_t, ReadTime>> arrExpected =
+            bRuns ? std::vector<std::pair<std::uint8_t, ReadTime>>{{2, t1}, {3, t2}}
+                  : std::vector<std::pair<std::uint8_t, ReadTime>>{{1, t1}, {2, t1}, {3, t2}};
+        EXPECT_EQ(arrSeen, arrExpected) << "runs " << bRuns;
+    }
+}
