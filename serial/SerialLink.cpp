@@ -150,6 +150,8 @@ void CSerialLink::Close() {
     m_pLock.reset();
     m_pNotices.reset();
     ClearBatch();
+    m_arrPrompt.clear();
+    m_nPromptPos = 0;
     m_pOwner = nullptr;
 }
 
@@ -183,6 +185,10 @@ void CSerialLink::CancelWrite() {
 
 std::uint64_t CSerialLink::GetTxDone() const {
     return m_pTransmitter ? m_pTransmitter->Done() : 0;
+}
+
+std::chrono::steady_clock::time_point CSerialLink::GetTxEndTime() const {
+    return m_pTransmitter ? m_pTransmitter->EndedAt() : std::chrono::steady_clock::time_point();
 }
 
 bool CSerialLink::IsTransmitting() const {
@@ -272,6 +278,26 @@ bool CSerialLink::DeliverNotices(std::size_t nBudgetBytes) {
         }
     }
     return m_bQueueMore;
+}
+
+void CSerialLink::DeliverPromptNotices() {
+    if (!m_pNotices || m_pOwner == nullptr) {
+        return;
+    }
+    if (m_nPromptPos == m_arrPrompt.size()) {
+        m_arrPrompt.clear();
+        m_nPromptPos = 0;
+        m_pNotices->TakePrompt(m_arrPrompt);
+    }
+    const std::uint64_t nSession = m_nSession;
+    ISerialOwner* const pOwner = m_pOwner;
+    while (m_nPromptPos < m_arrPrompt.size()) {
+        const CNotice& notice = m_arrPrompt[m_nPromptPos++];
+        pOwner->OnSerialEvent(notice.nCode, notice.nValue);
+        if (m_nSession != nSession) {
+            return;
+        }
+    }
 }
 
 bool CSerialLink::DeliverRun(ISerialOwner* pOwner, std::vector<std::uint8_t>& bytes) {

@@ -14,6 +14,7 @@
 //
 // Threads. Every public operation runs on the owner's thread (the progress of a file send is
 // read there too, with GetTxDone()). The engine never throws.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -99,6 +100,9 @@ public:
     void CancelWrite();               // drops what has not been written yet; SN_TX_EMPTY follows
     std::uint64_t GetTxDone() const;  // bytes written to the driver in the current transmission
     bool IsTransmitting() const;
+    // When the last transmission ended: its SN_TX_EMPTY was queued then. The epoch of the steady
+    // clock before the first one, and while the port is closed.
+    std::chrono::steady_clock::time_point GetTxEndTime() const;
 
     // None, CtsRts, XonXoff (0x11/0x13). CtsDtr, DsrRts and DsrDtr have no Linux driver
     // equivalent: they fall back to None and say so in GetSettingDifferences(). Other values
@@ -121,6 +125,9 @@ public:
     // During the owner's OnSerialBytes or OnSerialEvent for SN_RX_BYTE: when the watcher read
     // those bytes.
     ReadTime GetReadTime() const { return m_tRead; }
+    // User-interface thread: hands only the prompt notices that wait (transmit empty, status-line
+    // changes) to OnSerialEvent, oldest first, ahead of received bytes still queued.
+    void DeliverPromptNotices();
 
     // After a failed Open: why it failed (kind None after a successful one).
     const OpenError& GetOpenError() const;
@@ -160,6 +167,10 @@ private:
     std::size_t m_nBatchPos = 0;
     std::size_t m_nBytePos = 0;
     bool m_bQueueMore = false;  // the last Take left notices in the queue
+    // The prompt notices being delivered by DeliverPromptNotices, and the next one, kept the same
+    // way.
+    std::vector<CNotice> m_arrPrompt;
+    std::size_t m_nPromptPos = 0;
 
     std::string m_strHolder;
     OpenError m_openError;

@@ -73,6 +73,11 @@ public:
     // Watcher thread: the notice queue went from empty to non-empty. Must return at once
     // (post an event to the user-interface thread, which then calls DeliverNotices()).
     virtual void OnNoticesPending() = 0;
+    // Watcher or transmitter thread: a prompt notice (the transmit-empty notice, a status-line
+    // change) is waiting, which the owner may take at once with CSerialLink::DeliverPromptNotices()
+    // while it lets received bytes gather. Must return at once. By default the same as
+    // OnNoticesPending(): DeliverNotices() hands over the prompt notices first.
+    virtual void OnPromptNoticesPending() { OnNoticesPending(); }
 
     // User-interface thread, from CSerialLink::DeliverNotices(): one notice, in arrival order.
     virtual void OnSerialEvent(unsigned nCode, unsigned nValue) = 0;

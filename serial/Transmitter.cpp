@@ -123,6 +123,7 @@ void CTransmitter::Run() {
                 continue;  // more came while draining: the same transmission goes on
             }
             m_bBusy = false;
+            m_nEndedAt = std::chrono::steady_clock::now().time_since_epoch().count();
         }
         if (m_notices.Wants(EV_TXEMPTY)) {
             m_notices.Push(SN_TX_EMPTY);

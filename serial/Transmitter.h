@@ -11,6 +11,7 @@
 // SN_TX_EMPTY follows once the transmitter is idle. A write error (the device went away) ends
 // the transmission the same way; the watcher reports the loss.
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -45,6 +46,11 @@ public:
 
     std::uint64_t Done() const { return m_nDone; }  // bytes written in this transmission
     bool IsBusy() const { return m_bBusy; }
+    // When the last transmission ended (its SN_TX_EMPTY was queued then).
+    std::chrono::steady_clock::time_point EndedAt() const {
+        return std::chrono::steady_clock::time_point(
+            std::chrono::steady_clock::duration(m_nEndedAt.load()));
+    }
 
 private:
     enum class ESend { Sent, Cancelled, Failed };
@@ -78,5 +84,6 @@ private:
     std::mutex m_mtxIo;
     std::atomic<bool> m_bBusy{false};
     std::atomic<std::uint64_t> m_nDone{0};
+    std::atomic<std::chrono::steady_clock::rep> m_nEndedAt{0};
     std::thread m_thread;
 };

@@ -11,7 +11,11 @@
 // refresh period): the window's thread wakes once a period whatever the rate, not once per read.
 // A period without notices turns the notifier back on. The engine is told that the bytes are
 // taken that often, so that its watcher gathers a paced stream into as few reads.
-#include <QElapsedTimer>
+//
+// Prompt notices. The pace is for received bytes and what paints them. The transmit-empty notice
+// and the status-line changes (the auto-send timer, the send buttons and the lamps follow them)
+// come through a second eventfd, WakePrompt(), whose notifier is always on: they are taken at
+// once with CSerialLink::DeliverPromptNotices(), ahead of the bytes.
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -33,20 +37,31 @@ public:
     // is taken batch after batch.
     static constexpr int kIntervalMs = CReceiveView::kRefreshMs;
 
-    // fnAfterBatch runs on the window's thread after each batch.
+    // Milliseconds on a monotonic clock.
+    using Clock = std::function<qint64()>;
+
+    // fnAfterBatch runs on the window's thread after each batch of received bytes.
     CRxDelivery(CSerialLink& link, std::function<void()> fnAfterBatch, QObject* pParent = nullptr);
 
-    void Wake() { m_wake.Signal(); }  // any thread; never blocks
+    void Wake() { m_wake.Signal(); }              // any thread; never blocks
+    void WakePrompt() { m_wakePrompt.Signal(); }  // any thread; never blocks
+    // The clock that paces received bytes (tests hold it still or move it on).
+    void SetClock(Clock fnNowMs) { m_fnNowMs = std::move(fnNowMs); }
 
 private:
     void OnWake();
     void OnTimer();
+    void OnPromptWake();
     void DeliverPending();
+    qint64 MsSinceDelivered() const;
 
     CSerialLink& m_link;
     std::function<void()> m_fnAfterBatch;
-    QTimer m_timer{this};  // the next look while bytes stream
-    QElapsedTimer m_clkDelivered;
+    Clock m_fnNowMs;
+    QTimer m_timer{this};        // the next look while bytes stream
+    qint64 m_nDeliveredAt = -1;  // m_fnNowMs() at the last batch; -1: none yet
     CWakeEvent m_wake;
     QSocketNotifier m_notifier{m_wake.Fd(), QSocketNotifier::Read, this};  // on while quiet
+    CWakeEvent m_wakePrompt;
+    QSocketNotifier m_notifierPrompt{m_wakePrompt.Fd(), QSocketNotifier::Read, this};
 };

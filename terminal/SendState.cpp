@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -46,6 +47,8 @@ std::size_t ReadLine(std::FILE* pFile, std::uint8_t* pBuf, std::size_t nCap) {
 
 CSendState::CSendState(ISendHost& host, ISendLink& link) : m_host(host), m_link(link) {
     m_timerAutoSend.setSingleShot(true);
+    // The period is the gap after each transmission, to the millisecond.
+    m_timerAutoSend.setTimerType(Qt::PreciseTimer);
     connect(&m_timerAutoSend, &QTimer::timeout, this, &CSendState::OnTimer);
     connect(&m_timerFileProgress, &QTimer::timeout, this, &CSendState::UpdateFileProgress);
 }
@@ -61,7 +64,7 @@ void CSendState::Show() {
     m_host.ShowSendControls(Controls());
 }
 
-bool CSendState::SendNow() {
+bool CSendState::SendNow(bool bShowCountNow) {
     const std::vector<std::uint8_t> bytes = m_host.BytesToSend();
     if (bytes.empty()) {
         m_host.ShowSendMessage(ESendMessage::NothingToSend);
@@ -73,7 +76,7 @@ bool CSendState::SendNow() {
         return false;
     }
     m_bTxPending = true;
-    m_host.CountSent(static_cast<std::uint32_t>(bytes.size()), true);
+    m_host.CountSent(static_cast<std::uint32_t>(bytes.size()), bShowCountNow);
     return true;
 }
 
@@ -109,7 +112,8 @@ void CSendState::EndAutoSend() {
 void CSendState::OnTimer() {
     // The period has passed after the last transmission: send again. The empty-box message may
     // have run while the port was lost; the controls then show the closed port.
-    if (m_bAutoSend && !SendNow()) {
+    // The counter of a rapid auto send is shown at the counters' pace, not at every send.
+    if (m_bAutoSend && !SendNow(false)) {
         EndAutoSend();
     }
 }
@@ -119,7 +123,12 @@ void CSendState::OnTxEmpty() {
     const bool bReadFailed = m_bFileSending && m_pFileReadFailed->load();
     EndFileSend();
     if (m_bAutoSend) {
-        m_timerAutoSend.start(static_cast<int>(m_dwPeriod));
+        // What is left of the period since the transmission ended, rounded up to whole
+        // milliseconds: the gap is never shorter than the period.
+        using namespace std::chrono;
+        const auto nPast = steady_clock::now() - m_link.GetTxEndTime();
+        const auto nLeft = ceil<milliseconds>(milliseconds(m_dwPeriod) - nPast);
+        m_timerAutoSend.start(std::max(nLeft, milliseconds(0)));
     }
     Show();
     // A file that fails midway would otherwise look sent: say so, once the window is idle again.

@@ -3,7 +3,9 @@
 // send, the automatic send (send, wait for the transmission to leave the driver, wait the period,
 // send again), the file send with its progress and cancel, and knows whether a transmission is
 // still pending. The window wires its buttons to it and shows what it asks for through
-// ISendHost; the engine's transmit-empty notice reaches it through OnTxEmpty().
+// ISendHost; the engine's transmit-empty notice reaches it through OnTxEmpty(). The auto-send
+// period counts from the moment the engine saw the transmission end (GetTxEndTime), so that
+// however long the notice took to reach the window, the gap on the line is the period.
 //
 // Bytes are handed to the engine, which copies them and returns at once; a file is streamed from
 // disk on the engine's transmitter thread, so memory stays bounded whatever its size.
@@ -11,6 +13,7 @@
 #include <QString>
 #include <QTimer>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -52,6 +55,7 @@ public:
     virtual bool WriteStream(StreamReader fnRead, int nGapMs) = 0;
     virtual void CancelWrite() = 0;
     virtual std::uint64_t GetTxDone() const = 0;
+    virtual std::chrono::steady_clock::time_point GetTxEndTime() const = 0;
 };
 
 class CSendState : public QObject {
@@ -78,7 +82,7 @@ public:
     void SetPortOpen(bool bOpen);
 
 private:
-    bool SendNow();
+    bool SendNow(bool bShowCountNow = true);
     void OnTimer();
     void EndAutoSend();
     void UpdateFileProgress();

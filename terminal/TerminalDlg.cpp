@@ -246,6 +246,10 @@ void CTerminalDlg::OnNoticesPending() {
     m_delivery.Wake();
 }
 
+void CTerminalDlg::OnPromptNoticesPending() {
+    m_delivery.WakePrompt();
+}
+
 void CTerminalDlg::OnSerialEvent(unsigned nCode, unsigned nValue) {
     if (!m_bPortOpen) {
         return;

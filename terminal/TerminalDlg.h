@@ -16,7 +16,8 @@
 // them are not passed on to the line.
 //
 // Received data. The engine queues its notices and calls OnNoticesPending() from its threads;
-// CRxDelivery (RxDelivery.h) brings them to the window's thread in batches. Counting a byte only
+// CRxDelivery (RxDelivery.h) brings them to the window's thread in batches, received bytes at the
+// receive box's pace, the transmit-empty notice and line changes at once. Counting a byte only
 // marks the counters stale: they are shown with the receive box's refresh (so both are painted at
 // once), or, for other changes, at the end of a batch, at most as often as the box refreshes,
 // always with the value current at that moment.
@@ -81,8 +82,12 @@ public:
     // dialogs.
     CRecordControl& Record() { return *m_pRecord; }
 
+    // The delivery of the engine's notices, so that tests can set the clock that paces it.
+    CRxDelivery& Delivery() { return m_delivery; }
+
     // ISerialOwner
     void OnNoticesPending() override;
+    void OnPromptNoticesPending() override;
     void OnSerialEvent(unsigned nCode, unsigned nValue) override;
     // A read's bytes at once: counted and handed to the receive box as OnSerialEvent would.
     bool OnSerialBytes(const std::uint8_t* pBytes, std::size_t nCount) override;
@@ -113,6 +118,9 @@ private:
         }
         void CancelWrite() override { m_link.CancelWrite(); }
         std::uint64_t GetTxDone() const override { return m_link.GetTxDone(); }
+        std::chrono::steady_clock::time_point GetTxEndTime() const override {
+            return m_link.GetTxEndTime();
+        }
 
     private:
         CSerialLink& m_link;

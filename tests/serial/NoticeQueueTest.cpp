@@ -43,7 +43,7 @@ private:
 };
 }  // namespace
 
-TEST(NoticeQueue, KeepsOrderAcrossCodesAndByteRuns) {
+TEST(NoticeQueue, KeepsOrderAcrossCodesAndByteRunsWithPromptNoticesFirst) {
     CWakeCounter owner;
     CNoticeQueue queue(&owner);
     const std::uint8_t run1[] = {0x00, 0xFF};
@@ -51,16 +51,53 @@ TEST(NoticeQueue, KeepsOrderAcrossCodesAndByteRuns) {
     queue.Push(SN_PORT_EVENT);
     queue.PushBytes(run1, 2, ReadTime{});
     queue.Push(SN_CTS_CHANGED);
+    queue.Push(SN_LINE_ERROR);
     queue.PushBytes(run2, 1, ReadTime{});
+    queue.Push(SN_TX_EMPTY);
+    queue.Push(SN_PORT_LOST);
 
     std::vector<CNotice> batch;
     EXPECT_FALSE(queue.Take(1 << 20, batch));
-    ASSERT_EQ(batch.size(), 4u);
-    EXPECT_EQ(batch[0].nCode, SN_PORT_EVENT);
-    EXPECT_EQ(batch[1].nCode, SN_RX_BYTE);
-    EXPECT_EQ(batch[1].bytes, (std::vector<std::uint8_t>{0x00, 0xFF}));
-    EXPECT_EQ(batch[2].nCode, SN_CTS_CHANGED);
-    EXPECT_EQ(batch[3].bytes, (std::vector<std::uint8_t>{0x41}));
+    std::vector<unsigned> arrCodes;
+    for (const CNotice& notice : batch) {
+        arrCodes.push_back(notice.nCode);
+    }
+    EXPECT_EQ(arrCodes,
+              (std::vector<unsigned>{SN_CTS_CHANGED, SN_TX_EMPTY, SN_PORT_EVENT, SN_RX_BYTE,
+                                     SN_LINE_ERROR, SN_RX_BYTE, SN_PORT_LOST}));
+    EXPECT_EQ(batch[3].bytes, (std::vector<std::uint8_t>{0x00, 0xFF}));
+    EXPECT_EQ(batch[5].bytes, (std::vector<std::uint8_t>{0x41}));
+}
+
+// An owner that takes bytes only every so often still gets the end of a transmission at once.
+TEST(NoticeQueue, PromptNoticesWakeTheirOwnLaneAndAreTakenAheadOfBytes) {
+    struct CTwoLaneOwner : CWakeCounter {
+        void OnPromptNoticesPending() override { ++nPromptWakes; }
+        int nPromptWakes = 0;
+    } owner;
+    CNoticeQueue queue(&owner);
+    const std::uint8_t by = 0x41;
+    queue.PushBytes(&by, 1, ReadTime{});
+    EXPECT_EQ(owner.Wakes(), 1u);
+    queue.Push(SN_TX_EMPTY);
+    queue.Push(SN_RING);
+    EXPECT_EQ(owner.nPromptWakes, 1);
+    EXPECT_EQ(owner.Wakes(), 1u);
+
+    std::vector<CNotice> batch;
+    queue.TakePrompt(batch);
+    ASSERT_EQ(batch.size(), 2u);
+    EXPECT_EQ(batch[0].nCode, SN_TX_EMPTY);
+    EXPECT_EQ(batch[1].nCode, SN_RING);
+    // Drained: the next one wakes the lane again; the bytes still wait without a new wake.
+    queue.Push(SN_DSR_CHANGED);
+    EXPECT_EQ(owner.nPromptWakes, 2);
+    EXPECT_EQ(owner.Wakes(), 1u);
+    batch.clear();
+    EXPECT_FALSE(queue.Take(1 << 20, batch));
+    ASSERT_EQ(batch.size(), 2u);
+    EXPECT_EQ(batch[0].nCode, SN_DSR_CHANGED);
+    EXPECT_EQ(batch[1].bytes, (std::vector<std::uint8_t>{0x41}));
 }
 
 TEST(NoticeQueue, WakesTheOwnerOnlyWhenItTurnsNonEmpty) {

@@ -166,6 +166,11 @@ bool CFakeSerialLine::WaitForSent(std::size_t nCount, int nTimeoutMs) const {
                              [&] { return m_sent.size() >= nCount; });
 }
 
+bool CFakeSerialLine::InputWaiting() const {
+    std::lock_guard lock(m_mtx);
+    return m_nInputPos < m_input.size();
+}
+
 bool CFakeSerialLine::IsOpen() const {
     std::lock_guard lock(m_mtx);
     return m_bOpen;

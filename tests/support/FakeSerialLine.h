@@ -46,6 +46,7 @@ public:
     // --- Observation ---
     std::vector<std::uint8_t> Sent() const;  // everything written, in order
     std::size_t SentCount() const;
+    bool InputWaiting() const;  // received bytes the engine has not read yet
     bool WaitForSent(std::size_t nCount, int nTimeoutMs) const;
     bool IsOpen() const;
     bool OutputLine(EOutputLine line) const;

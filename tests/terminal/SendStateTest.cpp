@@ -1,8 +1,10 @@
 // The send state without the window: a recording host and a stand-in for the engine.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <optional>
 
 #include "SendState.h"
 #include "WaitHelpers.h"
@@ -41,6 +43,10 @@ public:
     }
     void CancelWrite() override { bCancelled = true; }
     std::uint64_t GetTxDone() const override { return nTxDone; }
+    // The transmission ended just now, unless the test says when.
+    std::chrono::steady_clock::time_point GetTxEndTime() const override {
+        return tEnded ? *tEnded : std::chrono::steady_clock::now();
+    }
 
     std::vector<std::uint8_t> written;
     int nWrites = 0;
@@ -48,6 +54,7 @@ public:
     int nGapMs = -2;
     bool bCancelled = false;
     std::uint64_t nTxDone = 0;
+    std::optional<std::chrono::steady_clock::time_point> tEnded;
 };
 
 class SendStateTest : public ::testing::Test {
@@ -101,6 +108,23 @@ TEST_F(SendStateTest, AutoSendRepeatsAfterEachTransmissionAndStopsWithoutCutting
     EXPECT_TRUE(WaitRunningEventLoop([&] { return !m_send.IsAutoSending(); }));
     EXPECT_EQ(m_host.messages.back(), ESendMessage::NothingToSend);
     EXPECT_EQ(m_host.controls, Shows(true, true, true, false, true));
+}
+
+// The period counts from the end of the transmission on the line, not from the notice's arrival:
+// an hour's period that has passed by the time the notice comes sends again at once.
+TEST_F(SendStateTest, AutoSendPeriodCountsFromTheEndOfTheTransmission) {
+    constexpr std::uint32_t kHourMs = 3600 * 1000;
+    m_host.bytes = {'x'};
+    m_send.ToggleAutoSend(kHourMs);
+    m_link.tEnded = std::chrono::steady_clock::now() - std::chrono::hours(1);
+    m_send.OnTxEmpty();
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return m_link.nWrites == 2; }));
+    // Ended just now: the next send waits its hour.
+    m_link.tEnded.reset();
+    m_send.OnTxEmpty();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_link.nWrites, 2);
+    EXPECT_TRUE(m_send.IsAutoSending());
 }
 
 TEST_F(SendStateTest, FileSendCountsItsProgressAndEndsWithThePort) {

@@ -144,6 +144,39 @@ TEST_F(TerminalSendTest, StoppingAutoSendMidTransmissionWaitsForItBeforeTheOther
     EXPECT_EQ(Text(*pDlg, IDC_TX_COUNT), QStringLiteral("4"));
 }
 
+// Received bytes wait for the receive box's pace; the end of a transmission and a line change do
+// not. The clock that paces the bytes stands still here (the first bytes after a quiet spell are
+// taken at once): the bytes after the first delivery wait until it moves, while the auto-send timer
+// starts from each transmit-empty notice.
+TEST_F(TerminalSendTest, AutoSendAndLampsDoNotWaitForThePaceOfReceivedBytes) {
+    WriteIni();
+    auto pLine = std::make_shared<CFakeSerialLine>();
+    qint64 nNowMs = 1000;
+    auto pDlg = MakeDialog(pLine->Factory());
+    pDlg->Delivery().SetClock([&nNowMs] { return nNowMs; });
+    SelectPort(*pDlg, 3);
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(pDlg->IsPortOpen());
+    pLine->Receive({'a'});
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "1"; }));
+    pLine->Receive({'b', 'c'});
+    ASSERT_TRUE(WaitPolling([&] { return !pLine->InputWaiting(); }));
+
+    Ctl<QPlainTextEdit>(*pDlg, IDC_SEND)->setPlainText(QStringLiteral("x"));
+    SetPeriod(*pDlg, QStringLiteral("5"));
+    Click(*pDlg, IDC_AUTO_SEND);
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return pLine->SentCount() >= 4; }));
+    pLine->SetStatusLines(MS_CTS_ON);
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return Bitmap(*pDlg, IDC_LAMP_CTS) == 141; }));
+    Click(*pDlg, IDC_AUTO_SEND);
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return SendButtonsEnabled(*pDlg); }));
+    EXPECT_EQ(Text(*pDlg, IDC_RX_COUNT), "1");  // the bytes are still held
+
+    nNowMs += CRxDelivery::kIntervalMs;
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "3"; }));
+    EXPECT_TRUE(m_arrMessages.empty());
+}
+
 TEST_F(TerminalSendTest, EmptiedSendBoxStopsAutoSendAtTheNextTick) {
     auto pDlg = OpenWithText(QStringLiteral("a"));
     SetPeriod(*pDlg, QStringLiteral("50"));
