@@ -137,6 +137,7 @@ void CTipWindow::RelayEvent(QEvent* pEvent) {
             break;
         case QEvent::KeyPress:
         case QEvent::KeyRelease:
+        case QEvent::InputMethod:  // typing through an input method, composing or committing
         case QEvent::MouseButtonDblClick:
         case QEvent::NonClientAreaMouseButtonPress:
         case QEvent::NonClientAreaMouseButtonDblClick:
@@ -255,10 +256,8 @@ QSize CTipWindow::CalcTextRect(const QString& text, int nWidth) const {
     // Trailing spaces count: they keep the room of the page arrow.
     const QRect rc =
         fm.boundingRect(QRect(0, 0, nWidth, 0), m_nDrawFlags | Qt::TextIncludeTrailingSpaces, text);
-    // One line is as wide as its text; several keep the width (or that of a longer word).
-    const bool bOneLine = rc.height() < 2 * fm.lineSpacing();
-    const int nBoxWidth = bOneLine ? rc.width() : std::max(nWidth, rc.width());
-    return QSize(nBoxWidth, rc.height()).grownBy(m_rcMargin);
+    // As a measured multi-line text, the box narrows to its widest line (or a longer word).
+    return rc.size().grownBy(m_rcMargin);
 }
 
 QRect CTipWindow::CalcWindowRect(QPoint pt, const TipTool& tool, QSize sizeBox) const {

@@ -9,7 +9,9 @@ namespace {
 
 constexpr int kLampWidth = 48;
 constexpr int kLampHeight = 16;
-constexpr const char* kLineNames[] = {"RING", "CD", "CTS", "DSR"};
+// The names as the pictures show them: RING is "RI", as on a connector's pin list.
+constexpr const char* kLineNames[] = {"RI", "CD", "CTS", "DSR"};
+const QColor kNameColour(128, 0, 0);  // dark red
 
 // A shaded ball lit from the upper left: a dark rim, the body colour, a soft highlight.
 void DrawBall(QPainter& painter, const QRectF& rect, const QColor& light, const QColor& body,
@@ -37,7 +39,7 @@ QImage DrawLamp(int nLine, bool bOn) {
         DrawBall(painter, ball, QColor(240, 240, 240), QColor(165, 165, 165), QColor(95, 95, 95));
     }
     painter.setRenderHint(QPainter::Antialiasing, false);
-    DrawPixelText(painter, 16, 5, kLineNames[nLine], PixelFace::kCaps7, true, Qt::black);
+    DrawPixelText(painter, 16, 5, kLineNames[nLine], PixelFace::kCaps7, true, kNameColour);
     painter.end();
     return FlattenOntoKey(canvas, kRgbWhiteKey);
 }

@@ -177,6 +177,28 @@ bool ReplaceFileContent(const std::string& strPath, const std::string& strConten
     return bOk;
 }
 
+bool CanReplaceFile(const std::string& strPath) {
+    const std::filesystem::path target = TargetOf(strPath);
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    struct stat st {};
+    while (::stat(folder.c_str(), &st) != 0) {
+        if (errno != ENOENT || !folder.has_relative_path()) {
+            return false;
+        }
+        folder = folder.parent_path().empty() ? "." : folder.parent_path();
+    }
+    if (!S_ISDIR(st.st_mode) || !IsWritable(folder.string(), st)) {
+        return false;
+    }
+    if (::stat(target.c_str(), &st) != 0) {
+        return errno == ENOENT;
+    }
+    return S_ISREG(st.st_mode) && IsWritable(target.string(), st);
+}
+
 CFolderLock::CFolderLock(const std::string& strFilePath) {
     std::filesystem::path folder = TargetOf(strFilePath).parent_path();
     if (folder.empty()) {

@@ -43,6 +43,9 @@ private:
 // file untouched, no temporary file left) when the file or its folder is read-only - has no write
 // permission bit, or the process may not write it - or on any error.
 bool ReplaceFileContent(const std::string& strPath, const std::string& strContent);
+// Whether ReplaceFileContent would pass its checks now: the file (if it exists) and its folder, or
+// the nearest folder that exists on the way, may be written. Nothing is created.
+bool CanReplaceFile(const std::string& strPath);
 
 // Holds an advisory lock (flock) on the folder of a settings file from a read to the replacement
 // that follows, so that programs updating the same file one key each do not lose each other's

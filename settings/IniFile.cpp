@@ -44,6 +44,26 @@ std::optional<int> ParseDecimal(std::string_view text) {
     return nValue;
 }
 
+// The folders of an installed program (the system's, or an add-on package's under /opt): its
+// settings go where the user's settings go, whoever runs it. Links are followed (/bin is /usr/bin
+// on most systems); a folder that does not exist is taken as written.
+bool IsSystemFolder(const std::string& strFolder) {
+    std::string strReal = strFolder;
+    if (char* pszReal = ::realpath(strFolder.c_str(), nullptr); pszReal != nullptr) {
+        strReal = pszReal;
+        std::free(pszReal);
+    }
+    if (!strReal.ends_with('/')) {
+        strReal += '/';
+    }
+    for (std::string_view prefix : {"/usr/", "/bin/", "/sbin/", "/opt/", "/snap/"}) {
+        if (strReal.starts_with(prefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string HomeFolder() {
     if (const char* pszHome = std::getenv("HOME"); pszHome != nullptr && *pszHome != '\0') {
         return pszHome;
@@ -61,7 +81,8 @@ CIniFile::CIniFile(std::string strPath) : m_strPath(std::move(strPath)) {}
 std::string CIniFile::SettingsPathFor(const char* pszArgv0, const FolderProbe& fnWritable) {
     const std::string_view argv0 = pszArgv0 != nullptr ? pszArgv0 : "";
     const std::size_t nSlash = argv0.rfind('/');
-    if (nSlash != std::string_view::npos) {
+    if (nSlash != std::string_view::npos &&
+        !IsSystemFolder(std::string(argv0.substr(0, nSlash + 1)))) {
         const std::string strFolder(argv0.substr(0, nSlash + 1));
         const std::string strBeside = strFolder + std::string(kFileName);
         const bool bWritable =
@@ -79,6 +100,10 @@ std::string CIniFile::SettingsPathFor(const char* pszArgv0, const FolderProbe& f
         strFolder = HomeFolder() + "/.config";
     }
     return strFolder + "/" + std::string(kConfigFolder) + "/" + std::string(kFileName);
+}
+
+bool CIniFile::IsWritable() const {
+    return CanReplaceFile(m_strPath);
 }
 
 int CIniFile::ReadInt(std::string_view section, std::string_view key, int nDefault) const {

@@ -33,13 +33,18 @@ public:
     // Whether the program may create files in a folder ("" for none).
     using FolderProbe = std::function<bool(const std::string& strFolder)>;
 
-    // The settings path for a program invoked as argv0: argv0 cut after its last '/', plus
-    // "Vexor.ini", when that folder is writable or a Vexor.ini there can be read (one put beside
-    // an installed program is still read first). Otherwise, and for an invocation without '/'
-    // (found through PATH) or none, $XDG_CONFIG_HOME/diVE/Vexor.ini, else
-    // ~/.config/diVE/Vexor.ini; writes create that folder. fnWritable replaces the check of the
-    // folder (the default asks access(2) with the effective ids).
+    // The settings path for a program invoked as argv0: a program run from its build or unpacked
+    // folder keeps its settings beside itself: argv0 cut after its last '/', plus "Vexor.ini",
+    // when that folder is writable or a Vexor.ini there can be read. A program installed in the
+    // system's folders (/usr, /bin, /sbin, /opt, /snap, links followed), a folder that is neither,
+    // and an invocation without '/' (found through PATH) or none keep them where the user's
+    // settings go: $XDG_CONFIG_HOME/diVE/Vexor.ini, else ~/.config/diVE/Vexor.ini; writes create
+    // that folder. fnWritable replaces the check of the folder (the default asks access(2) with
+    // the effective ids).
     static std::string SettingsPathFor(const char* pszArgv0, const FolderProbe& fnWritable = {});
+    // Whether a write could replace the file now (the checks of ReplaceFileContent): false for a
+    // read-only file or folder, which would keep every change from being saved.
+    bool IsWritable() const;
 
     // A decimal integer: optional blanks, an optional sign, digits, optional blanks ("-1" is -1).
     // Anything else - "12abc", "0x10", "1.5", an empty value, a number outside int - gives

@@ -19,6 +19,8 @@ class CMessageBox {
 public:
     // The caption of the boxes that report an error.
     static constexpr const char* kErrorCaption = "错误";
+    // The caption of the framework's own message boxes: the application's name.
+    static constexpr const char* kAppCaption = "diVE";
 
     using Interceptor = std::function<void(const SMessage& message)>;
 

@@ -55,9 +55,12 @@ CSendState::CSendState(ISendHost& host, ISendLink& link) : m_host(host), m_link(
 
 SSendControls CSendState::Controls() const {
     // A send started on top of a pending transmission would be counted with it and ended by it:
-    // the sends wait for it; auto send keeps its button so that the user can stop it.
+    // the sends wait for it. Auto send keeps its button while it runs, so that the user can stop
+    // it, and once stopped, so that it can start again at once; its next send follows the
+    // pending one.
     const bool bIdle = m_bPortOpen && !m_bTxPending && !m_bAutoSend;
-    return {bIdle, bIdle, m_bPortOpen && (m_bAutoSend || !m_bTxPending), m_bAutoSend, !m_bAutoSend};
+    const bool bAuto = m_bPortOpen && (m_bAutoSend || !m_bTxPending || m_bTxFromAuto);
+    return {bIdle, bIdle, bAuto, m_bAutoSend, !m_bAutoSend};
 }
 
 void CSendState::Show() {
@@ -82,6 +85,7 @@ bool CSendState::SendNow(bool bShowCountNow) {
 
 void CSendState::ManualSend() {
     if (SendNow()) {
+        m_bTxFromAuto = false;
         Show();
     }
 }
@@ -99,6 +103,7 @@ void CSendState::ToggleAutoSend(std::uint32_t dwPeriodMs) {
         EndAutoSend();
     } else if (SendNow()) {
         m_bAutoSend = true;
+        m_bTxFromAuto = true;
         Show();
     }
 }
@@ -172,6 +177,7 @@ void CSendState::SendFile(const QString& strPath, int nLineGapMs) {
     }
     m_pFileReadFailed = std::move(pReadFailed);
     m_bTxPending = true;
+    m_bTxFromAuto = false;
     m_bFileSending = true;
     m_nFileTotal = static_cast<std::uint64_t>(info.st_size);
     m_nFileCounted = 0;

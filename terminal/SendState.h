@@ -97,6 +97,7 @@ private:
     QTimer m_timerAutoSend;  // one shot, armed after each transmission
     // Bytes were handed to the engine and its transmit-empty notice has not come yet.
     bool m_bTxPending = false;
+    bool m_bTxFromAuto = false;  // the pending transmission is an auto send's
     // A file send: its size, the bytes already counted, whether reading the file failed (set on
     // the transmitter thread).
     bool m_bFileSending = false;

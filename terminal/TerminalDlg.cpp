@@ -18,6 +18,7 @@
 #include "DialogTemplate.h"
 #include "DialogUnits.h"
 #include "Fonts.h"
+#include "IniFile.h"
 #include "MessageBox.h"
 #include "NumEdit.h"
 #include "OpenFailure.h"
@@ -199,7 +200,11 @@ void CTerminalDlg::UpdateControlStates() {
 }
 
 void CTerminalDlg::OnHelp() {
-    CAboutBox box(QString::fromStdString(m_strIniPath), this);
+    QString strPath = QString::fromStdString(m_strIniPath);
+    if (!CIniFile(m_strIniPath).IsWritable()) {
+        strPath += QString::fromUtf8("（不能写入，设置不会被保存）");
+    }
+    CAboutBox box(strPath, this);
     box.exec();
 }
 

@@ -7,11 +7,15 @@
 
 #include "DeviceWatcher.h"
 #include "DialogTemplate.h"
+#include "IniFile.h"
+#include "MessageBox.h"
 #include "TerminalDlg.h"
 
 namespace {
 
 constexpr const char* kPlacementSection = "Pelimar";
+constexpr const char* kSettingsReadOnly =
+    "设置文件不能写入：\n%1\n\n本次运行中更改的设置不会被保存。";
 constexpr int kTipWidth = 240;
 constexpr COLORREF kTipBackColor = RGB(230, 255, 255);
 constexpr COLORREF kTipTextColor = RGB(0, 128, 255);
@@ -138,6 +142,16 @@ void CTerminalDlg::FinishDressing() {
     // The port list's tips follow adapters plugged in or out; the selection stays.
     m_pWatcher = new CDeviceWatcher(QString::fromStdString(m_link.DevRoot()), this);
     connect(m_pWatcher, &CDeviceWatcher::DevicesChanged, this, &CTerminalDlg::RefreshPortTips);
+    // Settings that could never be saved (a read-only file or folder) are said once, over the
+    // shown window, rather than lost in silence at every change.
+    if (!CIniFile(m_strIniPath).IsWritable()) {
+        QTimer::singleShot(0, this, [this] {
+            CMessageBox::Show(
+                this,
+                QString::fromUtf8(kSettingsReadOnly).arg(QString::fromStdString(m_strIniPath)),
+                QString::fromUtf8(CMessageBox::kAppCaption), QMessageBox::Warning);
+        });
+    }
 }
 
 void CTerminalDlg::DressTips() {

@@ -12,8 +12,6 @@
 
 namespace {
 
-// The framework's own message boxes carry the application's name.
-constexpr const char* kAppCaption = "diVE";
 constexpr const char* kNothingToSend = "发送信息框中没有数据";
 constexpr const char* kPeriodZero = "自动发送周期不可以等于0";
 constexpr const char* kFileOpenFailed = "开启文件失败";
@@ -74,7 +72,7 @@ void CTerminalDlg::ShowSendMessage(ESendMessage eMessage) {
     switch (eMessage) {
         case ESendMessage::NothingToSend:
             CMessageBox::Show(this, QString::fromUtf8(kNothingToSend),
-                              QString::fromUtf8(kAppCaption), QMessageBox::Warning);
+                              QString::fromUtf8(CMessageBox::kAppCaption), QMessageBox::Warning);
             break;
         case ESendMessage::PeriodZero:
             CMessageBox::Show(this, QString::fromUtf8(kPeriodZero),
@@ -87,7 +85,7 @@ void CTerminalDlg::ShowSendMessage(ESendMessage eMessage) {
                 this,
                 QString::fromUtf8(eMessage == ESendMessage::FileOpenFailed ? kFileOpenFailed
                                                                            : kFileReadFailed),
-                QString::fromUtf8(kAppCaption), QMessageBox::Warning);
+                QString::fromUtf8(CMessageBox::kAppCaption), QMessageBox::Warning);
             break;
     }
 }

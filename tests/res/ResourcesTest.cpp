@@ -150,6 +150,32 @@ INSTANTIATE_TEST_SUITE_P(Pictures, LampTest,
                                            std::make_pair("Dsr", int(IDB_DSR_OFF))),
                          [](const auto& info) { return std::string(info.param.first); });
 
+// The name is drawn in dark red (128, 0, 0) and in nothing else beside the ball; RING's is "RI",
+// narrower than any other.
+TEST(Lamps, NamesAreDarkRedAndRingSaysRi) {
+    const auto fnNameColumns = [](int nBitmap) {
+        const QImage img = Argb(LoadBitmap(nBitmap));
+        int nFirst = -1;
+        int nLast = -1;
+        for (int x = 15; x < img.width(); ++x) {
+            for (int y = 0; y < img.height(); ++y) {
+                const QRgb rgb = img.pixel(x, y);
+                if (rgb == qRgb(255, 255, 255)) {
+                    continue;
+                }
+                EXPECT_EQ(rgb, qRgb(128, 0, 0)) << nBitmap << " at " << x << "," << y;
+                nFirst = nFirst < 0 ? x : nFirst;
+                nLast = x;
+            }
+        }
+        return nLast - nFirst + 1;
+    };
+    const int nRing = fnNameColumns(IDB_RING_ON);
+    EXPECT_LT(nRing, fnNameColumns(IDB_CD_OFF));
+    EXPECT_LT(fnNameColumns(IDB_CD_ON), fnNameColumns(IDB_CTS_ON));
+    EXPECT_EQ(fnNameColumns(IDB_CTS_ON), fnNameColumns(IDB_DSR_OFF));
+}
+
 TEST(Lamps, TheFourNamesDiffer) {
     const QImage ring = Argb(LoadBitmap(IDB_RING_OFF));
     EXPECT_NE(ring, Argb(LoadBitmap(IDB_CD_OFF)));

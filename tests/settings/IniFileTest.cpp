@@ -160,7 +160,9 @@ TEST_F(IniFileTest, WriteKeepsPermissionsAndLeavesNoTemporaryFile) {
 
 TEST_F(IniFileTest, ReadOnlyFileIsNotWritten) {
     CIniFile ini = IniWith("[PORT]\nCOM=1\n");
+    EXPECT_TRUE(ini.IsWritable());
     ASSERT_EQ(::chmod(PathOfIni().c_str(), 0444), 0);
+    EXPECT_FALSE(ini.IsWritable());
     EXPECT_FALSE(ini.WriteInt("PORT", "COM", 2));
     EXPECT_FALSE(ini.WriteInt("PORT", "BAUD", 2));
     EXPECT_EQ(ReadWholeFile(PathOfIni()), "[PORT]\nCOM=1\n");
@@ -171,7 +173,13 @@ TEST_F(IniFileTest, ReadOnlyFileIsNotWritten) {
 TEST_F(IniFileTest, ReadOnlyFolderIsNotWritten) {
     CIniFile ini = IniWith("[PORT]\nCOM=1\n");
     CIniFile absent(m_folder.PathOf("absent.ini"));
+    CIniFile nested(m_folder.PathOf("config/diVE/Vexor.ini"));
+    EXPECT_TRUE(absent.IsWritable());
+    EXPECT_TRUE(nested.IsWritable());
     ASSERT_EQ(::chmod(m_folder.Path().c_str(), 0555), 0);
+    EXPECT_FALSE(ini.IsWritable());
+    EXPECT_FALSE(absent.IsWritable());
+    EXPECT_FALSE(nested.IsWritable());
     EXPECT_FALSE(ini.WriteInt("PORT", "COM", 2));
     EXPECT_FALSE(absent.WriteInt("PORT", "COM", 2));
     ASSERT_EQ(::chmod(m_folder.Path().c_str(), 0755), 0);
@@ -312,19 +320,25 @@ TEST_P(SettingsPathTest, FollowsTheInvocation) {
 
 INSTANTIATE_TEST_SUITE_P(
     IniFile, SettingsPathTest,
-    testing::Values(SPathRow{"AbsolutePath", "/opt/dive/bin/dive", "/x", "/opt/dive/bin/Vexor.ini"},
-                    SPathRow{"RelativePath", "build/dive", nullptr, "build/Vexor.ini"},
-                    SPathRow{"CurrentFolder", "./dive", nullptr, "./Vexor.ini"},
-                    SPathRow{"RootFolder", "/dive", nullptr, "/Vexor.ini"},
-                    SPathRow{"CutAfterLastSlash", "a//b/", nullptr, "a//b/Vexor.ini"},
-                    SPathRow{"BareNameUsesXdgConfigHome", "dive", "/cfg", "/cfg/diVE/Vexor.ini"},
-                    SPathRow{"BareNameWithoutXdgUsesHomeConfig", "dive", nullptr,
-                             "/home/user/.config/diVE/Vexor.ini"},
-                    SPathRow{"EmptyXdgIsIgnored", "dive", "", "/home/user/.config/diVE/Vexor.ini"},
-                    SPathRow{"RelativeXdgIsIgnored", "dive", "cfg",
-                             "/home/user/.config/diVE/Vexor.ini"},
-                    SPathRow{"EmptyInvocation", "", "/cfg", "/cfg/diVE/Vexor.ini"},
-                    SPathRow{"NoInvocation", nullptr, "/cfg", "/cfg/diVE/Vexor.ini"}),
+    testing::Values(
+        SPathRow{"AbsolutePath", "/home/user/dive/dive", "/x", "/home/user/dive/Vexor.ini"},
+        SPathRow{"InstalledInUsrBinUsesXdgConfigHome", "/usr/bin/dive", "/cfg",
+                 "/cfg/diVE/Vexor.ini"},
+        SPathRow{"InstalledInUsrLocalBinUsesHomeConfig", "/usr/local/bin/dive", nullptr,
+                 "/home/user/.config/diVE/Vexor.ini"},
+        SPathRow{"AddOnPackageUnderOptUsesXdgConfigHome", "/opt/dive/bin/dive", "/cfg",
+                 "/cfg/diVE/Vexor.ini"},
+        SPathRow{"RelativePath", "build/dive", nullptr, "build/Vexor.ini"},
+        SPathRow{"CurrentFolder", "./dive", nullptr, "./Vexor.ini"},
+        SPathRow{"RootFolder", "/dive", nullptr, "/Vexor.ini"},
+        SPathRow{"CutAfterLastSlash", "a//b/", nullptr, "a//b/Vexor.ini"},
+        SPathRow{"BareNameUsesXdgConfigHome", "dive", "/cfg", "/cfg/diVE/Vexor.ini"},
+        SPathRow{"BareNameWithoutXdgUsesHomeConfig", "dive", nullptr,
+                 "/home/user/.config/diVE/Vexor.ini"},
+        SPathRow{"EmptyXdgIsIgnored", "dive", "", "/home/user/.config/diVE/Vexor.ini"},
+        SPathRow{"RelativeXdgIsIgnored", "dive", "cfg", "/home/user/.config/diVE/Vexor.ini"},
+        SPathRow{"EmptyInvocation", "", "/cfg", "/cfg/diVE/Vexor.ini"},
+        SPathRow{"NoInvocation", nullptr, "/cfg", "/cfg/diVE/Vexor.ini"}),
     [](const auto& info) { return info.param.pszName; });
 
 // An installed program's folder is not writable: the settings go to the configuration folder,

@@ -96,11 +96,16 @@ TEST_F(SendStateTest, AutoSendRepeatsAfterEachTransmissionAndStopsWithoutCutting
     EXPECT_EQ(m_host.controls, Shows(false, false, true, true, false));
     m_send.OnTxEmpty();
     EXPECT_TRUE(WaitRunningEventLoop([&] { return m_link.nWrites == 2; }));
-    // Stopped while the second one goes out: the other sends wait for it.
+    // Stopped while the second one goes out: the other sends wait for it, auto send may start
+    // again at once.
     m_send.ToggleAutoSend(10);
-    EXPECT_EQ(m_host.controls, Shows(false, false, false, false, true));
+    EXPECT_EQ(m_host.controls, Shows(false, false, true, false, true));
     m_send.OnTxEmpty();
     EXPECT_EQ(m_host.controls, Shows(true, true, true, false, true));
+    // A manual send's pending transmission holds auto send too.
+    m_send.ManualSend();
+    EXPECT_EQ(m_host.controls, Shows(false, false, false, false, true));
+    m_send.OnTxEmpty();
     // An emptied box ends auto send at the next tick.
     m_send.ToggleAutoSend(10);
     m_host.bytes.clear();
@@ -173,8 +178,7 @@ TEST_F(SendStateTest, FileSentLineByLineGivesOneLinePerPieceWithTheGap) {
         arrPieces.emplace_back(buf, static_cast<std::size_t>(n));
     }
     // A line longer than a piece goes in pieces; the last line needs no LF.
-    EXPECT_EQ(arrPieces,
-              (std::vector<std::string>{"ab\n", "c\r\n", "\n", "01234567", "89tail"}));
+    EXPECT_EQ(arrPieces, (std::vector<std::string>{"ab\n", "c\r\n", "\n", "01234567", "89tail"}));
     m_send.EndSends();
 
     // The whole file streams as before.

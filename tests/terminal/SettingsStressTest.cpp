@@ -117,7 +117,7 @@ TEST_F(TerminalDlgTest, FullDiskKeepsTheOldFileWholeAndSaysNothing) {
 }
 
 // A settings file that cannot be read or written as one: the window starts with the defaults,
-// closes at once, says nothing and leaves the thing as it was.
+// says once that its settings cannot be saved, closes at once and leaves the thing as it was.
 TEST_F(TerminalDlgTest, SettingsPathThatIsNoFileGivesDefaultsAndNothingHangs) {
     struct SCase {
         const char* pszName;
@@ -140,9 +140,12 @@ TEST_F(TerminalDlgTest, SettingsPathThatIsNoFileGivesDefaultsAndNothingHangs) {
         test.fnMake(strFolder, m_strIni);
         auto pDlg = MakeDialog();
         ExpectDefaultSettings(*pDlg);
+        EXPECT_TRUE(WaitRunningEventLoop([&] { return !m_arrMessages.empty(); }));
         SelectPort(*pDlg, 6);
         ASSERT_TRUE(pDlg->close());
-        EXPECT_TRUE(m_arrMessages.empty());
+        ASSERT_EQ(m_arrMessages.size(), 1u);
+        EXPECT_TRUE(m_arrMessages[0].strText.startsWith(QStringLiteral("设置文件不能写入")));
+        m_arrMessages.clear();
         EXPECT_TRUE(test.fnUnchanged(m_strIni));
         chmod(strFolder.c_str(), 0755);
     }

@@ -2,6 +2,7 @@
 // section "DEVICES" maps to COM1, and against the engine's scripted device for the status and
 // control lines. Message boxes are intercepted and their texts compared.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAccessible>
 #include <QApplication>
@@ -728,3 +729,17 @@ TEST(AboutBox, ShowsTheFeaturesInOrderIndentedWithIdeographicSpaces) {
 }
 
 }  // namespace
+
+// Settings that could never be saved are not lost in silence: the window says so once it shows.
+TEST_F(TerminalDlgTest, ReadOnlySettingsFileIsReportedOnceTheWindowShows) {
+    WriteIni();
+    ASSERT_EQ(::chmod(m_strIni.c_str(), 0444), 0);
+    auto pDlg = MakeDialog();
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return !m_arrMessages.empty(); }));
+    EXPECT_EQ(m_arrMessages[0].strText,
+              QStringLiteral("设置文件不能写入：\n%1\n\n本次运行中更改的设置不会被保存。")
+                  .arg(QString::fromStdString(m_strIni)));
+    EXPECT_EQ(m_arrMessages[0].strCaption, QStringLiteral("diVE"));
+    pDlg->close();
+    EXPECT_EQ(m_arrMessages.size(), 1u);
+}

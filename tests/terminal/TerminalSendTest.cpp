@@ -123,7 +123,7 @@ TEST_F(TerminalSendTest, AutoSendRepeatsAfterEachTransmissionUntilStopped) {
     EXPECT_TRUE(m_arrMessages.empty());
 }
 
-TEST_F(TerminalSendTest, StoppingAutoSendMidTransmissionWaitsForItBeforeTheOtherSends) {
+TEST_F(TerminalSendTest, StoppingAutoSendMidTransmissionKeepsItsButtonAndHoldsTheOtherSends) {
     WriteIni();
     auto pLine = std::make_shared<CFakeSerialLine>();
     auto pDlg = OpenOnScriptedLine(pLine);
@@ -135,6 +135,7 @@ TEST_F(TerminalSendTest, StoppingAutoSendMidTransmissionWaitsForItBeforeTheOther
     Click(*pDlg, IDC_AUTO_SEND);
     EXPECT_EQ(Ctl<QPushButton>(*pDlg, IDC_AUTO_SEND)->text(), QStringLiteral("自动发送"));
     EXPECT_TRUE(pDlg->Control(IDC_PERIOD)->isEnabled());
+    EXPECT_TRUE(pDlg->Control(IDC_AUTO_SEND)->isEnabled());
     EXPECT_FALSE(pDlg->Control(IDC_MANUAL_SEND)->isEnabled());
     EXPECT_FALSE(pDlg->Control(IDC_SEND_FILE)->isEnabled());
 
