@@ -75,15 +75,12 @@ void CRecordControl::Toggle(bool bUtf8, bool bLfToCrLf) {
         strFile, bAppend, options,
         [this, nRecording](const std::string& strReason) {
             // The writer's thread: the window hears of it on its own.
-            const QString strWhy = QString::fromStdString(strReason);
-            QMetaObject::invokeMethod(
-                this,
-                [this, nRecording, strWhy] {
-                    if (nRecording == m_nRecording) {
-                        OnFailed(strWhy);
-                    }
-                },
-                Qt::QueuedConnection);
+            {
+                std::lock_guard lock(m_mutexFailure);
+                m_strWriterFailure = strReason;
+                m_nFailedRecording = nRecording;
+            }
+            QMetaObject::invokeMethod(this, "OnWriterFailed", Qt::QueuedConnection);
         },
         strError);
     if (!bStarted) {
@@ -139,4 +136,17 @@ QString PortMarkerText(unsigned nPort, std::uint32_t dwBaud, int nDataBits, int 
         .arg(dwBaud)
         .arg(nDataBits)
         .arg(strParity, strStop);
+}
+
+void CRecordControl::OnWriterFailed() {
+    std::string strReason;
+    std::uint64_t nFailed = 0;
+    {
+        std::lock_guard lock(m_mutexFailure);
+        strReason = m_strWriterFailure;
+        nFailed = m_nFailedRecording;
+    }
+    if (nFailed == m_nRecording) {
+        OnFailed(QString::fromStdString(strReason));
+    }
 }

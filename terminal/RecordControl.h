@@ -9,6 +9,8 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <mutex>
+#include <string>
 
 #include "Recorder.h"
 
@@ -52,6 +54,9 @@ Q_SIGNALS:
     void StateChanged();
 
 private:
+    // Posted by the writer's thread; the reason waits in m_strWriterFailure under its lock, so the
+    // hand-over is one the thread checker sees.
+    Q_INVOKABLE void OnWriterFailed();
     void OnFailed(const QString& strReason);
     void ShowFailure(const QString& strReason);
 
@@ -60,6 +65,9 @@ private:
     ExistingAsker m_fnAskExisting;
     CRecorder m_recorder;
     QString m_strFileName;
+    std::mutex m_mutexFailure;
+    std::string m_strWriterFailure;
+    std::uint64_t m_nFailedRecording = 0;
     std::uint64_t m_nRecording = 0;  // counts recordings, so a late failure finds a newer one
 };
 
