@@ -177,7 +177,10 @@ void CReceiveView::UpdateScreen() {
 
 void CReceiveView::RepaintChanged(bool bWhole) {
     const int nTop = firstVisibleBlock().position();
-    if (bWhole || m_pScreen->DocPosOf(m_pScreen->StableFrom()) > nTop) {
+    // With the blocks before it renumbered, the edit scrolled the view by the distance from
+    // another block: what it moved is not where it belongs.
+    if (bWhole || m_pScreen->BlocksRenumbered() ||
+        m_pScreen->DocPosOf(m_pScreen->StableFrom()) > nTop) {
         viewport()->update();
         return;
     }
@@ -297,7 +300,7 @@ void CReceiveView::OnCodePageChanged() {
 QMimeData* CReceiveView::createMimeDataFromSelection() const {
     const QTextCursor cursor = textCursor();
     auto* pData = new QMimeData;
-    pData->setText(m_pScreen->LogicalText(cursor.selectionStart(), cursor.selectionEnd()));
+    pData->setText(m_pScreen->CopiedText(cursor.selectionStart(), cursor.selectionEnd(), m_ring));
     return pData;
 }
 

@@ -274,11 +274,13 @@ void CRxRenderer::RenderRun(const std::uint8_t* pBytes, std::size_t nCount, QStr
             if (widths.Drawable(ch32)) {
                 Put(p, 2, widths.Advance(ch32), KindOf(ch32));
             } else {
-                PutSubstitute(ch);
+                PutUndrawable(ch32);
             }
             ++p;
-        } else if (IsShownOtherwise(ch) || !widths.Drawable(ch)) {
+        } else if (IsShownOtherwise(ch)) {
             PutSubstitute(ch);
+        } else if (!widths.Drawable(ch)) {
+            PutUndrawable(ch);
         } else {
             Put(p, 1, widths.Advance(ch), KindOf(ch));
         }
@@ -304,6 +306,12 @@ void CRxRenderer::Wrap(qreal fWidth) {
             m_nLateWrap = m_nBreakPos;
             ++m_nCharBase;
         }
+        if (m_pUndrawable != nullptr) {  // the characters of the word moved on by the break
+            for (auto it = m_pUndrawable->rbegin();
+                 it != m_pUndrawable->rend() && it->nChar >= m_nBreakPos; ++it) {
+                ++it->nChar;
+            }
+        }
         m_fX -= m_fBreakX;
     } else {
         m_pOut[m_nOut++] = u'\n';  // at the edge: before this character
@@ -322,6 +330,13 @@ void CRxRenderer::PutSubstitute(char16_t ch) {
     } else {
         const QChar replacement(QChar::ReplacementCharacter);
         Put(&replacement, 1, widths.Advance(replacement.unicode()), 0);
+    }
+}
+
+void CRxRenderer::PutUndrawable(char32_t ch) {
+    PutSubstitute(u'\uFFFD');
+    if (m_pUndrawable != nullptr) {
+        m_pUndrawable->push_back({Here() - 1, ch});
     }
 }
 

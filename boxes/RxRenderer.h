@@ -59,6 +59,12 @@ struct SRxLayout {
     qreal fLineWidth = 0;            // text: the usable width of a line
 };
 
+// A character that no font can draw, shown as U+FFFD at absolute position nChar.
+struct SRxUndrawable {
+    std::uint64_t nChar;
+    char32_t ch;
+};
+
 struct SRxSyncPoint {
     std::uint64_t nByte;  // absolute offset of the first byte after the break
     std::uint64_t nChar;  // absolute position of the first character of the line
@@ -82,6 +88,10 @@ public:
     // strOut's positions already count it.
     std::uint64_t Render(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                          std::deque<SRxSyncPoint>& syncs);
+
+    // From now on, each character shown as U+FFFD because no font can draw it is listed in
+    // *pList, with its final position (later wrap points counted), so that copying can give it.
+    void ListUndrawable(std::vector<SRxUndrawable>* pList) { m_pUndrawable = pList; }
 
     std::uint64_t NextByte() const { return m_nByte; }
     std::uint64_t NextChar() const { return m_nChar; }
@@ -109,6 +119,7 @@ private:
     std::uint64_t Here() const { return m_nCharBase + static_cast<std::uint64_t>(m_nOut); }
     // A character shown otherwise than as itself (see the top of this file).
     void PutSubstitute(char16_t ch);
+    void PutUndrawable(char32_t ch);
     void FlushPendingCr();
 
     SRxLayout m_layout;
@@ -128,6 +139,7 @@ private:
     bool m_bSeekingLineStart = false;  // a fresh line starts at the next place that allows it
     std::uint64_t m_nSeekingFrom = 0;  // the multiple where the search began
     std::uint64_t m_nLateWrap = kNoLateWrap;
+    std::vector<SRxUndrawable>* m_pUndrawable = nullptr;
     qreal m_fX = 0;  // text: width used on the current line
     bool m_bLineUsed = false;
     unsigned m_nPrevKind = 0;  // the kind of the line's last character

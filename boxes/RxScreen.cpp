@@ -24,6 +24,7 @@ bool CRxScreen::Update(const CByteRing& ring) {
     }
     m_nStableFrom = m_nFirstChar;
     m_nMovedFrom = UINT64_MAX;
+    m_bBlocksRenumbered = false;
     Append(ring);
     if (m_nFirstByte < ring.Start() && !TrimFront(ring)) {
         RenderAll(ring);
@@ -156,6 +157,7 @@ void CRxScreen::DropFrontBlocks(int nTo, const std::vector<int>& arrSeparators) 
     const QString strBlock = nInBlock > 0 ? block.text() : QString();
     const auto nDropped =
         static_cast<int>(QStringView(strBlock).left(nInBlock).count(QChar::LineSeparator));
+    m_bBlocksRenumbered = block.blockNumber() + 1 != static_cast<int>(arrSeparators.size());
     m_arrBlockLines.erase(m_arrBlockLines.begin(), m_arrBlockLines.begin() + block.blockNumber());
     m_arrBlockLines.front() += arrSeparators.back() - nDropped;
     for (auto it = arrSeparators.rbegin() + 1; it != arrSeparators.rend(); ++it) {
@@ -201,23 +203,63 @@ int CRxScreen::HardBreaksUpTo(std::uint64_t nAbsChar) const {
         std::count_if(m_syncs.begin(), it, [](const SRxSyncPoint& sync) { return !sync.bWrap; }));
 }
 
-QString CRxScreen::LogicalText(int nFrom, int nTo) const {
+QString CRxScreen::LogicalText(int nFrom, int nTo,
+                               const std::vector<SRxUndrawable>& undrawable) const {
     QTextCursor cursor(m_pDoc);
     cursor.setPosition(nFrom);
     cursor.setPosition(nTo, QTextCursor::KeepAnchor);
     const QString strSelected = cursor.selectedText();
     QString strText;
     strText.reserve(strSelected.size());
-    const int nStart = cursor.selectionStart();
+    const std::uint64_t nStart = m_nFirstChar + static_cast<std::uint64_t>(cursor.selectionStart());
+    auto itUndrawable = std::lower_bound(
+        undrawable.begin(), undrawable.end(), nStart,
+        [](const SRxUndrawable& entry, std::uint64_t nChar) { return entry.nChar < nChar; });
     for (int i = 0; i < strSelected.size(); ++i) {
         const QChar ch = strSelected[i];
-        if (ch != QChar::ParagraphSeparator && ch != QChar::LineSeparator) {
+        const std::uint64_t nAbsChar = nStart + static_cast<std::uint64_t>(i);
+        if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator) {
+            if (IsLineBreakBefore(nAbsChar + 1)) {
+                strText += u'\n';
+            }
+            continue;
+        }
+        while (itUndrawable != undrawable.end() && itUndrawable->nChar < nAbsChar) {
+            ++itUndrawable;
+        }
+        if (itUndrawable != undrawable.end() && itUndrawable->nChar == nAbsChar) {
+            const char32_t ch32 = itUndrawable->ch;
+            if (QChar::requiresSurrogates(ch32)) {
+                strText += QChar(QChar::highSurrogate(ch32));
+                strText += QChar(QChar::lowSurrogate(ch32));
+            } else {
+                strText += QChar(static_cast<char16_t>(ch32));
+            }
+        } else {
             strText += ch;
-        } else if (IsLineBreakBefore(m_nFirstChar + static_cast<std::uint64_t>(nStart + i + 1))) {
-            strText += u'\n';
         }
     }
     return strText;
+}
+
+QString CRxScreen::CopiedText(int nFrom, int nTo, const CByteRing& ring) const {
+    std::vector<SRxUndrawable> undrawable;
+    const std::uint64_t nEnd = m_pRenderer ? m_pRenderer->NextByte() : 0;
+    // A fresh rendering from the document's first byte gives the document's text again, this
+    // time telling which characters it replaced. Only while the ring still holds those bytes
+    // (an update is due otherwise), and only in text mode, where anything is replaced.
+    if (!m_layout.bHex && nEnd > m_nFirstByte && ring.Start() <= m_nFirstByte &&
+        nEnd <= ring.Total()) {
+        CRxRenderer fresh(m_layout, m_nFirstByte, m_nFirstChar);
+        fresh.ListUndrawable(&undrawable);
+        QString strScratch;
+        std::deque<SRxSyncPoint> syncs;
+        ring.ForEachRun(m_nFirstByte, nEnd, [&](const std::uint8_t* p, std::size_t n) {
+            strScratch.clear();
+            fresh.Render(p, n, strScratch, syncs);
+        });
+    }
+    return LogicalText(nFrom, nTo, undrawable);
 }
 
 std::vector<int> CRxScreen::JoinOlderLines(QString& str) const {

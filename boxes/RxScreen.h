@@ -49,7 +49,10 @@ public:
 
     // The text between two document positions with the wrap points removed and line breaks as
     // '\n'.
-    QString LogicalText(int nFrom, int nTo) const;
+    QString LogicalText(int nFrom, int nTo) const { return LogicalText(nFrom, nTo, {}); }
+    // The same text as copying gives it: a character that no font can draw, shown as U+FFFD,
+    // is itself again. The ring holds the bytes the document shows.
+    QString CopiedText(int nFrom, int nTo, const CByteRing& ring) const;
     // Positions that stay put while text is added and dropped: the absolute position of a
     // document position, and back (-1 when that text is no longer in the document).
     std::uint64_t AbsolutePos(int nDocPos) const {
@@ -61,6 +64,9 @@ public:
     std::uint64_t StableFrom() const { return m_nStableFrom; }
     // ...up to this one, where the text that the last Update() added or moved begins.
     std::uint64_t TailFrom() const { return m_nTailFrom; }
+    // Whether the last Update() changed how many blocks come before the text it kept: a block
+    // number (by which the edit remembers its top line) then names other text.
+    bool BlocksRenumbered() const { return m_bBlocksRenumbered; }
     // Where text that was at this absolute position before the last Update() is now: a word
     // moved to a new line comes one wrap point later.
     std::uint64_t Carried(std::uint64_t nAbsolutePos) const {
@@ -72,6 +78,7 @@ public:
     int DocPos(int nLogicalPos) const;
 
 private:
+    QString LogicalText(int nFrom, int nTo, const std::vector<SRxUndrawable>& undrawable) const;
     void RenderAll(const CByteRing& ring);
     void Append(const CByteRing& ring);
     bool TrimFront(const CByteRing& ring);
@@ -96,6 +103,7 @@ private:
     std::uint64_t m_nStableFrom = 0;
     std::uint64_t m_nTailFrom = 0;
     std::uint64_t m_nMovedFrom = UINT64_MAX;  // where the last Update() put a late wrap point
+    bool m_bBlocksRenumbered = false;
     int m_nLinesInView = 64;
     QString m_strScratch;
 };

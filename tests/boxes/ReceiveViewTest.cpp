@@ -339,6 +339,41 @@ TEST_F(ReceiveViewTest, SelectionSurvivesArrivingDataAndCopiesWithoutWrapPoints)
     EXPECT_EQ(m_pBox->verticalScrollBar()->value(), m_pBox->verticalScrollBar()->maximum());
 }
 
+TEST_F(ReceiveViewTest, CopyGivesCharactersNoFontDrawsAsThemselves) {
+    m_pBox->OnCommand(IDM_CODEPAGE_UTF8);
+    const QString strOdd = QString::fromUtf8("\u0378") + QString::fromUcs4(U"\U0010FFFD", 1);
+    // 300 lines of 256 bytes, words moving onto the next screen line: the box keeps the last
+    // 256 lines, from a line start.
+    QString strExpected;
+    for (int nLine = 0; nLine < 300; ++nLine) {
+        QByteArray line = QStringLiteral("L%1 ").arg(nLine, 3, 10, QChar(u'0')).toUtf8();
+        while (line.size() < 240) {
+            line += (QStringLiteral("ab") + strOdd + QStringLiteral("cd ")).toUtf8();
+        }
+        line += QByteArray(254 - line.size(), 'x') + "\r\n";
+        ASSERT_EQ(line.size(), 256);
+        Receive(std::vector<std::uint8_t>(line.begin(), line.end()));
+        if (nLine >= 300 - 256) {
+            strExpected += QString::fromUtf8(line.chopped(2)) + u'\n';
+        }
+    }
+    m_pBox->Refresh();
+    ASSERT_TRUE(m_pBox->ShownText().contains(QString(QChar(0xFFFD)) + QChar(0xFFFD)))
+        << "the test needs characters that no installed font draws";
+    m_pBox->selectAll();
+    m_pBox->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), strExpected);
+    // Exactly the two characters.
+    const int nPos = static_cast<int>(
+        m_pBox->document()->toPlainText().lastIndexOf(QString(QChar(0xFFFD)) + QChar(0xFFFD)));
+    QTextCursor cursor(m_pBox->document());
+    cursor.setPosition(nPos);
+    cursor.setPosition(nPos + 2, QTextCursor::KeepAnchor);
+    m_pBox->setTextCursor(cursor);
+    m_pBox->copy();
+    EXPECT_EQ(QApplication::clipboard()->text(), strOdd);
+}
+
 TEST_F(ReceiveViewTest, SelectionMovesWithAWordThatGrowsOntoTheNextLine) {
     Receive(std::vector<std::uint8_t>(40, 'q'));
     Receive({' ', 'A', 'B', 'C'});
@@ -509,10 +544,12 @@ private:
 // ... and a growing text moves the slider at every refresh, but nothing behind the bar (the box's
 // frame, the window) is painted again with it.
 TEST_F(ReceiveViewTest, WhatIsPaintedWhileStreamingIsWhatAFullRepaintPaints) {
-    for (bool bFull : {false, true}) {  // a growing text; a full buffer dropping its front
-        SCOPED_TRACE(bFull ? "full" : "growing");
+    // A growing text; a full buffer dropping its front a line at a time; and many lines at once,
+    // fewer than the view holds, as a fast device brings them between two refreshes.
+    for (int nRow = 0; nRow < 3; ++nRow) {
+        SCOPED_TRACE(nRow);
         Make();
-        if (bFull) {
+        if (nRow > 0) {
             std::string strLines;
             while (strLines.size() < CByteRing::kSize) {
                 strLines += "old line " + std::to_string(strLines.size()) + "\r\n";
@@ -525,10 +562,13 @@ TEST_F(ReceiveViewTest, WhatIsPaintedWhileStreamingIsWhatAFullRepaintPaints) {
         const CPaintCounter frame(m_pBox.get());
         std::mt19937 rng(14);
         for (int i = 0; i < 60; ++i) {
-            // Whole lines, a line in two pieces, words that wrap.
-            const std::string strPiece = "line " + std::to_string(i) +
-                                         std::string(rng() % 70, i % 3 ? 'x' : ' ') +
-                                         (i % 4 ? "\r\n" : "");
+            std::string strPiece;
+            for (int nLine = 0; nLine < (nRow == 2 ? 1 + i % 9 : 1); ++nLine) {
+                // Whole lines, a line in two pieces, words that wrap.
+                strPiece += "line " + std::to_string(i) + "." + std::to_string(nLine) +
+                            std::string(rng() % 70, i % 3 ? 'x' : ' ') +
+                            (i % 4 || nRow == 2 ? "\r\n" : "");
+            }
             Receive(std::vector<std::uint8_t>(strPiece.begin(), strPiece.end()));
             ASSERT_TRUE(WaitRunningEventLoop([&] { return !m_pBox->IsRefreshPending(); }));
             QCoreApplication::processEvents();
