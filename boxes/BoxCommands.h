@@ -24,6 +24,10 @@ enum : int {
     IDM_HISTORY_NONE = 29741,  // the grey line of an empty history
     // The receive box's recording to a file: "开始记录..." or, while recording, "停止记录".
     IDM_RECORD = 29742,
+    // The receive box's "时间戳", "显示发送" and the submenu "分帧" (6 choices).
+    IDM_TIMESTAMP = 29743,
+    IDM_ECHO = 29744,
+    IDM_FRAMEGAP_FIRST = 29745,
 
     EM_UNDO = 199,
     WM_CUT = 768,

@@ -31,6 +31,8 @@ public:
     static std::size_t RequiredSpace(std::size_t nBytes) { return 2 * nBytes + 2; }
     // Decodes the next piece into pOut; returns the end of what was written.
     QChar* Append(QChar* pOut, const char* pBytes, std::size_t nBytes);
+    // Part of a character waits for the next piece.
+    bool IsWaiting() const { return m_bUtf8 ? m_utf8.IsWaiting() : m_gbk.IsWaiting(); }
 
 private:
     bool m_bUtf8;

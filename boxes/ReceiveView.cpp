@@ -65,6 +65,7 @@ CReceiveView::CReceiveView(const std::string& strIniPath, QWidget* pParent)
     m_bLfToCrLf = ini.ReadBool("RX", "CR", 1) != 0;
     m_bLfToCrLfDue = m_bLfToCrLf;
     m_bLfToCrLfShown = m_bLfToCrLf;
+    m_options = SRxOptions::Read(m_strIniPath);
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setUndoRedoEnabled(false);
@@ -91,6 +92,36 @@ void CReceiveView::SetMode(int bHexMode) {
 void CReceiveView::SetModeForRun(int bHexMode) {
     m_bHexMode = bHexMode != 0;
     RenderAllNow();
+}
+
+void CReceiveView::AppendSent(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tSent) {
+    if (!m_options.bEcho) {
+        return;
+    }
+    m_ring.MarkSent(pBytes, nCount, tSent);
+    if (!m_bRefreshPending) {
+        ScheduleRefresh();
+    }
+}
+
+void CReceiveView::SetOptions(const SRxOptions& options) {
+    if (options == m_options) {
+        return;
+    }
+    m_options = options;
+    RenderAllNow();
+}
+
+QColor CReceiveView::StampColor() const {
+    // Half way to the background: the same hue, read after the data.
+    const QColor text = palette().color(QPalette::Text);
+    const QColor back = palette().color(QPalette::Base);
+    return QColor((text.red() + back.red()) / 2, (text.green() + back.green()) / 2,
+                  (text.blue() + back.blue()) / 2);
+}
+
+QColor CReceiveView::SentColor() {
+    return QColor(0x00, 0x40, 0xC0);  // a dark blue beside the received text's dark green
 }
 
 void CReceiveView::RenderAllNow() {
@@ -262,7 +293,26 @@ void CReceiveView::OnCommand(int nCommand) {
         case IDM_RECORD:
             emit RecordCommand();
             break;
+        case IDM_TIMESTAMP: {
+            SRxOptions options = m_options;
+            options.bTimeStamps = !options.bTimeStamps;
+            SetOptions(options);
+            break;
+        }
+        case IDM_ECHO: {
+            SRxOptions options = m_options;
+            options.bEcho = !options.bEcho;
+            SetOptions(options);
+            break;
+        }
         default:
+            if (nCommand >= IDM_FRAMEGAP_FIRST &&
+                nCommand < IDM_FRAMEGAP_FIRST + static_cast<int>(SRxOptions::kFrameGaps.size())) {
+                SRxOptions options = m_options;
+                options.nFrameGapMs = SRxOptions::kFrameGaps[nCommand - IDM_FRAMEGAP_FIRST];
+                SetOptions(options);
+                break;
+            }
             CColorEdit::OnCommand(nCommand);
             break;
     }
@@ -289,8 +339,22 @@ std::vector<SBoxMenuItem> CReceiveView::MenuItems() const {
     };
 }
 
+std::vector<SBoxSubMenu> CReceiveView::SubMenus() const {
+    SBoxSubMenu frames{"分帧", {}};
+    for (std::size_t i = 0; i < SRxOptions::kFrameGaps.size(); ++i) {
+        const int nGap = SRxOptions::kFrameGaps[i];
+        frames.arrItems.push_back({IDM_FRAMEGAP_FIRST + static_cast<int>(i),
+                                   nGap == 0 ? "不分帧" : std::to_string(nGap) + " ms", true,
+                                   m_options.nFrameGapMs == nGap, true});
+    }
+    return {frames};
+}
+
 std::vector<SBoxMenuItem> CReceiveView::TailItems() const {
-    return {BoxMenuSeparator(), {IDM_RECORD, m_bRecording ? "停止记录" : "开始记录..."}};
+    return {{IDM_TIMESTAMP, "时间戳", true, m_options.bTimeStamps, true},
+            {IDM_ECHO, "显示发送", true, m_options.bEcho, true},
+            BoxMenuSeparator(),
+            {IDM_RECORD, m_bRecording ? "停止记录" : "开始记录..."}};
 }
 
 void CReceiveView::OnCodePageChanged() {
@@ -357,6 +421,17 @@ void CReceiveView::paintEvent(QPaintEvent* pEvent) {
     view.nCursorWidth = cursorWidth();
     view.bCursorShown = !isReadOnly() || (textInteractionFlags() & Qt::TextSelectableByKeyboard);
     view.fTabStop = tabStopDistance() * viewport()->logicalDpiY() / 96.0;
+    if (m_options.bTimeStamps || m_options.bEcho) {
+        // At most a span a screen line: a timestamp, or a send that began above.
+        const int nLines = viewport()->height() / std::max(1, fontMetrics().lineSpacing()) + 4;
+        std::vector<CRxScreen::SDocSpan> spans;
+        m_pScreen->SpansFrom(view.first.position(), 2 * static_cast<std::size_t>(nLines), spans);
+        const QColor stamp = StampColor();
+        const QColor sent = SentColor();
+        for (const CRxScreen::SDocSpan& span : spans) {
+            view.spans.push_back({span.nFrom, span.nTo, span.bSent ? sent : stamp});
+        }
+    }
     QPainter painter(viewport());
     m_pPainter->Paint(painter, pEvent->rect(), view, m_pGlyphs.get());
 }
@@ -394,6 +469,9 @@ SRxLayout CReceiveView::CurrentLayout() {
     m_bLfToCrLfShown = m_bLfToCrLfDue;
     layout.bLfToCrLf = m_bLfToCrLfShown;
     layout.nCodePage = CodePage()->Get();
+    layout.bStamps = m_options.bTimeStamps;
+    layout.nFrameGapMs = m_options.nFrameGapMs;
+    layout.bEcho = m_options.bEcho;
     if (!m_pWidths) {
         ApplyFont();
     }

@@ -35,7 +35,15 @@
 //
 // Settings, section "RX": "COLORTXT"/"COLORBAK" (see ColorEdit.h), "MODE" (0 text, 1
 // hexadecimal; anything else 0; written at each SetMode), "CR" (newline option, default 1; read
-// only). The code page is shared with the send box: LinkCodePages (SendEdit.h).
+// only), and "TIMESTAMP", "FRAMEGAP", "ECHO" (RxOptions.h). The code page is shared with the send
+// box: LinkCodePages (SendEdit.h).
+//
+// Time, frames and sends. With the time of each read (AppendBytes' tRead), the menu's "时间戳"
+// begins each line (hexadecimal: each line or frame) with "[HH:MM:SS.mmm] " in a dimmer colour,
+// the time of the read that brought its first byte, and "分帧" starts a new line after a silence
+// between two reads. With "显示发送", each send (AppendSent) is a line of its own, "TX " and its
+// bytes, in a colour of its own. None of them are bytes: "保存文件" saves the received bytes
+// alone; copying gives what is shown.
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdint>
@@ -45,6 +53,7 @@
 
 #include "ByteRing.h"
 #include "ColorEdit.h"
+#include "RxOptions.h"
 
 class CCharWidths;
 class CGlyphCache;
@@ -79,6 +88,23 @@ public:
             ScheduleRefresh();
         }
     }
+
+    // A read's bytes with the time it was read.
+    void AppendBytes(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tRead) {
+        if (nCount > 0) {
+            m_ring.MarkRead(tRead);
+        }
+        AppendBytes(pBytes, nCount);
+    }
+    // Bytes sent at tSent: a line of their own while "显示发送" is on, else nothing.
+    void AppendSent(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tSent);
+    const SRxOptions& Options() const { return m_options; }
+    void SetOptions(const SRxOptions& options);
+    // Writes the options to the settings file (the window closes).
+    void SaveOptions() const { m_options.Write(m_strIniPath); }
+    // The colours of the timestamps and of the sends, from the box's text and background.
+    QColor StampColor() const;
+    static QColor SentColor();
 
     // 0 text, 1 hexadecimal: writes "MODE" in section "RX" and re-renders the buffer.
     void SetMode(int bHexMode) override;
@@ -115,6 +141,7 @@ Q_SIGNALS:
 
 protected:
     std::vector<SBoxMenuItem> MenuItems() const override;
+    std::vector<SBoxSubMenu> SubMenus() const override;
     std::vector<SBoxMenuItem> TailItems() const override;
     void OnCodePageChanged() override;
     QMimeData* createMimeDataFromSelection() const override;
@@ -152,6 +179,7 @@ private:
     void RepaintChanged(bool bWhole);
 
     CByteRing m_ring;  // m_buf and m_nLen of the box
+    SRxOptions m_options;
     bool m_bHexMode = false;
     bool m_bLfToCrLf = true;
     // The option in force at the last byte, mode or code page change or clearing, which the

@@ -43,7 +43,8 @@ void CRxPainter::Paint(QPainter& painter, const QRect& rect, const SView& view,
             if (!pGlyphs || !selections.isEmpty() || bCursor ||
                 !DrawLines(painter, block, offset, view, *pGlyphs)) {
                 QTextLayout* pBlockLayout = m_pLayout->LayOut(block);
-                pBlockLayout->draw(&painter, offset, selections, clip);
+                // The selection's colours go over the spans' colours.
+                pBlockLayout->draw(&painter, offset, ColorRanges(block, view) + selections, clip);
                 if (bCursor) {
                     pBlockLayout->drawCursor(&painter, offset, nCursor, view.nCursorWidth);
                 }
@@ -54,6 +55,22 @@ void CRxPainter::Paint(QPainter& painter, const QRect& rect, const SView& view,
             break;
         }
     }
+}
+
+QList<QTextLayout::FormatRange> CRxPainter::ColorRanges(const QTextBlock& block,
+                                                        const SView& view) const {
+    QList<QTextLayout::FormatRange> ranges;
+    const int nPos = block.position();
+    const int nEnd = nPos + block.length();
+    for (const SView::SColorSpan& span : view.spans) {
+        if (span.nTo > nPos && span.nFrom < nEnd) {
+            QTextCharFormat format;
+            format.setForeground(span.color);
+            const int nFrom = std::max(span.nFrom, nPos);
+            ranges.append({nFrom - nPos, std::min(span.nTo, nEnd) - nFrom, format});
+        }
+    }
+    return ranges;
 }
 
 QList<QTextLayout::FormatRange> CRxPainter::Selections(const QTextBlock& block, const SView& view) {
@@ -100,20 +117,39 @@ bool CRxPainter::DrawLines(QPainter& painter, const QTextBlock& block, QPointF o
         const QStringView strLine = QStringView(strText).mid(nStart, nEnd - nStart);
         CGlyphCache::SLine line;
         glyphs.Measure(strLine, line);
-        DrawLine(painter, strLine, QPointF(offset.x(), Real(nTop + line.nAscent)), view, glyphs);
+        DrawLine(painter, strLine, block.position() + static_cast<int>(nStart),
+                 QPointF(offset.x(), Real(nTop + line.nAscent)), view, glyphs);
         nTop += 64 * line.Step();
         nStart = nEnd + 1;
     }
     return true;
 }
 
-void CRxPainter::DrawLine(QPainter& painter, QStringView strLine, QPointF baseline,
+void CRxPainter::DrawLine(QPainter& painter, QStringView strLine, int nDocPos, QPointF baseline,
                           const SView& view, CGlyphCache& glyphs) {
     const std::int32_t nLeft = Fixed(baseline.x()) + Fixed(m_pLayout->document()->documentMargin());
     const std::int32_t nTab = view.fTabStop > 0 ? Fixed(view.fTabStop) : 80 * 64;
     std::int32_t nX = 0;
     int nFont = CGlyphCache::kPrimary;
-    for (QChar ch : strLine) {
+    const QColor text = view.context.palette.text().color();
+    auto itSpan = view.spans.begin();
+    const QColor* pColor = &text;
+    for (qsizetype i = 0; i < strLine.size(); ++i) {
+        const QChar ch = strLine[i];
+        if (!view.spans.empty()) {
+            // A run of glyphs has one colour: a new colour ends it.
+            const int nPos = nDocPos + static_cast<int>(i);
+            while (itSpan != view.spans.end() && itSpan->nTo <= nPos) {
+                ++itSpan;
+            }
+            const QColor* pNow =
+                itSpan != view.spans.end() && itSpan->nFrom <= nPos ? &itSpan->color : &text;
+            if (*pNow != *pColor) {
+                DrawRun(painter, glyphs, nFont);
+                painter.setPen(*pNow);
+                pColor = pNow;
+            }
+        }
         const CGlyphCache::SGlyph& glyph = glyphs.Glyph(ch.unicode());
         if (glyph.nFont == CGlyphCache::kTab) {
             nX = (nX / nTab + 1) * nTab;  // stops measured from the line's start
@@ -130,6 +166,9 @@ void CRxPainter::DrawLine(QPainter& painter, QStringView strLine, QPointF baseli
         nX += glyph.nAdvance;
     }
     DrawRun(painter, glyphs, nFont);
+    if (*pColor != text) {
+        painter.setPen(text);
+    }
 }
 
 void CRxPainter::DrawRun(QPainter& painter, CGlyphCache& glyphs, int nFont) {

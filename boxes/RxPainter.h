@@ -7,6 +7,7 @@
 // that holds a character needing Qt's layout, the selection or the text cursor, is drawn by Qt's
 // layout, exactly as the edit draws it.
 #include <QAbstractTextDocumentLayout>
+#include <QColor>
 #include <QGlyphRun>
 #include <QList>
 #include <QPointF>
@@ -32,6 +33,13 @@ public:
         int nCursorWidth = 1;
         bool bCursorShown = false;  // the edit draws its text cursor at context.cursorPosition
         qreal fTabStop = 0;         // in pixels, the screen's resolution applied
+        // Text in colours of its own (timestamps, sends): document positions, in order.
+        struct SColorSpan {
+            int nFrom;
+            int nTo;
+            QColor color;
+        };
+        std::vector<SColorSpan> spans;
     };
     // Paints the part rect of the viewport; nullptr glyphs: every block is drawn by Qt's layout.
     void Paint(QPainter& painter, const QRect& rect, const SView& view, CGlyphCache* pGlyphs);
@@ -42,9 +50,12 @@ private:
     // Draws the lines of a block from the glyphs; false (nothing drawn) when Qt must lay it out.
     bool DrawLines(QPainter& painter, const QTextBlock& block, QPointF offset, const SView& view,
                    CGlyphCache& glyphs);
-    // A line whose baseline starts at the given point, short of the document margin.
-    void DrawLine(QPainter& painter, QStringView strLine, QPointF baseline, const SView& view,
-                  CGlyphCache& glyphs);
+    // The colour spans that touch the block, as formats for its layout.
+    QList<QTextLayout::FormatRange> ColorRanges(const QTextBlock& block, const SView& view) const;
+    // A line whose baseline starts at the given point, short of the document margin; its first
+    // character is at document position nDocPos.
+    void DrawLine(QPainter& painter, QStringView strLine, int nDocPos, QPointF baseline,
+                  const SView& view, CGlyphCache& glyphs);
     void DrawRun(QPainter& painter, CGlyphCache& glyphs, int nFont);
 
     CRxDocumentLayout* m_pLayout;

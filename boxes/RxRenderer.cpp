@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "ByteRing.h"
 #include "CharWidths.h"
 #include "Codec.h"
 
@@ -80,6 +81,10 @@ unsigned KindOf(char32_t ch) {
     return nWide;
 }
 
+// The pairs a timestamp's width takes from a hexadecimal line: "[HH:MM:SS.mmm] " is 15 characters,
+// five pairs.
+constexpr int kStampPairs = 5;
+
 // Whether a line may break between two characters of these kinds.
 bool IsBreakBetween(unsigned nBefore, unsigned nAfter) {
     if ((nAfter & kHanging) != 0) {
@@ -102,10 +107,14 @@ CRxRenderer::CRxRenderer(const SRxLayout& layout, std::uint64_t nStartByte,
       m_decoder(layout.nCodePage),
       m_nByte(nStartByte),
       m_nChar(nStartChar),
-      m_nCheckedAt(nStartByte) {}
+      m_nCheckedAt(nStartByte),
+      m_bStampDue(layout.bStamps) {}
 
 // Inline: it runs for every shown character.
 inline void CRxRenderer::Put(const QChar* pChars, int nChars, qreal fWidth, unsigned nKind) {
+    if (!m_bLineUsed && m_bStampDue) {
+        PutStamp();
+    }
     if (m_bLineUsed) {
         if (IsBreakBetween(m_nPrevKind, nKind)) {
             m_bBreakable = true;
@@ -125,7 +134,7 @@ inline void CRxRenderer::Put(const QChar* pChars, int nChars, qreal fWidth, unsi
 
 std::uint64_t CRxRenderer::Render(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                                   std::deque<SRxSyncPoint>& syncs) {
-    m_nCharBase = m_nChar - static_cast<std::uint64_t>(strOut.size());
+    StartPiece(strOut);
     m_nLateWrap = kNoLateWrap;
     if (m_layout.bHex) {
         RenderHex(pBytes, nCount, strOut, syncs);
@@ -133,28 +142,238 @@ std::uint64_t CRxRenderer::Render(const std::uint8_t* pBytes, std::size_t nCount
     } else {
         RenderText(pBytes, nCount, strOut, syncs);
     }
-    m_nChar = m_nCharBase + static_cast<std::uint64_t>(strOut.size());
+    EndPiece(strOut);
     return m_nLateWrap;
+}
+
+std::uint64_t CRxRenderer::RenderRing(const CByteRing& ring, std::uint64_t nTo, QString& strOut,
+                                      std::deque<SRxSyncPoint>& syncs, std::deque<SRxSpan>& spans) {
+    if (m_nNextMark == kNoMark) {
+        FindFirstMark(ring);
+    }
+    m_pSpans = &spans;
+    std::uint64_t nLateWrap = kNoLateWrap;
+    const bool bToEnd = nTo == ring.Total();
+    for (;;) {
+        while (m_nNextMark < ring.MarkEnd() && ring.Mark(m_nNextMark).nByte <= m_nByte &&
+               (bToEnd || m_nByte < nTo)) {
+            StartPiece(strOut);
+            RenderMark(ring.Mark(m_nNextMark), strOut, syncs);
+            ++m_nNextMark;
+            EndPiece(strOut);
+        }
+        if (m_nByte >= nTo) {
+            break;
+        }
+        const std::uint64_t nStop =
+            m_nNextMark < ring.MarkEnd() ? std::min(nTo, ring.Mark(m_nNextMark).nByte) : nTo;
+        ring.ForEachRun(m_nByte, nStop, [&](const std::uint8_t* p, std::size_t n) {
+            nLateWrap = std::min(nLateWrap, Render(p, n, strOut, syncs));
+        });
+    }
+    m_pSpans = nullptr;
+    return nLateWrap;
+}
+
+void CRxRenderer::FindFirstMark(const CByteRing& ring) {
+    m_tRead = ring.ReadTimeBeforeMarks();
+    m_nNextMark = ring.FirstMark();
+    for (; m_nNextMark < ring.MarkEnd() && ring.Mark(m_nNextMark).nByte < m_nByte; ++m_nNextMark) {
+        if (ring.Mark(m_nNextMark).eKind == SRxMark::EKind::Read) {
+            m_tRead = ring.Mark(m_nNextMark).tTime;
+        }
+    }
+}
+
+void CRxRenderer::RenderMark(const SRxMark& mark, QString& strOut,
+                             std::deque<SRxSyncPoint>& syncs) {
+    if (mark.eKind == SRxMark::EKind::Read) {
+        m_tRead = mark.tTime;
+        if (m_layout.nFrameGapMs > 0 && mark.nGapMs >= m_layout.nFrameGapMs) {
+            EndLineForMark(strOut, syncs, m_nNextMark);
+        }
+        return;
+    }
+    if (!m_layout.bEcho) {
+        return;
+    }
+    EndLineForMark(strOut, syncs, m_nNextMark);
+    RenderSent(mark, strOut);
+    m_bLineUsed = true;  // the send's line ends as a used line
+    EndLineForMark(strOut, syncs, m_nNextMark + 1);
+}
+
+void CRxRenderer::EndLineForMark(QString& strOut, std::deque<SRxSyncPoint>& syncs,
+                                 std::uint64_t nMark) {
+    if (m_layout.bHex) {
+        if (m_nHexInLine > 0 || m_bLineUsed) {
+            strOut.append(u'\n');
+            m_nHexInLine = 0;
+            m_bLineUsed = false;
+            syncs.push_back(
+                {m_nByte, m_nCharBase + static_cast<std::uint64_t>(strOut.size()), false, nMark});
+        }
+        m_bStampDue = m_layout.bStamps;
+        return;
+    }
+    // Room for two CRs in caret notation after a timestamp, with a wrap before each, and the end.
+    Reserve(strOut, 32);
+    FlushPendingCr();
+    const bool bUsed = m_bLineUsed;
+    if (bUsed) {
+        m_pOut[m_nOut++] = u'\n';
+    }
+    Commit(strOut);
+    m_fX = 0;
+    m_bLineUsed = false;
+    m_bBreakable = false;
+    m_bHardBreakSince = true;
+    m_bSeekingLineStart = false;
+    m_bStampDue = m_layout.bStamps;
+    if (bUsed && !m_decoder.IsWaiting()) {
+        syncs.push_back({m_nByte, Here(), false, nMark});
+    }
+}
+
+void CRxRenderer::RenderSent(const SRxMark& mark, QString& strOut) {
+    const ReadTime tRead = m_tRead;
+    m_tRead = mark.tTime;
+    if (m_layout.bHex) {
+        const std::uint64_t nOutBase = m_nCharBase + static_cast<std::uint64_t>(strOut.size());
+        m_strDisplay.clear();
+        if (m_layout.bStamps) {
+            HexStamp(nOutBase);
+        }
+        const std::uint64_t nSentFrom = nOutBase + m_strDisplay.size();
+        m_strDisplay += "TX ";
+        int nInLine = 0;
+        const int nCap = std::max(1, m_layout.nHexPerLine - 1);  // "TX " takes a pair's width
+        for (std::uint8_t by : mark.bytes) {
+            if (nInLine == nCap) {
+                m_strDisplay += '\n';
+                nInLine = 0;
+            }
+            AppendHexText(m_strDisplay, &by, 1);
+            ++nInLine;
+        }
+        strOut.append(QLatin1StringView(m_strDisplay));
+        AddSpan(nSentFrom, nOutBase + m_strDisplay.size(), true);
+    } else {
+        std::size_t nCount = mark.bytes.size();
+        // The send's own line end: the line ends anyway.
+        if (nCount > 0 && mark.bytes[nCount - 1] == '\n') {
+            --nCount;
+        }
+        if (nCount > 0 && mark.bytes[nCount - 1] == '\r') {
+            --nCount;
+        }
+        m_strDisplay.clear();
+        AppendDisplayText(m_strDisplay, mark.bytes.data(), nCount, false);
+        m_decoded.resize(CStreamDecoder::RequiredSpace(m_strDisplay.size()));
+        CStreamDecoder decoder(m_layout.nCodePage);
+        const QChar* pEnd =
+            decoder.Append(m_decoded.data(), m_strDisplay.data(), m_strDisplay.size());
+        Reserve(strOut, 3 * (pEnd - m_decoded.data()) + 48);
+        if (m_layout.bStamps) {
+            PutStamp();
+        }
+        const std::uint64_t nSentFrom = Here();
+        const QChar kTx[] = {QChar(u'T'), QChar(u'X')};
+        const QChar kBlankChar(u' ');
+        CCharWidths& widths = *m_layout.pWidths;
+        Put(kTx, 2, widths.Advance(u'T') + widths.Advance(u'X'), 0);
+        Put(&kBlankChar, 1, widths.Advance(u' '), kBlank | kHanging);
+        for (const QChar* p = m_decoded.data(); p < pEnd; ++p) {
+            if (*p == u'\r' || *p == u'\n') {
+                PutSubstitute(p->unicode());
+            } else {
+                PutDecoded(p, pEnd);
+            }
+        }
+        AddSpan(nSentFrom, Here(), true);
+        Commit(strOut);
+    }
+    m_tRead = tRead;
+}
+
+void CRxRenderer::PutStamp() {
+    m_bStampDue = false;
+    m_strStamp.clear();
+    AppendTimeStamp(m_strStamp, m_tRead, false);
+    const std::uint64_t nFrom = Here();
+    CCharWidths& widths = *m_layout.pWidths;
+    for (const char ch : m_strStamp) {
+        const QChar qch(static_cast<char16_t>(ch));
+        Put(&qch, 1, widths.Advance(qch.unicode()), ch == ' ' ? kBlank | kHanging : 0u);
+    }
+    AddSpan(nFrom, Here(), false);
+}
+
+void CRxRenderer::HexStamp(std::uint64_t nOutBase) {
+    m_bStampDue = false;
+    const std::uint64_t nFrom = nOutBase + m_strDisplay.size();
+    AppendTimeStamp(m_strDisplay, m_tRead, false);
+    AddSpan(nFrom, nOutBase + m_strDisplay.size(), false);
+}
+
+void CRxRenderer::AddSpan(std::uint64_t nChar, std::uint64_t nEnd, bool bSent) {
+    if (m_pSpans != nullptr && nEnd > nChar) {
+        m_pSpans->push_back({nChar, static_cast<std::uint32_t>(nEnd - nChar), bSent});
+    }
+}
+
+void CRxRenderer::Reserve(QString& strOut, qsizetype nExtra) {
+    m_nOut = strOut.size();
+    strOut.resize(m_nOut + nExtra);
+    m_pOut = strOut.data();
+}
+
+void CRxRenderer::Commit(QString& strOut) {
+    Q_ASSERT(m_nOut <= strOut.size());
+    strOut.resize(m_nOut);
+    m_pOut = nullptr;
 }
 
 void CRxRenderer::RenderHex(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                             std::deque<SRxSyncPoint>& syncs) {
-    const std::uint64_t nPerLine = static_cast<std::uint64_t>(m_layout.nHexPerLine);
+    // Lines start at stream offsets that are multiples of the pairs a line holds, or, with frames
+    // split, count their pairs from the frame's start.
+    const bool bAligned = m_layout.nFrameGapMs <= 0;
+    const int nStampPairs = m_layout.bStamps ? kStampPairs : 0;
+    const std::uint64_t nPerLine =
+        static_cast<std::uint64_t>(std::max(1, m_layout.nHexPerLine - nStampPairs));
     const std::uint64_t nOutBase = m_nCharBase + static_cast<std::uint64_t>(strOut.size());
     m_strDisplay.clear();
     std::uint64_t nByte = m_nByte;
     while (nCount > 0) {
-        const std::size_t nTake =
-            static_cast<std::size_t>(std::min<std::uint64_t>(nCount, nPerLine - nByte % nPerLine));
+        if (m_nHexInLine == 0) {
+            const bool bStamp = m_bStampDue;
+            if (bStamp) {
+                HexStamp(nOutBase);
+            }
+            m_nHexCap = std::max(1, m_layout.nHexPerLine - (bStamp ? kStampPairs : 0));
+        }
+        const std::uint64_t nRoom =
+            bAligned ? nPerLine - nByte % nPerLine
+                     : static_cast<std::uint64_t>(std::max(1, m_nHexCap - m_nHexInLine));
+        const std::size_t nTake = static_cast<std::size_t>(std::min<std::uint64_t>(nCount, nRoom));
         AppendHexText(m_strDisplay, pBytes, nTake);
         pBytes += nTake;
         nCount -= nTake;
         nByte += nTake;
-        if (nByte % nPerLine == 0) {
+        m_nHexInLine += static_cast<int>(nTake);
+        if (nTake == nRoom) {
             m_strDisplay += '\n';
-            syncs.push_back({nByte, nOutBase + m_strDisplay.size()});
+            m_nHexInLine = 0;
+            if (bAligned) {
+                m_bStampDue = m_layout.bStamps;
+                // Without timestamps, a line of pairs goes on where the next one starts.
+                syncs.push_back(
+                    {nByte, nOutBase + m_strDisplay.size(), !m_layout.bStamps, m_nNextMark});
+            }
         }
     }
+    m_bLineUsed = m_nHexInLine > 0;
     strOut.append(QLatin1StringView(m_strDisplay));
 }
 
@@ -198,21 +417,19 @@ std::size_t CRxRenderer::FindLineStart(const std::uint8_t* pBytes, std::size_t n
 }
 
 void CRxRenderer::StartLineHere(QString& strOut, std::deque<SRxSyncPoint>& syncs) {
-    // Room for two CRs in caret notation with a wrap before each, and the line's end.
-    m_nOut = strOut.size();
-    strOut.resize(m_nOut + 8);
-    m_pOut = strOut.data();
+    // Room for two CRs in caret notation after a timestamp, with a wrap before each, and the
+    // line's end.
+    Reserve(strOut, 32);
     FlushPendingCr();
     if (m_bLineUsed) {
         m_pOut[m_nOut++] = u'\n';
     }
-    strOut.resize(m_nOut);
-    m_pOut = nullptr;
+    Commit(strOut);
     m_fX = 0;
     m_bLineUsed = false;
     m_bBreakable = false;
     m_bSeekingLineStart = false;
-    syncs.push_back({m_nByte, Here(), true});
+    syncs.push_back({m_nByte, Here(), true, m_nNextMark});
 }
 
 void CRxRenderer::RenderRun(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
@@ -227,12 +444,10 @@ void CRxRenderer::RenderRun(const std::uint8_t* pBytes, std::size_t nCount, QStr
     // Each decoded LF is the next LF byte of the piece: that gives a hard break its byte offset.
     const std::uint8_t* pNextLf = pBytes;
     const std::uint8_t* const pBytesEnd = pBytes + nCount;
-    CCharWidths& widths = *m_layout.pWidths;
     // Written in place (appending a character at a time costs more than the rest of the work):
     // a character gives at most a caret pair and a wrap point, and two pending CRs a pair each.
-    m_nOut = strOut.size();
-    strOut.resize(m_nOut + 3 * (pEnd - p) + 6);
-    m_pOut = strOut.data();
+    const qsizetype nPerChar = m_layout.bStamps ? 19 : 3;  // a line of one character has a stamp
+    Reserve(strOut, nPerChar * (pEnd - p) + 6 + 16);
     for (; p < pEnd; ++p) {
         const char16_t ch = p->unicode();
         if (ch == u'\r') {
@@ -258,38 +473,45 @@ void CRxRenderer::RenderRun(const std::uint8_t* pBytes, std::size_t nCount, QStr
             m_bBreakable = false;
             m_bHardBreakSince = true;
             m_bSeekingLineStart = false;
-            syncs.push_back({m_nByte + static_cast<std::uint64_t>(pNextLf - pBytes), Here()});
+            m_bStampDue = m_layout.bStamps;
+            syncs.push_back({m_nByte + static_cast<std::uint64_t>(pNextLf - pBytes), Here(), false,
+                             m_nNextMark});
             continue;
         }
         FlushPendingCr();
-        if (ch == u'\t') {
-            const qreal fTab = widths.TabStop();
-            qreal fWidth = fTab - std::fmod(m_fX, fTab);
-            if (m_bLineUsed && m_fX + fWidth > m_layout.fLineWidth) {
-                fWidth = fTab;
-            }
-            Put(p, 1, fWidth, kBlank);
-        } else if (p->isHighSurrogate() && p + 1 < pEnd && p[1].isLowSurrogate()) {
-            const char32_t ch32 = QChar::surrogateToUcs4(p[0], p[1]);
-            if (widths.Drawable(ch32)) {
-                Put(p, 2, widths.Advance(ch32), KindOf(ch32));
-            } else {
-                PutUndrawable(ch32);
-            }
-            ++p;
-        } else if (IsShownOtherwise(ch)) {
-            PutSubstitute(ch);
-        } else if (!widths.Drawable(ch)) {
-            PutUndrawable(ch);
-        } else {
-            Put(p, 1, widths.Advance(ch), KindOf(ch));
-        }
+        PutDecoded(p, pEnd);
     }
-    Q_ASSERT(m_nOut <= strOut.size());
-    strOut.resize(m_nOut);
-    m_pOut = nullptr;
+    Commit(strOut);
     m_nByte += nCount;
     m_nLastByte = pBytes[nCount - 1];
+}
+
+// Inline: it runs for every shown character.
+inline void CRxRenderer::PutDecoded(const QChar*& p, const QChar* pEnd) {
+    CCharWidths& widths = *m_layout.pWidths;
+    const char16_t ch = p->unicode();
+    if (ch == u'\t') {
+        const qreal fTab = widths.TabStop();
+        qreal fWidth = fTab - std::fmod(m_fX, fTab);
+        if (m_bLineUsed && m_fX + fWidth > m_layout.fLineWidth) {
+            fWidth = fTab;
+        }
+        Put(p, 1, fWidth, kBlank);
+    } else if (p->isHighSurrogate() && p + 1 < pEnd && p[1].isLowSurrogate()) {
+        const char32_t ch32 = QChar::surrogateToUcs4(p[0], p[1]);
+        if (widths.Drawable(ch32)) {
+            Put(p, 2, widths.Advance(ch32), KindOf(ch32));
+        } else {
+            PutUndrawable(ch32);
+        }
+        ++p;
+    } else if (IsShownOtherwise(ch)) {
+        PutSubstitute(ch);
+    } else if (!widths.Drawable(ch)) {
+        PutUndrawable(ch);
+    } else {
+        Put(p, 1, widths.Advance(ch), KindOf(ch));
+    }
 }
 
 void CRxRenderer::Wrap(qreal fWidth) {

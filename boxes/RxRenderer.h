@@ -39,6 +39,17 @@
 // a wrap between words. Since these places are chosen by stream offsets and bytes alone, a fresh
 // rendering from any later byte comes to the same line starts within two multiples, and the
 // columns stay put while the oldest bytes drop off (only the top line differs).
+//
+// Marks (ByteRing.h). With bStamps, each line begins with "[HH:MM:SS.mmm] ", the time of the read
+// that brought its first byte: in text mode each line after a line break, in hexadecimal mode each
+// line, or each frame when frames are split. With nFrameGapMs, a read that came at least that long
+// after the previous one starts a new line (a frame); in hexadecimal mode a frame's lines then hold
+// nHexPerLine pairs counted from its start (the first one fewer, by the timestamp's width), and
+// only frame starts are sync points. With bEcho, each send is a line of its own: its time (with
+// bStamps), "TX " and its bytes as the mode shows them (text: decoded, one line end at its end
+// dropped, other control bytes in caret notation). A line that such a mark ends is a sync point
+// when nothing waits to be decoded; a sync point also names the next mark, so that two of them at
+// one stream offset stay apart. RenderRing reports the timestamps and sends it shows as spans.
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -47,8 +58,11 @@
 #include <vector>
 
 #include "CodePage.h"
+#include "TimeStamp.h"
 
+class CByteRing;
 class CCharWidths;
+struct SRxMark;
 
 struct SRxLayout {
     bool bHex = false;
@@ -57,6 +71,9 @@ struct SRxLayout {
     int nHexPerLine = 16;            // hexadecimal: pairs a line, >= 1
     CCharWidths* pWidths = nullptr;  // text: the font's advances
     qreal fLineWidth = 0;            // text: the usable width of a line
+    bool bStamps = false;            // each line begins with its time
+    int nFrameGapMs = 0;             // > 0: a silence this long starts a new line
+    bool bEcho = false;              // sends show as lines of their own
 };
 
 // A character that no font can draw, shown as U+FFFD at absolute position nChar.
@@ -66,9 +83,17 @@ struct SRxUndrawable {
 };
 
 struct SRxSyncPoint {
-    std::uint64_t nByte;  // absolute offset of the first byte after the break
-    std::uint64_t nChar;  // absolute position of the first character of the line
-    bool bWrap = false;   // a screen line started afresh in a long line, not a line break
+    std::uint64_t nByte;      // absolute offset of the first byte after the break
+    std::uint64_t nChar;      // absolute position of the first character of the line
+    bool bWrap = false;       // a screen line started afresh in a long line, not a line break
+    std::uint64_t nMark = 0;  // the number of the next mark (ByteRing.h) at this point
+};
+
+// Text shown in a colour of its own: a timestamp, or a send after its timestamp.
+struct SRxSpan {
+    std::uint64_t nChar;  // absolute position
+    std::uint32_t nLength;
+    bool bSent;
 };
 
 class CRxRenderer {
@@ -93,10 +118,40 @@ public:
     // *pList, with its final position (later wrap points counted), so that copying can give it.
     void ListUndrawable(std::vector<SRxUndrawable>* pList) { m_pUndrawable = pList; }
 
+    // The same for the ring's bytes and marks up to stream offset nTo (the marks at nTo too when
+    // nTo is the ring's end); the spans of the timestamps and sends go to spans.
+    std::uint64_t RenderRing(const CByteRing& ring, std::uint64_t nTo, QString& strOut,
+                             std::deque<SRxSyncPoint>& syncs, std::deque<SRxSpan>& spans);
+
     std::uint64_t NextByte() const { return m_nByte; }
     std::uint64_t NextChar() const { return m_nChar; }
+    // The number of the next mark RenderRing takes; kNoMark before the first RenderRing.
+    static constexpr std::uint64_t kNoMark = UINT64_MAX;
+    std::uint64_t NextMark() const { return m_nNextMark; }
 
 private:
+    void FindFirstMark(const CByteRing& ring);
+    void RenderMark(const SRxMark& mark, QString& strOut, std::deque<SRxSyncPoint>& syncs);
+    // Ends the line before a mark's line (pending CRs shown); a sync point when the line was used
+    // and nothing waits to be decoded.
+    void EndLineForMark(QString& strOut, std::deque<SRxSyncPoint>& syncs, std::uint64_t nMark);
+    void RenderSent(const SRxMark& mark, QString& strOut);
+    void PutStamp();
+    void HexStamp(std::uint64_t nOutBase);
+    void AddSpan(std::uint64_t nChar, std::uint64_t nEnd, bool bSent);
+    // strOut grows by nExtra for writing in place through m_pOut; Commit cuts it to what was
+    // written.
+    void Reserve(QString& strOut, qsizetype nExtra);
+    void Commit(QString& strOut);
+    // One decoded character (a surrogate pair, a TAB, a character shown otherwise) at p.
+    void PutDecoded(const QChar*& p, const QChar* pEnd);
+    void StartPiece(const QString& strOut) {
+        m_nCharBase = m_nChar - static_cast<std::uint64_t>(strOut.size());
+    }
+    void EndPiece(const QString& strOut) {
+        m_nChar = m_nCharBase + static_cast<std::uint64_t>(strOut.size());
+    }
+
     void RenderHex(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                    std::deque<SRxSyncPoint>& syncs);
     void RenderText(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
@@ -147,4 +202,12 @@ private:
     bool m_bBreakable = false;
     std::uint64_t m_nBreakPos = 0;
     qreal m_fBreakX = 0;
+    // Marks.
+    std::uint64_t m_nNextMark = kNoMark;
+    ReadTime m_tRead{};      // the read that brought the bytes being rendered
+    bool m_bStampDue;        // the next character starts a line that shows its time
+    int m_nHexInLine = 0;    // hexadecimal: pairs on the current line
+    int m_nHexCap = 0;       // hexadecimal, frames split: pairs the current line holds
+    std::string m_strStamp;  // scratch
+    std::deque<SRxSpan>* m_pSpans = nullptr;  // during RenderRing
 };

@@ -18,7 +18,9 @@ void CRxScreen::SetLayout(const SRxLayout& layout) {
 
 bool CRxScreen::Update(const CByteRing& ring) {
     if (m_bStale || !m_pRenderer || m_pRenderer->NextByte() < ring.Start() ||
-        m_pRenderer->NextByte() > ring.Total()) {
+        m_pRenderer->NextByte() > ring.Total() ||
+        (m_pRenderer->NextMark() != CRxRenderer::kNoMark &&
+         m_pRenderer->NextMark() < ring.FirstMark())) {
         RenderAll(ring);
         return true;
     }
@@ -26,7 +28,7 @@ bool CRxScreen::Update(const CByteRing& ring) {
     m_nMovedFrom = UINT64_MAX;
     m_bBlocksRenumbered = false;
     Append(ring);
-    if (m_nFirstByte < ring.Start() && !TrimFront(ring)) {
+    if ((m_nFirstByte < ring.Start() || m_nFirstMark < ring.FirstMark()) && !TrimFront(ring)) {
         RenderAll(ring);
         return true;
     }
@@ -37,8 +39,10 @@ void CRxScreen::Clear() {
     m_arrBlockLines.assign(1, 1);
     m_pDoc->clear();
     m_syncs.clear();
+    m_spans.clear();
     m_pRenderer = std::make_unique<CRxRenderer>(m_layout, 0, 0);
     m_nFirstByte = 0;
+    m_nFirstMark = 0;
     m_nFirstChar = 0;
     m_nStableFrom = UINT64_MAX;
 }
@@ -46,11 +50,11 @@ void CRxScreen::Clear() {
 void CRxScreen::RenderAll(const CByteRing& ring) {
     m_bStale = false;
     m_syncs.clear();
+    m_spans.clear();
     m_pRenderer = std::make_unique<CRxRenderer>(m_layout, ring.Start(), 0);
     m_strScratch.clear();
-    ring.ForEachRun(ring.Start(), ring.Total(), [&](const std::uint8_t* p, std::size_t n) {
-        m_pRenderer->Render(p, n, m_strScratch, m_syncs);
-    });
+    m_pRenderer->RenderRing(ring, ring.Total(), m_strScratch, m_syncs, m_spans);
+    m_nFirstMark = ring.FirstMark();
     m_arrBlockLines.clear();
     for (const int nSeparators : JoinOlderLines(m_strScratch)) {
         m_arrBlockLines.push_back(1 + nSeparators);
@@ -64,11 +68,8 @@ void CRxScreen::RenderAll(const CByteRing& ring) {
 
 void CRxScreen::Append(const CByteRing& ring) {
     m_strScratch.clear();
-    std::uint64_t nLateWrap = CRxRenderer::kNoLateWrap;
-    ring.ForEachRun(
-        m_pRenderer->NextByte(), ring.Total(), [&](const std::uint8_t* p, std::size_t n) {
-            nLateWrap = std::min(nLateWrap, m_pRenderer->Render(p, n, m_strScratch, m_syncs));
-        });
+    const std::uint64_t nLateWrap =
+        m_pRenderer->RenderRing(ring, ring.Total(), m_strScratch, m_syncs, m_spans);
     m_nTailFrom = m_nFirstChar + static_cast<std::uint64_t>(m_pDoc->characterCount() - 1);
     const std::vector<int> arrSeparators = JoinOlderLines(m_strScratch);
     QTextCursor cursor(m_pDoc);
@@ -95,7 +96,9 @@ void CRxScreen::Append(const CByteRing& ring) {
 
 bool CRxScreen::TrimFront(const CByteRing& ring) {
     const std::uint64_t nStart = ring.Start();
-    while (!m_syncs.empty() && m_syncs.front().nByte < nStart) {
+    // A sync point before a mark that left the ring has that mark's text after it.
+    while (!m_syncs.empty() &&
+           (m_syncs.front().nByte < nStart || m_syncs.front().nMark < ring.FirstMark())) {
         m_syncs.pop_front();
     }
     // A fresh rendering from nStart meets the document at the first sync point where it has one
@@ -104,6 +107,7 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
     // multiples of the line start distance in a long line (RxRenderer.h).
     CRxRenderer fresh(m_layout, nStart, 0);
     std::deque<SRxSyncPoint> frontSyncs;
+    std::deque<SRxSpan> frontSpans;
     m_strScratch.clear();
     for (std::size_t nTarget = 0; nTarget < m_syncs.size(); ++nTarget) {
         const SRxSyncPoint target = m_syncs[nTarget];
@@ -112,14 +116,13 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
         }
         // A fresh line start is decided at the byte after it.
         const std::uint64_t nTo = std::min(target.nByte + 1, ring.Total());
-        if (fresh.NextByte() < nTo) {
-            ring.ForEachRun(fresh.NextByte(), nTo, [&](const std::uint8_t* p, std::size_t n) {
-                fresh.Render(p, n, m_strScratch, frontSyncs);
-            });
+        if (fresh.NextByte() < nTo || fresh.NextMark() == CRxRenderer::kNoMark) {
+            fresh.RenderRing(ring, nTo, m_strScratch, frontSyncs, frontSpans);
         }
         const auto it =
             std::find_if(frontSyncs.begin(), frontSyncs.end(), [&](const SRxSyncPoint& sync) {
-                return sync.nByte == target.nByte && sync.bWrap == target.bWrap;
+                return sync.nByte == target.nByte && sync.bWrap == target.bWrap &&
+                       sync.nMark == target.nMark;
             });
         if (it == frontSyncs.end()) {
             continue;
@@ -140,8 +143,17 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
         }
         cursor.endEditBlock();
         m_nFirstByte = nStart;
+        m_nFirstMark = ring.FirstMark();
         m_nFirstChar = target.nChar - static_cast<std::uint64_t>(m_strScratch.size());
         m_nStableFrom = target.nChar;
+        while (!m_spans.empty() && m_spans.front().nChar < target.nChar) {
+            m_spans.pop_front();
+        }
+        for (auto itSpan = frontSpans.rbegin(); itSpan != frontSpans.rend(); ++itSpan) {
+            if (itSpan->nChar < it->nChar) {
+                m_spans.push_front({itSpan->nChar + m_nFirstChar, itSpan->nLength, itSpan->bSent});
+            }
+        }
         m_syncs.erase(m_syncs.begin(), m_syncs.begin() + static_cast<std::ptrdiff_t>(nTarget));
         for (auto itFront = frontSyncs.rbegin(); itFront != frontSyncs.rend(); ++itFront) {
             m_syncs.push_front({itFront->nByte, itFront->nChar + m_nFirstChar, itFront->bWrap});
@@ -181,11 +193,8 @@ int CRxScreen::DocPosOf(std::uint64_t nAbsolutePos) const {
 }
 
 bool CRxScreen::IsLineBreakBefore(std::uint64_t nAbsChar) const {
-    // In text mode the sync points are the line breaks and the fresh line starts of long lines;
-    // hexadecimal has only wrap points.
-    if (m_layout.bHex) {
-        return false;
-    }
+    // The sync points are the line breaks and the fresh line starts of long lines (in hexadecimal
+    // mode without timestamps every line start, which is a wrap point).
     const auto it =
         std::lower_bound(m_syncs.begin(), m_syncs.end(), nAbsChar,
                          [](const SRxSyncPoint& sync, std::uint64_t n) { return sync.nChar < n; });
@@ -193,14 +202,24 @@ bool CRxScreen::IsLineBreakBefore(std::uint64_t nAbsChar) const {
 }
 
 int CRxScreen::HardBreaksUpTo(std::uint64_t nAbsChar) const {
-    if (m_layout.bHex) {
-        return 0;
-    }
     const auto it =
         std::upper_bound(m_syncs.begin(), m_syncs.end(), nAbsChar,
                          [](std::uint64_t n, const SRxSyncPoint& sync) { return n < sync.nChar; });
     return static_cast<int>(
         std::count_if(m_syncs.begin(), it, [](const SRxSyncPoint& sync) { return !sync.bWrap; }));
+}
+
+void CRxScreen::SpansFrom(int nDocPos, std::size_t nMax, std::vector<SDocSpan>& spans) const {
+    const std::uint64_t nAbs = AbsolutePos(nDocPos);
+    auto it = std::lower_bound(m_spans.begin(), m_spans.end(), nAbs,
+                               [](const SRxSpan& span, std::uint64_t n) { return span.nChar < n; });
+    if (it != m_spans.begin() && std::prev(it)->nChar + std::prev(it)->nLength > nAbs) {
+        --it;  // a send's line that began above
+    }
+    for (; it != m_spans.end() && spans.size() < nMax; ++it) {
+        const int nFrom = DocPosOf(it->nChar);
+        spans.push_back({nFrom, nFrom + static_cast<int>(it->nLength), it->bSent});
+    }
 }
 
 QString CRxScreen::LogicalText(int nFrom, int nTo,
@@ -254,10 +273,8 @@ QString CRxScreen::CopiedText(int nFrom, int nTo, const CByteRing& ring) const {
         fresh.ListUndrawable(&undrawable);
         QString strScratch;
         std::deque<SRxSyncPoint> syncs;
-        ring.ForEachRun(m_nFirstByte, nEnd, [&](const std::uint8_t* p, std::size_t n) {
-            strScratch.clear();
-            fresh.Render(p, n, strScratch, syncs);
-        });
+        std::deque<SRxSpan> spans;
+        fresh.RenderRing(ring, nEnd, strScratch, syncs, spans);
     }
     return LogicalText(nFrom, nTo, undrawable);
 }

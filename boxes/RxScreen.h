@@ -17,6 +17,10 @@
 // an update adds and drops a few blocks rather than one per line (the document's layout counts a
 // joined block as its lines, RxDocumentLayout.h). The screen knows how many lines each block
 // holds and tells the layout (BlockLines), which then need not read the text to count them.
+//
+// The ring's marks (timestamps, frames, sends) are part of the rendering: the screen keeps the
+// spans of the timestamps and sends it shows (Spans), and renders the front afresh when the oldest
+// sends drop out of the ring as it does when bytes do.
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -73,6 +77,15 @@ public:
         return nAbsolutePos >= m_nMovedFrom ? nAbsolutePos + 1 : nAbsolutePos;
     }
 
+    // The spans (RxRenderer.h) from the one that holds or follows document position nDocPos on, at
+    // most nMax, in document positions: colours of their own.
+    struct SDocSpan {
+        int nFrom;
+        int nTo;
+        bool bSent;
+    };
+    void SpansFrom(int nDocPos, std::size_t nMax, std::vector<SDocSpan>& spans) const;
+
     // Document position to position in the logical text, and back.
     int LogicalPos(int nDocPos) const;
     int DocPos(int nLogicalPos) const;
@@ -97,6 +110,8 @@ private:
     std::unique_ptr<CRxRenderer> m_pRenderer;  // continues at the end of the document
     bool m_bStale = true;
     std::deque<SRxSyncPoint> m_syncs;    // sync points within the document, in order
+    std::deque<SRxSpan> m_spans;         // timestamps and sends within the document, in order
+    std::uint64_t m_nFirstMark = 0;      // the first mark of the ring the document shows
     std::deque<int> m_arrBlockLines{1};  // the screen lines of each block of the document
     std::uint64_t m_nFirstByte = 0;      // the stream offset of the document's first byte
     std::uint64_t m_nFirstChar = 0;      // the absolute position of the document's position 0

@@ -77,6 +77,13 @@ void CRecorder::AppendBytes(const std::uint8_t* pBytes, std::size_t nCount, Read
     }
 }
 
+void CRecorder::AppendSent(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tSent) {
+    if (m_options.eMode == ERecordMode::TextLog) {
+        Push({EKind::Sent, tSent, std::string(reinterpret_cast<const char*>(pBytes), nCount)},
+             nCount);
+    }
+}
+
 void CRecorder::AppendMarker(const std::string& strText, ReadTime tEvent) {
     if (m_options.eMode == ERecordMode::TextLog) {
         Push({EKind::Marker, tEvent, strText}, strText.size());
@@ -172,6 +179,11 @@ bool CRecorder::WriteText(const std::vector<SEntry>& entries, CTextLog& textLog,
                 textLog.AppendBytes(m_strOut,
                                     reinterpret_cast<const std::uint8_t*>(entry.data.data()),
                                     entry.data.size(), entry.tWhen);
+                break;
+            case EKind::Sent:
+                textLog.AppendSent(m_strOut,
+                                   reinterpret_cast<const std::uint8_t*>(entry.data.data()),
+                                   entry.data.size(), entry.tWhen);
                 break;
             case EKind::Marker:
                 textLog.AppendMarker(m_strOut, entry.data, entry.tWhen);

@@ -66,6 +66,8 @@ public:
 
     // The window's thread, while recording.
     void AppendBytes(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tRead);
+    // A send, as a text log's "TX " line; a raw recording ignores it.
+    void AppendSent(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tSent);
     // A text log's marker line (UTF-8); a raw recording ignores it.
     void AppendMarker(const std::string& strText, ReadTime tEvent);
     void SetCodePage(bool bUtf8);
@@ -74,7 +76,7 @@ public:
     void Flush();
 
 private:
-    enum class EKind { Bytes, Marker, CodePage, LfToCrLf };
+    enum class EKind { Bytes, Sent, Marker, CodePage, LfToCrLf };
     struct SEntry {
         EKind eKind;
         ReadTime tWhen;

@@ -37,6 +37,25 @@ void CTextLog::AppendMarker(std::string& out, std::string_view strText, ReadTime
     out += '\n';
 }
 
+void CTextLog::AppendSent(std::string& out, const std::uint8_t* pBytes, std::size_t nCount,
+                          ReadTime tSent) {
+    Finish(out);
+    if (nCount > 0 && pBytes[nCount - 1] == '\n') {
+        --nCount;
+    }
+    if (nCount > 0 && pBytes[nCount - 1] == '\r') {
+        --nCount;
+    }
+    AppendTimeStamp(out, tSent, true);
+    out += "TX ";
+    // A log of its own decodes the send, so that a character cut in the received stream waits.
+    CTextLog sent(m_bUtf8, false);
+    sent.m_bLineOpen = true;
+    sent.AppendBytes(out, pBytes, nCount, tSent);
+    sent.PutPendingCrs(out);
+    out += '\n';
+}
+
 void CTextLog::Finish(std::string& out) {
     PutPendingCrs(out);
     if (m_bLineOpen) {

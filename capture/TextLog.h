@@ -6,7 +6,7 @@
 //
 // A line is written as its characters arrive, not when it ends, so a device that sends no line
 // ends still reaches the file; the pieces of a line simply follow each other in it. Marker lines
-// (the port closed or opened) end an unfinished line first.
+// (the port closed or opened) and sends ("TX ") end an unfinished line first.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +30,10 @@ public:
     // Appends to out the text of a read's bytes.
     void AppendBytes(std::string& out, const std::uint8_t* pBytes, std::size_t nCount,
                      ReadTime tRead);
+    // Appends a send as a line of its own: its time, "TX " and its bytes as text (one line end at
+    // the end dropped, other CRs and LFs in caret notation).
+    void AppendSent(std::string& out, const std::uint8_t* pBytes, std::size_t nCount,
+                    ReadTime tSent);
     // Appends a line of its own with the time tEvent (UTF-8 text).
     void AppendMarker(std::string& out, std::string_view strText, ReadTime tEvent);
     // Ends an unfinished line (a CR still waiting for its LF shows as "^M").

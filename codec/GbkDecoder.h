@@ -24,6 +24,8 @@ public:
     char16_t* Append(char16_t* pOut, const char* pBytes, std::size_t nBytes);
     // Forgets a waiting lead byte: the next piece starts a new stream.
     void Reset() { m_byLead = 0; }
+    // A lead byte waits for its trail.
+    bool IsWaiting() const { return m_byLead != 0; }
 
 private:
     std::uint8_t m_byLead = 0;  // the lead byte waiting for its trail, or 0

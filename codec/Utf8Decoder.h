@@ -13,6 +13,8 @@ public:
     static constexpr std::size_t RequiredSpace(std::size_t nBytes) { return 2 * nBytes + 2; }
     // Decodes the next piece into pOut; returns the end of what was written.
     char16_t* Append(char16_t* pOut, const char* pBytes, std::size_t nBytes);
+    // A sequence waits for its continuation bytes.
+    bool IsWaiting() const { return m_nNeeded > 0; }
 
 private:
     // The code point so far, the continuation bytes still needed, and the range the next one

@@ -42,6 +42,11 @@ public:
             m_recorder.AppendBytes(pBytes, nCount, tRead);
         }
     }
+    void AppendSent(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tSent) {
+        if (m_recorder.IsRecording()) {
+            m_recorder.AppendSent(pBytes, nCount, tSent);
+        }
+    }
     // Marker lines, written at once: "—— 串口打开 COM1 115200,8,N,1 ——" (strPort is
     // "COM1 115200,8,N,1") and "—— 串口关闭 ——".
     void PortOpened(const QString& strPort);

@@ -294,7 +294,7 @@ bool CTerminalDlg::OnSerialBytes(const std::uint8_t* pBytes, std::size_t nCount)
     if (m_bPortOpen) {
         m_dwRxCount += static_cast<std::uint32_t>(nCount);  // wraps as one at a time would
         m_bCountersStale = true;
-        m_edReceive->AppendBytes(pBytes, nCount);
+        m_edReceive->AppendBytes(pBytes, nCount, m_link.GetReadTime());
         m_pRecord->AppendBytes(pBytes, nCount, m_link.GetReadTime());
     }
     return true;
@@ -314,6 +314,15 @@ void CTerminalDlg::OnPortLost(std::uint64_t nSession) {
     ShowCounters();
     CMessageBox::Show(this, QString::fromUtf8(kPortLost),
                       QString::fromUtf8(CMessageBox::kErrorCaption), QMessageBox::Warning);
+}
+
+void CTerminalDlg::OnSent(const std::uint8_t* pBytes, std::size_t nCount) {
+    if (!m_edReceive->Options().bEcho) {
+        return;
+    }
+    const ReadTime tSent = std::chrono::system_clock::now();
+    m_edReceive->AppendSent(pBytes, nCount, tSent);
+    m_pRecord->AppendSent(pBytes, nCount, tSent);
 }
 
 void CTerminalDlg::OnBatchDelivered() {
@@ -415,4 +424,5 @@ void CTerminalDlg::SaveSettings() {
     m_runOptions.KeepStored(settings);
     settings.Save(m_strIniPath);
     m_edSend->SaveOptions();
+    m_edReceive->SaveOptions();
 }

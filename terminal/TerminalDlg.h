@@ -109,9 +109,15 @@ private:
     // The engine as the send state sees it.
     class CLinkSender final : public ISendLink {
     public:
-        explicit CLinkSender(CSerialLink& link) : m_link(link) {}
+        CLinkSender(CSerialLink& link, std::function<void(const std::uint8_t*, std::size_t)> fnSent)
+            : m_link(link), m_fnSent(std::move(fnSent)) {}
+        // A manual or automatic send: shown in the receive box when it went to the engine.
         bool Write(const std::uint8_t* pBytes, std::size_t nCount) override {
-            return m_link.Write(pBytes, nCount);
+            const bool bWritten = m_link.Write(pBytes, nCount);
+            if (bWritten) {
+                m_fnSent(pBytes, nCount);
+            }
+            return bWritten;
         }
         bool WriteStream(StreamReader fnRead, int nGapMs) override {
             return m_link.WriteStream(std::move(fnRead), nGapMs);
@@ -124,6 +130,7 @@ private:
 
     private:
         CSerialLink& m_link;
+        std::function<void(const std::uint8_t*, std::size_t)> m_fnSent;
     };
 
     // Building the controls (TerminalControls.cpp).
@@ -189,6 +196,9 @@ private:
     void ShowTitle();  // with the recording's file, while one runs
     void RecordPortOpened(const PortSettings& settings);
 
+    // Bytes went to the engine: a line of their own in the receive box and the text log, while
+    // "显示发送" is on.
+    void OnSent(const std::uint8_t* pBytes, std::size_t nCount);
     void OnBatchDelivered();
     void ShowCountersSoon();
     void ShowCounters();
@@ -244,7 +254,8 @@ private:
     CDeviceWatcher* m_pWatcher = nullptr;  // adapters plugged in or out
     CRecordControl* m_pRecord = nullptr;
     CSerialLink m_link;
-    CLinkSender m_linkSender{m_link};
+    CLinkSender m_linkSender{m_link,
+                             [this](const std::uint8_t* p, std::size_t n) { OnSent(p, n); }};
     CSendState m_send{*this, m_linkSender};
     bool m_bPortOpen = false;
     // The port stays open for the user while its device is away: the window waits for it.

@@ -45,6 +45,9 @@ std::vector<SMenuRow> ExpectedRows(bool bHeld, bool bHex, bool bLf, bool bSelect
         {QString::fromUtf8("背景颜色"), true, false},
         {"-", true, false},
         {QString::fromUtf8("字符编码"), true, false},
+        {QString::fromUtf8("分帧"), true, false},
+        {QString::fromUtf8("时间戳"), true, false},
+        {QString::fromUtf8("显示发送"), true, false},
         {"-", true, false},
         {QString::fromUtf8("开始记录..."), true, false},
     };
@@ -56,7 +59,7 @@ TEST_F(ReceiveMenuTest, EmptyBoxGreysSaveClearCopyAndSelectAll) {
     EXPECT_EQ(Rows(), ExpectedRows(false, false, true, false, false));
     const auto pMenu = m_box.CreateContextMenu();
     const QList<QAction*> arrActions = pMenu->actions();
-    QMenu* pCodePages = arrActions[arrActions.size() - 3]->menu();
+    QMenu* pCodePages = arrActions[arrActions.size() - 6]->menu();
     ASSERT_NE(pCodePages, nullptr);
     EXPECT_EQ(MenuRows(*pCodePages),
               (std::vector<SMenuRow>{{"GBK", true, true}, {"UTF-8", true, false}}));
@@ -157,7 +160,7 @@ TEST_F(ReceiveMenuTest, ScreenReadersFindTheOpenMenusItemsAndStates) {
         row.strText.remove(u'&');
     }
     EXPECT_EQ(AccessibleRows(pPopup), want);
-    QAccessibleInterface* pCodePageItem = pPopup->child(pPopup->childCount() - 3);
+    QAccessibleInterface* pCodePageItem = pPopup->child(pPopup->childCount() - 6);
     ASSERT_EQ(pCodePageItem->childCount(), 1);
     EXPECT_EQ(AccessibleRows(pCodePageItem->child(0)),
               (std::vector<SMenuRow>{{"GBK", true, true}, {"UTF-8", true, false}}));
