@@ -7,6 +7,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <chrono>
+#include <cstring>
 #include <random>
 
 #include "BoxTestSupport.h"
@@ -56,8 +58,8 @@ protected:
         CRxRenderer fresh(layout, m_ring.Start(), 0);
         QString strText;
         std::deque<SRxSyncPoint> syncs;
-        const std::vector<std::uint8_t> bytes = m_ring.Bytes();
-        fresh.Render(bytes.data(), bytes.size(), strText, syncs);
+        std::deque<SRxSpan> spans;
+        fresh.RenderRing(m_ring, m_ring.Total(), strText, syncs, spans);
         return strText;
     }
     // The document's characters as they are (toPlainText() would turn U+00A0 into a blank), a
@@ -122,25 +124,38 @@ std::uint8_t RandomByte(std::mt19937& rng, EStream eStream) {
 }  // namespace
 
 TEST_F(RxScreenTest, RandomPiecesShowExactlyAFreshRenderingOfTheRing) {
+    // nMarks: 0 none; 1 reads timed (timestamps, frames split at 20 ms); 2 the same with sends
+    // shown; 3 many sends (the oldest drop out of the ring before its bytes do).
     struct SCase {
         bool bHex;
         int nCodePage;
         EStream eStream;
+        int nMarks = 0;
     };
     for (const SCase& c :
          {SCase{false, CP_GBK, EStream::LineHeavy}, SCase{false, CP_UTF8, EStream::LineHeavy},
           SCase{false, CP_GBK, EStream::Random}, SCase{true, CP_GBK, EStream::Random},
           SCase{false, CP_GBK, EStream::CrOnly}, SCase{false, CP_UTF8, EStream::CrOnly},
           SCase{false, CP_GBK, EStream::Unbroken}, SCase{false, CP_UTF8, EStream::Unbroken},
-          SCase{false, CP_GBK, EStream::UnbrokenAscii}}) {
-        SCOPED_TRACE(testing::Message() << "hex " << c.bHex << " code page " << c.nCodePage
-                                        << " stream " << static_cast<int>(c.eStream));
+          SCase{false, CP_GBK, EStream::UnbrokenAscii}, SCase{false, CP_GBK, EStream::LineHeavy, 1},
+          SCase{true, CP_GBK, EStream::Random, 1}, SCase{false, CP_UTF8, EStream::Random, 2},
+          SCase{true, CP_GBK, EStream::Random, 2}, SCase{false, CP_GBK, EStream::Unbroken, 2},
+          SCase{false, CP_GBK, EStream::LineHeavy, 3}, SCase{true, CP_GBK, EStream::Random, 3}}) {
+        SCOPED_TRACE(testing::Message()
+                     << "hex " << c.bHex << " code page " << c.nCodePage << " stream "
+                     << static_cast<int>(c.eStream) << " marks " << c.nMarks);
         std::mt19937 rng(1234);
         std::mt19937 flips(99);  // apart, so that the pieces stay as they were
         m_ring.Clear();
         SRxLayout layout = Layout(c.bHex, c.nCodePage);
+        layout.bStamps = c.nMarks > 0;
+        layout.nFrameGapMs = c.nMarks > 0 ? 20 : 0;
+        layout.bEcho = c.nMarks > 1;
         m_screen.SetLayout(layout);
         m_screen.Update(m_ring);
+        std::mt19937 marks(7);
+        ReadTime tRead{};
+        const std::uint32_t nSendOdds = c.nMarks == 3 ? 20 : 300;
         int nPartial = 0;
         int nUpdates = 0;
         while (m_ring.Total() < 3 * CByteRing::kSize) {
@@ -150,6 +165,14 @@ TEST_F(RxScreenTest, RandomPiecesShowExactlyAFreshRenderingOfTheRing) {
             const std::size_t nLimit = bHuge ? 5000 : rng() % 4 == 0 ? 9000 : 40;
             const std::size_t nPiece = (bHuge ? CByteRing::kSize : 1) + rng() % nLimit;
             for (std::size_t i = 0; i < nPiece; ++i) {
+                if (c.nMarks > 0 && marks() % 40 == 0) {
+                    tRead += std::chrono::milliseconds(marks() % 40);
+                    m_ring.MarkRead(tRead);
+                }
+                if (c.nMarks > 1 && marks() % nSendOdds == 0) {
+                    const std::uint8_t sent[] = {'A', 'T', 0xD6, 0xD0, '\r', '\n'};
+                    m_ring.MarkSent(sent, 1 + marks() % 6, tRead);
+                }
                 m_ring.Push(RandomByte(rng, c.eStream));
             }
             if (!c.bHex && flips() % 20 == 0) {
@@ -167,6 +190,9 @@ TEST_F(RxScreenTest, RandomPiecesShowExactlyAFreshRenderingOfTheRing) {
         }
         // Most updates were pieces, not whole renderings.
         EXPECT_GT(nPartial, nUpdates * 3 / 4) << nUpdates;
+        if (c.nMarks > 0) {
+            continue;
+        }
         const std::vector<std::uint8_t> bytes = m_ring.Bytes();
         if (c.bHex) {
             EXPECT_EQ(Shown(), QString::fromLatin1(BytesToHexText(bytes.data(), bytes.size())));
@@ -310,4 +336,70 @@ TEST_F(RxScreenTest, DroppingTheFirstByteOfACharacterRendersTheFrontAfresh) {
     const QString strPaired = QStringDecoder("GBK").decode(QByteArray("\xE3\xBA"));
     EXPECT_EQ(strPaired.size(), 1);
     EXPECT_TRUE(Shown().startsWith(strPaired)) << Shown().left(4).toStdString();
+}
+
+// Reads with their times (milliseconds from midnight UTC) and sends, to the lines shown (copied)
+// with timestamps on: a silence of at least the frame gap between two reads starts a line.
+TEST_F(RxScreenTest, TimestampsFramesAndSendsMakeTheirLines) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    struct SPiece {
+        const char* pszBytes;
+        int nMs;
+        bool bSent = false;
+    };
+    struct SRow {
+        bool bHex;
+        int nGapMs;
+        std::vector<SPiece> pieces;
+        const char* pszShown;
+    };
+    const std::vector<SRow> rows = {
+        {false, 20, {{"ab", 0}, {"c", 10}, {"d", 35}}, "[00:00:00.000] abc\n[00:00:00.035] d"},
+        {false, 20, {{"12", 0}, {"34", 20}}, "[00:00:00.000] 12\n[00:00:00.020] 34"},
+        {false, 20, {{"ok\r", 0}, {"\nx", 25}}, "[00:00:00.000] ok^M\n[00:00:00.025] ^Jx"},
+        {false, 20, {{"ok\r", 0}, {"\nx", 15}}, "[00:00:00.000] ok\n[00:00:00.015] x"},
+        {false, 0, {{"a\r\nb", 0}, {"c", 900}}, "[00:00:00.000] a\n[00:00:00.000] bc"},
+        {false,
+         500,
+         {{"ab", 0}, {"AT\r\n", 5, true}, {"c", 6}},
+         "[00:00:00.000] ab\n[00:00:00.005] TX AT\n[00:00:00.006] c"},
+        {true,
+         20,
+         {{"\x01\x02", 0}, {"\x03", 5}, {"\x04\x05", 50}},
+         "[00:00:00.000] 01 02 03 \n[00:00:00.050] 04 05 "},
+        // Without frames a hexadecimal line holds 13 - 5 pairs, each line with its time.
+        {true,
+         0,
+         {{"ABCDEFGH", 0}, {"IJ", 7}},
+         "[00:00:00.000] 41 42 43 44 45 46 47 48 \n[00:00:00.007] 49 4A "},
+        {true,
+         10,
+         {{"a", 0}, {"AT\r\n", 1, true}, {"b", 2}},
+         "[00:00:00.000] 61 \n[00:00:00.001] TX 41 54 0D 0A \n[00:00:00.002] 62 "},
+    };
+    for (const SRow& row : rows) {
+        SCOPED_TRACE(row.pszShown);
+        m_ring.Clear();
+        SRxLayout layout = Layout(row.bHex);
+        layout.bLfToCrLf = false;
+        layout.bStamps = true;
+        layout.nFrameGapMs = row.nGapMs;
+        layout.bEcho = true;
+        m_screen.SetLayout(layout);
+        m_screen.Clear();
+        for (const SPiece& piece : row.pieces) {
+            const auto* pBytes = reinterpret_cast<const std::uint8_t*>(piece.pszBytes);
+            const std::size_t nCount = std::strlen(piece.pszBytes);
+            const ReadTime tTime{std::chrono::milliseconds(piece.nMs)};
+            if (piece.bSent) {
+                m_ring.MarkSent(pBytes, nCount, tTime);
+            } else {
+                m_ring.MarkRead(tTime);
+                m_ring.Push(pBytes, nCount);
+            }
+            m_screen.Update(m_ring);  // a piece at a time, as the box refreshes
+        }
+        EXPECT_EQ(Shown(), QString::fromUtf8(row.pszShown));
+    }
 }

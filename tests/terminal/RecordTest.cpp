@@ -10,6 +10,7 @@
 #include "NewMenu.h"
 #include "ReceiveView.h"
 #include "RecordControl.h"
+#include "SendEdit.h"
 #include "TerminalFixture.h"
 
 namespace {
@@ -192,6 +193,51 @@ TEST_F(RecordTest, RemovedFileStopsTheRecordingAndThePortGoesOn) {
     pLine->Receive({'b'});
     EXPECT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "4"; }));
     EXPECT_EQ(m_arrMessages.size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// The watcher's read times reach the box through the queue; sends show as their own lines, are
+// not counted as received, and a text log writes them as "TX " lines.
+TEST_F(RecordTest, ReadTimesStampTheBoxAndSendsAreLinesOfTheirOwn) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    WriteIni("[RX]\nTIMESTAMP=1\nFRAMEGAP=0\nECHO=1\n[TX]\nEOL=3\n");
+    auto pLine = std::make_shared<CFakeSerialLine>();
+    auto pDlg = MakeDialog(pLine->Factory());
+    std::atomic<int> nReads{0};
+    pDlg->Link().SetReadClock([&nReads] {
+        // 10:00:00.000 UTC, then 1.007 s later per read
+        return ReadTime(std::chrono::milliseconds(1796724000000LL + 1007LL * nReads++));
+    });
+    Answer(*pDlg, QStringLiteral("tx.log"));
+    PickRecord(*pDlg);
+    SelectPort(*pDlg, 3);
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(pDlg->IsPortOpen());
+    pLine->Receive({'o', 'k', '\r', '\n'});
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "4"; }));
+    Ctl<CSendEdit>(*pDlg, IDC_SEND)->setPlainText(QStringLiteral("AT"));
+    Click(*pDlg, IDC_MANUAL_SEND);
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_TX_COUNT) == "4"; }));
+    pLine->Receive({'O', 'K', '\r', '\n'});
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "8"; }));
+    auto* pBox = Ctl<CReceiveView>(*pDlg, IDC_RECEIVE);
+    pBox->Refresh();
+    const QRegularExpression reShown(
+        QStringLiteral("^\\[10:00:00\\.000\\] ok\n"
+                       "\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\] TX AT\n"
+                       "\\[10:00:01\\.007\\] OK\n$"));
+    EXPECT_TRUE(reShown.match(pBox->ShownText()).hasMatch()) << pBox->ShownText().toStdString();
+    EXPECT_EQ(pBox->GetLength(), 8u);
+    PickRecord(*pDlg);
+    const QString strLog = QString::fromStdString(ReadFile(QStringLiteral("tx.log")));
+    EXPECT_TRUE(strLog.contains(QRegularExpression(
+        QStringLiteral("\\] ok\n\\[\\d{4}-\\d\\d-\\d\\d [\\d:.]+\\] TX AT\n\\[2026-12-08 "
+                       "10:00:01\\.007\\] OK\n"))))
+        << strLog.toStdString();
 }
 
 }  // namespace
