@@ -13,7 +13,11 @@
 // to the end. For the lines ended by CR alone or not at all, the reference shows the same text
 // in lines ended by CR LF (its edit cannot keep up with one endless line).
 //
-// Usage: dive_paced_window_bench [--at] [seconds per run, default 10] [rounds, default 3] [rows]
+// --marks: instead of the reference window, diVE itself with "时间戳" and "分帧" off is the
+// reference of diVE with timestamps on and frames split at 20 ms (same rows, same run).
+//
+// Usage: dive_paced_window_bench [--at] [--marks] [seconds per run, default 10] [rounds, default 3]
+// [rows]
 // rows, if given, keeps only the rows whose "<data shown as> <rate>" contains it, e.g.
 // "random, text 300000", "hex" or "idle". --at: with assistive technology active, diVE and the
 // reference alike (AtSession.h).
@@ -30,8 +34,10 @@
 #include <QScrollBar>
 #include <QSocketNotifier>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #include "AtSession.h"
@@ -96,7 +102,8 @@ SPacedRun Feed(int nMasterFd, std::size_t nRate, std::size_t nBytes, const CPayl
     return r;
 }
 
-SPacedRun RunDive(const SCase& c, std::size_t nRate, double dSeconds, const CBenchFolder& folder) {
+SPacedRun RunDive(const SCase& c, std::size_t nRate, double dSeconds, const CBenchFolder& folder,
+                  bool bMarks = false) {
     CPtyPair pty;
     folder.MapComOne(pty);
     {
@@ -104,6 +111,8 @@ SPacedRun RunDive(const SCase& c, std::size_t nRate, double dSeconds, const CBen
         ini.WriteInt("PORT", "COM", 0);
         ini.WriteInt("PORT", "BAUD", 14);
         ini.WriteInt("RX", "MODE", c.bHex);
+        ini.WriteInt("RX", "TIMESTAMP", bMarks ? 1 : 0);
+        ini.WriteInt("RX", "FRAMEGAP", bMarks ? 20 : 0);
     }
     CTerminalDlg dlg(folder.IniPath());
     folder.Confine(dlg.Link());
@@ -208,6 +217,10 @@ SPacedRun RunReference(const SCase& c, std::size_t nRate, double dSeconds) {
 
 int main(int argc, char** argv) {
     const auto pApp = MakeAssistedBenchApp(argc, argv);
+    const auto itEnd = std::remove_if(
+        argv + 1, argv + argc, [](const char* psz) { return std::strcmp(psz, "--marks") == 0; });
+    const bool bMarks = itEnd != argv + argc;
+    argc = static_cast<int>(itEnd - argv);
     const double dSeconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 10.0;
     const int nRounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const QString strRows = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
@@ -219,6 +232,9 @@ int main(int argc, char** argv) {
     std::printf("%.0f s per run, %d rounds, platform %s, load average at start: ", dSeconds,
                 nRounds, QGuiApplication::platformName().toUtf8().constData());
     PrintLoadAverage();
+    if (bMarks) {
+        std::printf("diVE: timestamps on, frames split at 20 ms; reference: diVE with both off\n");
+    }
 
     constexpr std::size_t nRows = std::size(kCases) * std::size(kRates);
     const auto rowName = [](std::size_t nRow) {
@@ -234,8 +250,9 @@ int main(int argc, char** argv) {
                 continue;
             const SCase& c = kCases[nRow / std::size(kRates)];
             const std::size_t nRate = kRates[nRow % std::size(kRates)];
-            arrDive[nRow].push_back(RunDive(c, nRate, dSeconds, folder));
-            arrRef[nRow].push_back(RunReference(c, nRate, dSeconds));
+            arrDive[nRow].push_back(RunDive(c, nRate, dSeconds, folder, bMarks));
+            arrRef[nRow].push_back(bMarks ? RunDive(c, nRate, dSeconds, folder)
+                                          : RunReference(c, nRate, dSeconds));
             std::printf(
                 "%d %-19s %6zu B/s  diVE %5.1f%% (%4.1f paints/s, %4.0f wake-ups/s)  "
                 "reference %5.1f%% (%4.1f paints/s, %4.0f wake-ups/s)\n",

@@ -12,13 +12,20 @@
 // peak. Checked: the window's RX counter shows every byte, and the box holds the stream's last
 // 65,536 bytes. Rounds are interleaved; medians and the spread close the report.
 //
-// Usage: dive_window_stream_bench [--at] [MiB, default 16] [rounds, default 3]
+// --record: each stream runs twice, interleaved, without and with a raw recording to a file
+// ("开始记录..." with a name ending in ".bin"); the recording must equal the stream byte for byte
+// and its throughput is reported as a share of the run without (>= 90%).
+//
+// Usage: dive_window_stream_bench [--at] [--record] [MiB, default 16] [rounds, default 3]
 // (offscreen unless QT_QPA_PLATFORM says otherwise). --at: with assistive technology active
 // (AtSession.h; it needs QT_QPA_PLATFORM=xcb, for instance under Xvfb).
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 #include "AtSession.h"
@@ -26,6 +33,7 @@
 #include "IniFile.h"
 #include "MessageBox.h"
 #include "ReceiveView.h"
+#include "RecordControl.h"
 #include "RxDelivery.h"
 #include "StreamBench.h"
 #include "TerminalDlg.h"
@@ -42,6 +50,7 @@ struct SWindowRun : SStreamRun {
     double dRssAfterMiB = 0;
     double dPeakRssMiB = 0;
     bool bCounterRight = false;
+    bool bRecordExact = false;  // --record: the file holds the stream
 };
 
 // Notes when the window's thread has last taken received bytes: the events that run a delivery
@@ -78,7 +87,8 @@ constexpr SCase kCases[] = {{"text", EPayload::TextLines, 0},
                             {"random", EPayload::Random, 0},
                             {"randhex", EPayload::Random, 1}};
 
-SWindowRun RunWindow(std::size_t nTotal, const SCase& c, const CBenchFolder& folder) {
+SWindowRun RunWindow(std::size_t nTotal, const SCase& c, const CBenchFolder& folder,
+                     bool bRecord = false) {
     const CPayload payload(c.ePayload);
     const int bHex = c.bHex;
     SWindowRun r;
@@ -107,6 +117,12 @@ SWindowRun RunWindow(std::size_t nTotal, const SCase& c, const CBenchFolder& fol
     if (pBox->GetMode() != bHex) {
         std::fprintf(stderr, "the box did not start in mode %d from the settings file\n", bHex);
         pBox->SetMode(bHex);
+    }
+    const QString strRecord = QString::fromStdString(folder.Path() + "/record.bin");
+    if (bRecord) {
+        dlg.Record().SetAskers([strRecord] { return strRecord; },
+                               [](const QString&) { return CRecordControl::EExisting::Overwrite; });
+        dlg.Record().Toggle(false, true);
     }
     pOpen->click();
     if (!dlg.IsPortOpen()) {
@@ -142,6 +158,14 @@ SWindowRun RunWindow(std::size_t nTotal, const SCase& c, const CBenchFolder& fol
     r.ui = TakeUiFigures(paints, &probe);
     r.bIntact = r.bCounterRight && pBox->GetBytes() == payload.Tail(nTotal, kBoxBytes);
     pOpen->click();
+    if (bRecord) {
+        dlg.Record().Stop();
+        QFile file(strRecord);
+        const std::vector<std::uint8_t> whole = payload.Tail(nTotal, nTotal);
+        const QByteArray recorded = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        r.bRecordExact = static_cast<std::size_t>(recorded.size()) == whole.size() &&
+                         std::memcmp(recorded.constData(), whole.data(), whole.size()) == 0;
+    }
     return r;
 }
 
@@ -173,8 +197,49 @@ void ReportSpread(const char* pszFigure, const std::vector<TRun>& arrRuns, TKey 
 }
 }  // namespace
 
+// Takes "--record" out of the arguments; true when it was there.
+bool TakeRecordFlag(int& argc, char** argv) {
+    const auto itEnd = std::remove_if(
+        argv + 1, argv + argc, [](const char* psz) { return std::strcmp(psz, "--record") == 0; });
+    const bool bFound = itEnd != argv + argc;
+    argc = static_cast<int>(itEnd - argv);
+    return bFound;
+}
+
+// Each stream without and with a raw recording, rounds interleaved.
+int RunRecording(const SBenchArgs& args, const CBenchFolder& folder) {
+    const std::size_t nTotal = args.Total();
+    std::vector<std::vector<SWindowRun>> arrWithout(std::size(kCases));
+    std::vector<std::vector<SWindowRun>> arrWith(std::size(kCases));
+    for (int nRound = 1; nRound <= args.nRounds; ++nRound) {
+        for (std::size_t i = 0; i < std::size(kCases); ++i) {
+            arrWithout[i].push_back(RunWindow(nTotal, kCases[i], folder));
+            arrWith[i].push_back(RunWindow(nTotal, kCases[i], folder, true));
+            const SWindowRun& rWithout = arrWithout[i].back();
+            const SWindowRun& rWith = arrWith[i].back();
+            std::printf("%-7s %d  without %6.1f MiB/s  recording %6.1f MiB/s (%3.0f%%)  %s %s\n",
+                        kCases[i].pszName, nRound, rWithout.MiBPerSecond(), rWith.MiBPerSecond(),
+                        100 * rWith.MiBPerSecond() / rWithout.MiBPerSecond(),
+                        rWith.bIntact && rWithout.bIntact ? "box right" : "BOX WRONG",
+                        rWith.bRecordExact ? "file byte-exact" : "FILE WRONG");
+            std::fflush(stdout);
+        }
+    }
+    const auto rate = [](const SWindowRun& r) { return r.MiBPerSecond(); };
+    std::printf("\nmedians of %d rounds: MiB/s without, with recording, share (>= 90%%)\n",
+                args.nRounds);
+    for (std::size_t i = 0; i < std::size(kCases); ++i) {
+        const double dWithout = SpreadOf(arrWithout[i], rate).dMedian;
+        const double dWith = SpreadOf(arrWith[i], rate).dMedian;
+        std::printf("%-7s %6.1f %6.1f %4.0f%%\n", kCases[i].pszName, dWithout, dWith,
+                    100 * dWith / dWithout);
+    }
+    return 0;
+}
+
 int main(int argc, char** argv) {
     const auto pApp = MakeAssistedBenchApp(argc, argv);
+    const bool bRecord = TakeRecordFlag(argc, argv);
     const SBenchArgs args = ParseBenchArgs(argc, argv, 16);
     const std::size_t nTotal = args.Total();
     const CBenchFolder folder("window-bench");
@@ -183,6 +248,9 @@ int main(int argc, char** argv) {
     });
     std::printf("%zu MiB per stream, %d rounds, load average at start: ", args.nMiB, args.nRounds);
     PrintLoadAverage();
+    if (bRecord) {
+        return RunRecording(args, folder);
+    }
 
     std::vector<SStreamRun> arrPlain;
     std::vector<std::vector<SWindowRun>> arrCases(std::size(kCases));
