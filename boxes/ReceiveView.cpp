@@ -110,6 +110,7 @@ void CReceiveView::SetOptions(const SRxOptions& options) {
     }
     m_options = options;
     RenderAllNow();
+    emit OptionsChanged();
 }
 
 QColor CReceiveView::StampColor() const {

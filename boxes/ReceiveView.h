@@ -136,6 +136,8 @@ Q_SIGNALS:
     void RecordCommand();
     // The menu's newline item changed the option (the text log follows it).
     void LfToCrLfChanged(bool bLfToCrLf);
+    // "时间戳", "分帧" or "显示发送" changed.
+    void OptionsChanged();
     // A refresh brought the box up to date: what should be painted along with it can change now.
     void Refreshed();
 

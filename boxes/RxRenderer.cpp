@@ -246,12 +246,14 @@ void CRxRenderer::RenderSent(const SRxMark& mark, QString& strOut) {
         }
         const std::uint64_t nSentFrom = nOutBase + m_strDisplay.size();
         m_strDisplay += "TX ";
+        // "TX " takes a pair's width, the timestamp five.
         int nInLine = 0;
-        const int nCap = std::max(1, m_layout.nHexPerLine - 1);  // "TX " takes a pair's width
+        int nCap = std::max(1, m_layout.nHexPerLine - 1 - (m_layout.bStamps ? kStampPairs : 0));
         for (std::uint8_t by : mark.bytes) {
             if (nInLine == nCap) {
                 m_strDisplay += '\n';
                 nInLine = 0;
+                nCap = m_layout.nHexPerLine;
             }
             AppendHexText(m_strDisplay, &by, 1);
             ++nInLine;

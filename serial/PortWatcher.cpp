@@ -53,7 +53,8 @@ bool CPortWatcher::Start() {
     m_bHaveLines = m_device.GetStatusLines(m_dwLines);
     m_bHaveErrors = m_device.GetErrorCounts(m_errors);
     m_tNextSample = Clock::now() + std::chrono::milliseconds(kLinePollMs);
-    m_nGatherMs = std::min(m_nGatherMs, LineMs(m_device, kGatherBytes));
+    m_nLineGatherMs = LineMs(m_device, kGatherBytes);
+    SetGatherMs(m_nWantedGatherMs);
     try {
         m_thread = std::thread(&CPortWatcher::Run, this);
     } catch (const std::system_error&) {
@@ -133,7 +134,7 @@ int CPortWatcher::MsUntil(Clock::time_point t) const {
 }
 
 void CPortWatcher::Gather(Clock::time_point tRead) {
-    Clock::time_point tEnd = tRead + std::chrono::milliseconds(m_nGatherMs);
+    Clock::time_point tEnd = tRead + std::chrono::milliseconds(m_nGatherMs.load());
     if (m_bHaveLines || m_bHaveErrors) {
         tEnd = std::min(tEnd, m_tNextSample);
     }
@@ -202,7 +203,7 @@ bool CPortWatcher::CountSlow(std::size_t nRead, Clock::time_point tNow) {
     if (m_nGatherMs <= 0) {
         return false;
     }
-    if (tNow - m_tSpanStart >= std::chrono::milliseconds(m_nGatherMs)) {
+    if (tNow - m_tSpanStart >= std::chrono::milliseconds(m_nGatherMs.load())) {
         m_nLastSpanBytes = m_nSpanBytes;
         m_nSpanBytes = 0;
         m_tSpanStart = tNow;

@@ -18,6 +18,7 @@
 // stream brings kGatherBytes or more per gathering time (the last such span or the current one):
 // a fast stream whose reads happen to come out small is never held up. A hang-up, Stop() and a
 // due sample of the lines end a gathering early.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -45,7 +46,11 @@ public:
 
     // How long the owner lets received bytes gather (0: every arrival is read at once); set before
     // Start(), which shortens it to what the line's rate allows.
-    void SetGatherMs(int nMs) { m_nGatherMs = nMs; }
+    // Before Start() or, from the owner's thread, while it runs (kept within the line's limit).
+    void SetGatherMs(int nMs) {
+        m_nWantedGatherMs = nMs;
+        m_nGatherMs = m_nLineGatherMs >= 0 ? std::min(nMs, m_nLineGatherMs) : nMs;
+    }
     // The clock that stamps each read (the wall clock unless set; tests set a fake one); before
     // Start().
     void SetReadClock(std::function<ReadTime()> fnNow) { m_fnReadClock = std::move(fnNow); }
@@ -82,7 +87,9 @@ private:
     LineErrorCounts m_errors;
     bool m_bHaveErrors = false;
     Clock::time_point m_tNextSample;
-    int m_nGatherMs = 0;
+    std::atomic<int> m_nGatherMs{0};  // read by the thread, set by the owner
+    int m_nWantedGatherMs = 0;
+    int m_nLineGatherMs = -1;  // what the line brings in kGatherBytes; -1 before Start()
     std::function<ReadTime()> m_fnReadClock;
     // Bytes read in the last whole gathering time and in the one under way, which began then.
     std::size_t m_nLastSpanBytes = 0;

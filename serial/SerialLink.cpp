@@ -123,6 +123,13 @@ void CSerialLink::ApplySettings(const PortSettings& settings) {
     m_arrDifferences = m_arrSettingLines;
 }
 
+void CSerialLink::SetGatherMs(int nMs) {
+    m_nGatherMs = nMs;
+    if (m_pWatcher) {
+        m_pWatcher->SetGatherMs(nMs);
+    }
+}
+
 bool CSerialLink::StartWatcher() {
     if (!m_pDevice || m_pWatcher) {
         return false;

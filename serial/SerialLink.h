@@ -74,8 +74,8 @@ public:
     const std::string& DevicePath() const { return m_strOpenPath; }
     // The owner takes received bytes only every nMs (0, the default: it wants each arrival at
     // once): the watcher may then let a paced stream gather that long, as far as the line's rate
-    // allows (CPortWatcher). From the next StartWatcher() on.
-    void SetGatherMs(int nMs) { m_nGatherMs = nMs; }
+    // allows (CPortWatcher). A running watcher follows at once.
+    void SetGatherMs(int nMs);
     // The clock that stamps each read with its time (the wall clock unless set; tests hand in a
     // fake one). It runs on the watcher thread. From the next StartWatcher() on.
     void SetReadClock(std::function<ReadTime()> fnNow) { m_fnReadClock = std::move(fnNow); }

@@ -316,15 +316,6 @@ void CTerminalDlg::OnPortLost(std::uint64_t nSession) {
                       QString::fromUtf8(CMessageBox::kErrorCaption), QMessageBox::Warning);
 }
 
-void CTerminalDlg::OnSent(const std::uint8_t* pBytes, std::size_t nCount) {
-    if (!m_edReceive->Options().bEcho) {
-        return;
-    }
-    const ReadTime tSent = std::chrono::system_clock::now();
-    m_edReceive->AppendSent(pBytes, nCount, tSent);
-    m_pRecord->AppendSent(pBytes, nCount, tSent);
-}
-
 void CTerminalDlg::OnBatchDelivered() {
     if (!m_edReceive->IsRefreshPending()) {
         ShowCountersSoon();  // else the box's refresh shows them

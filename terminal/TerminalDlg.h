@@ -199,6 +199,8 @@ private:
     // Bytes went to the engine: a line of their own in the receive box and the text log, while
     // "显示发送" is on.
     void OnSent(const std::uint8_t* pBytes, std::size_t nCount);
+    // The watcher's gathering follows the receive box's frame gap.
+    void FollowFrameGap();
     void OnBatchDelivered();
     void ShowCountersSoon();
     void ShowCounters();

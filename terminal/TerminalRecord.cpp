@@ -1,5 +1,10 @@
 // The main window's side of recording to a file: the receive box's menu item starts and stops it,
-// the title says while it runs, received bytes and the port's opening and closing go to it.
+// the title says while it runs, received bytes and the port's opening and closing go to it; sends
+// shown in the receive box ("显示发送") go to it too, and frames split by silence ("分帧") set how
+// long the watcher lets arrivals gather.
+#include <algorithm>
+#include <chrono>
+
 #include "CodePage.h"
 #include "ReceiveView.h"
 #include "RecordControl.h"
@@ -24,6 +29,25 @@ void CTerminalDlg::SetUpRecording() {
         m_edReceive->SetRecording(m_pRecord->IsRecording());
         ShowTitle();
     });
+    connect(m_edReceive, &CReceiveView::OptionsChanged, this, &CTerminalDlg::FollowFrameGap);
+    FollowFrameGap();
+}
+
+void CTerminalDlg::FollowFrameGap() {
+    // Arrivals that gather in the driver share one read's time: to tell a silence of the frame
+    // gap, they gather at most half of it.
+    const int nGapMs = m_edReceive->Options().nFrameGapMs;
+    m_link.SetGatherMs(nGapMs > 0 ? std::min(CRxDelivery::kIntervalMs, nGapMs / 2)
+                                  : CRxDelivery::kIntervalMs);
+}
+
+void CTerminalDlg::OnSent(const std::uint8_t* pBytes, std::size_t nCount) {
+    if (!m_edReceive->Options().bEcho) {
+        return;
+    }
+    const ReadTime tSent = std::chrono::system_clock::now();
+    m_edReceive->AppendSent(pBytes, nCount, tSent);
+    m_pRecord->AppendSent(pBytes, nCount, tSent);
 }
 
 void CTerminalDlg::ShowTitle() {
