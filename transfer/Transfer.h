@@ -34,6 +34,8 @@ struct STransferTimeouts {
     std::chrono::milliseconds answer{10000};    // for an answer or the next block
     std::chrono::milliseconds character{1000};  // between the characters of a block
     int nStartTries = 6;                        // asking to start this often at most
+    // Sending: how long the line must be quiet after an answer before the next block goes out.
+    std::chrono::microseconds settle{500};
 };
 
 struct STransferProgress {

@@ -114,68 +114,6 @@ namespace {
 
 // ---- A damaged line ----
 
-// Copies between two masters; from the sender's side it changes one byte in every nCorruptEvery
-// and drops one in every nDropEvery.
-class CDamagingRelay {
-public:
-    CDamagingRelay(int nSenderSide, int nReceiverSide, std::size_t nCorruptEvery,
-                   std::size_t nDropEvery)
-        : m_thread([=, this] { Run(nSenderSide, nReceiverSide, nCorruptEvery, nDropEvery); }) {}
-    ~CDamagingRelay() {
-        m_bStop = true;
-        m_thread.join();
-    }
-    std::size_t Damaged() const { return m_nDamaged; }
-
-private:
-    void Run(int nFrom, int nTo, std::size_t nCorruptEvery, std::size_t nDropEvery) {
-        std::uint8_t buf[4096];
-        std::size_t nCount = 0;
-        while (!m_bStop) {
-            pollfd fds[2] = {{nFrom, POLLIN, 0}, {nTo, POLLIN, 0}};
-            if (poll(fds, 2, 20) <= 0) {
-                continue;
-            }
-            if (fds[0].revents & POLLIN) {
-                const ssize_t n = read(nFrom, buf, sizeof buf);
-                std::vector<std::uint8_t> out;
-                for (ssize_t i = 0; i < n; ++i) {
-                    ++nCount;
-                    if (nCount % nDropEvery == 0) {
-                        ++m_nDamaged;
-                        continue;
-                    }
-                    out.push_back(nCount % nCorruptEvery == 0 ? buf[i] ^ 0x5A : buf[i]);
-                    m_nDamaged += nCount % nCorruptEvery == 0;
-                }
-                WriteAll(nTo, out);
-            }
-            if (fds[1].revents & POLLIN) {
-                const ssize_t n = read(nTo, buf, sizeof buf);
-                if (n > 0) {
-                    WriteAll(nFrom, std::vector<std::uint8_t>(buf, buf + n));
-                }
-            }
-        }
-    }
-    static void WriteAll(int nFd, const std::vector<std::uint8_t>& bytes) {
-        std::size_t nDone = 0;
-        while (nDone < bytes.size()) {
-            const ssize_t n = write(nFd, bytes.data() + nDone, bytes.size() - nDone);
-            if (n > 0) {
-                nDone += static_cast<std::size_t>(n);
-            } else {
-                pollfd pfd{nFd, POLLOUT, 0};
-                poll(&pfd, 1, 100);
-            }
-        }
-    }
-
-    std::atomic<bool> m_bStop{false};
-    std::atomic<std::size_t> m_nDamaged{0};
-    std::thread m_thread;
-};
-
 class LrzszDamagedLine : public TransferFixture, public testing::TestWithParam<EVariant> {
 protected:
     void SetUp() override {

@@ -1,0 +1,224 @@
+// The sender against Debian's lrzsz (rx, rx -c, rb) at the far end of a pseudo-terminal pair,
+// every variant, files from empty to 1 MiB; through a relay that damages the line; cancelled from
+// either side; a receiver that never starts; a file that cannot be read.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <thread>
+
+#include "LrzszPeer.h"
+#include "TransferRunner.h"
+#include "XmodemSender.h"
+
+namespace {
+
+struct SPeerRow {
+    const char* pszName;
+    ETransferProtocol eProtocol;
+    const char* pszProgram;
+    std::vector<std::string> arrArgs;
+};
+
+const SPeerRow kPeers[] = {
+    {"XmodemSumToRx", ETransferProtocol::Xmodem, "rx", {}},
+    {"XmodemCrcToRx", ETransferProtocol::Xmodem, "rx", {"-c"}},
+    {"Xmodem1KToRx", ETransferProtocol::Xmodem1K, "rx", {"-c"}},
+    {"Xmodem1KSumToRx", ETransferProtocol::Xmodem1K, "rx", {}},  // falls back to 128s
+    {"YmodemToRb", ETransferProtocol::Ymodem, "rb", {}},
+};
+
+class SenderFixture {
+protected:
+    std::string Folder(const char* pszName) {
+        const std::string str = m_dir.path().toStdString() + "/" + pszName;
+        mkdir(str.c_str(), 0700);
+        return str;
+    }
+    // The receiver of XMODEM keeps the padding of the last block: what it wrote must be the file,
+    // then nothing but SUBs short of a block.
+    static bool Matches(const std::vector<std::uint8_t>& got, const std::vector<std::uint8_t>& data,
+                        bool bPadded) {
+        if (!bPadded || got.size() < data.size() || got.size() - data.size() >= 1024) {
+            return got == data;
+        }
+        return std::equal(data.begin(), data.end(), got.begin()) &&
+               std::all_of(got.begin() + static_cast<std::ptrdiff_t>(data.size()), got.end(),
+                           [](std::uint8_t by) { return by == xmodem::SUB; });
+    }
+    // lrzsz starts a receiver with the remote name of the file to write.
+    static std::vector<std::string> Args(const SPeerRow& row) {
+        std::vector<std::string> arrArgs = {"-q"};
+        arrArgs.insert(arrArgs.end(), row.arrArgs.begin(), row.arrArgs.end());
+        if (row.eProtocol != ETransferProtocol::Ymodem) {
+            arrArgs.push_back("fw.bin");
+        }
+        return arrArgs;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+class LrzszSend : public SenderFixture,
+                  public testing::TestWithParam<std::tuple<SPeerRow, std::size_t>> {
+protected:
+    void SetUp() override {
+        if (!HaveLrzsz()) {
+            GTEST_SKIP() << "lrzsz is not installed (scripts/deps.sh)";
+        }
+    }
+};
+
+TEST_P(LrzszSend, SendToLrzszIsExact) {
+    const auto& [row, nSize] = GetParam();
+    const std::vector<std::uint8_t> data = RandomBytes(nSize, static_cast<unsigned>(nSize));
+    const std::string strOut = Folder("out"), strIn = Folder("in");
+    ASSERT_TRUE(WriteFileBytes(strOut + "/fw.bin", data));
+
+    SRawPty pty;
+    CLrzszPeer peer(row.pszProgram, Args(row), strIn, pty.nSlave, true);
+    ASSERT_TRUE(peer.IsStarted());
+    CXmodemSender sender(row.eProtocol, {strOut + "/fw.bin"});
+    CTransferCancel cancel;
+    EXPECT_EQ(RunTransfer(sender, pty.nMaster, cancel), ETransferState::Done) << sender.Message();
+    EXPECT_EQ(peer.Wait(30), 0);
+    EXPECT_TRUE(Matches(ReadFileBytes(strIn + "/fw.bin"), data,
+                        row.eProtocol != ETransferProtocol::Ymodem));
+    EXPECT_EQ(sender.Progress().nBytes, nSize);
+    EXPECT_EQ(sender.Progress().nFiles, 1u);
+    // A block thrown away by the receiver would show here (and as a 10 s wait).
+    EXPECT_EQ(sender.Progress().nRetries, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, LrzszSend,
+                         testing::Combine(testing::ValuesIn(kPeers),
+                                          testing::Values(0, 1, 127, 128, 129, 1023, 1024, 1025,
+                                                          100 * 1024, 1024 * 1024)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).pszName) + "_" +
+                                    std::to_string(std::get<1>(info.param));
+                         });
+
+// ---- A damaged line: our sender, the relay, lrzsz ----
+
+class LrzszSendDamaged : public SenderFixture, public testing::TestWithParam<SPeerRow> {
+protected:
+    void SetUp() override {
+        if (!HaveLrzsz()) {
+            GTEST_SKIP() << "lrzsz is not installed (scripts/deps.sh)";
+        }
+    }
+};
+
+TEST_P(LrzszSendDamaged, RetriesUntilTheFileIsExact) {
+    const SPeerRow& row = GetParam();
+    const std::vector<std::uint8_t> data = RandomBytes(100 * 1024, 7);
+    const std::string strOut = Folder("out"), strIn = Folder("in");
+    ASSERT_TRUE(WriteFileBytes(strOut + "/fw.bin", data));
+    SRawPty nearPty, farPty;
+    CLrzszPeer peer(row.pszProgram, Args(row), strIn, farPty.nSlave, true);
+    ASSERT_TRUE(peer.IsStarted());
+    // A changed byte in every 5000 and a lost one in every 40000.
+    CDamagingRelay relay(nearPty.nMaster, farPty.nMaster, 5000, 40000);
+    CXmodemSender sender(row.eProtocol, {strOut + "/fw.bin"});
+    CTransferCancel cancel;
+    EXPECT_EQ(RunTransfer(sender, nearPty.nSlave, cancel), ETransferState::Done)
+        << sender.Message();
+    EXPECT_EQ(peer.Wait(30), 0);
+    EXPECT_TRUE(Matches(ReadFileBytes(strIn + "/fw.bin"), data,
+                        row.eProtocol != ETransferProtocol::Ymodem));
+    EXPECT_GT(relay.Damaged(), 0u);
+    EXPECT_GT(sender.Progress().nRetries, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, LrzszSendDamaged,
+                         testing::Values(kPeers[1], kPeers[2], kPeers[4]),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
+// ---- Cancel, and a receiver that does not take part ----
+
+class LrzszSendEnds : public SenderFixture, public testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveLrzsz()) {
+            GTEST_SKIP() << "lrzsz is not installed (scripts/deps.sh)";
+        }
+        m_strFile = Folder("out") + "/fw.bin";
+        ASSERT_TRUE(WriteFileBytes(m_strFile, RandomBytes(4 << 20, 3)));
+        m_strIn = Folder("in");
+    }
+    // Waits (bounded) until the receiver has written 100 KiB.
+    void WaitForReceived() const {
+        const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        struct stat info {};
+        while (std::chrono::steady_clock::now() < tEnd &&
+               (stat((m_strIn + "/fw.bin").c_str(), &info) != 0 || info.st_size < 100 * 1024)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
+    std::string m_strFile, m_strIn;
+};
+
+TEST_F(LrzszSendEnds, OurCancelEndsBothSides) {
+    SRawPty pty;
+    CLrzszPeer peer("rb", {"-q"}, m_strIn, pty.nSlave, true);
+    CXmodemSender sender(ETransferProtocol::Ymodem, {m_strFile});
+    CTransferCancel cancel;
+    std::thread canceller([&] {
+        WaitForReceived();
+        cancel.Cancel();
+    });
+    EXPECT_EQ(RunTransfer(sender, pty.nMaster, cancel), ETransferState::Cancelled);
+    canceller.join();
+    EXPECT_NE(peer.Wait(30), -1);  // the receiver gave up on its own
+    EXPECT_EQ(sender.Message(), "已取消传输");
+}
+
+TEST_F(LrzszSendEnds, CanCanFromTheReceiverEndsOurSide) {
+    SRawPty pty;
+    CLrzszPeer peer("rb", {"-q"}, m_strIn, pty.nSlave, true);
+    CXmodemSender sender(ETransferProtocol::Ymodem, {m_strFile});
+    CTransferCancel cancel;
+    std::thread interrupter([&] {
+        WaitForReceived();
+        peer.Signal(SIGSTOP);  // lrzsz exits on a signal without a word: speak for it
+        const std::uint8_t cans[] = {xmodem::CAN, xmodem::CAN};
+        EXPECT_EQ(write(pty.nSlave, cans, sizeof cans), 2);
+    });
+    EXPECT_EQ(RunTransfer(sender, pty.nMaster, cancel), ETransferState::Cancelled);
+    interrupter.join();
+    EXPECT_EQ(sender.Message(), "对方取消了传输");
+}
+
+struct SEndRow {
+    const char* pszName;
+    bool bReadable;
+    const char* pszMessage;
+};
+
+class SenderFails : public SenderFixture, public testing::TestWithParam<SEndRow> {};
+
+TEST_P(SenderFails, EndsWithAClearMessage) {
+    const std::string strFile = Folder("out") + "/fw.bin";
+    ASSERT_TRUE(WriteFileBytes(strFile, RandomBytes(1000, 1)));
+    SRawPty pty;  // nobody at the far end
+    STransferTimeouts timeouts;
+    timeouts.start = std::chrono::milliseconds(50);
+    CXmodemSender sender(ETransferProtocol::Ymodem,
+                         {GetParam().bReadable ? strFile : strFile + ".missing"}, timeouts);
+    CTransferCancel cancel;
+    EXPECT_EQ(RunTransfer(sender, pty.nMaster, cancel), ETransferState::Failed);
+    EXPECT_EQ(sender.Message(), GetParam().pszMessage);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Transfer, SenderFails,
+    testing::Values(SEndRow{"ReceiverNeverStarts", true, "接收方没有响应（等待开始超时）"},
+                    SEndRow{"FileUnreadable", false, "无法读取文件：fw.bin.missing"}),
+    [](const auto& info) { return std::string(info.param.pszName); });
+
+}  // namespace
