@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-noto-cjk fonts-wqy-zenhei
     xvfb xauth xdotool x11-utils imagemagick
-    socat picocom minicom lrzsz
+    socat picocom minicom lrzsz ser2net
     clang-format ccache
     clang libclang-rt-14-dev
 )

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "NetAddress.h"
 #include "PortInfo.h"
 
 namespace fs = std::filesystem;
@@ -80,6 +81,10 @@ std::string CDeviceIdentity::Find(const SDeviceIdentity& identity) const {
     }
     if (!identity.strById.empty() || !identity.strUsb.empty()) {
         return {};
+    }
+    // A port on the network has no node to appear: whether its server is back, only a try tells.
+    if (IsNetAddress(identity.strPath)) {
+        return identity.strPath;
     }
     // A link is followed now, so a re-pointed one leads to its new node.
     return fs::exists(identity.strPath, ec) ? identity.strPath : std::string();

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <vector>
 
+#include "NetAddress.h"
+
 namespace {
 std::string UserName(uid_t nUid) {
     const passwd* pUser = getpwuid(nUid);
@@ -59,9 +61,35 @@ std::string DescribePermission(const std::string& strPath) {
 std::string ErrnoText(int nErrno) {
     return std::string(std::strerror(nErrno)) + "，errno " + std::to_string(nErrno);
 }
+
+EOpenError NetErrorKind(int nErrno) {
+    switch (nErrno) {
+        case EINVAL:
+            return EOpenError::BadAddress;
+        case ENOENT:
+            return EOpenError::NameUnresolved;
+        case ECONNREFUSED:
+            return EOpenError::Refused;
+        case ETIMEDOUT:
+            return EOpenError::TimedOut;
+        case EHOSTUNREACH:
+        case ENETUNREACH:
+            return EOpenError::Unreachable;
+        case EPROTONOSUPPORT:
+            return EOpenError::NoComPort;
+        case ECONNRESET:
+        case EPIPE:
+            return EOpenError::ConnectionLost;
+        default:
+            return EOpenError::Io;
+    }
+}
 }  // namespace
 
 OpenError OpenErrorFromErrno(int nErrno, std::string strPath) {
+    if (IsNetAddress(strPath)) {
+        return {NetErrorKind(nErrno), nErrno, std::move(strPath)};
+    }
     EOpenError eKind = EOpenError::Io;
     switch (nErrno) {
         case ENOENT:
@@ -102,6 +130,24 @@ std::string DescribeOpenError(const OpenError& error) {
                    ErrnoText(error.nErrno) + "），请手动删除";
         case EOpenError::NotTerminal:
             return "原因：" + error.strPath + " 不是终端设备";
+        case EOpenError::BadAddress:
+            return "原因：地址 " + error.strPath +
+                   " 的格式不对，应为 rfc2217://主机:端口 或 tcp://主机:端口（IPv6 "
+                   "地址写在方括号中）";
+        case EOpenError::NameUnresolved:
+            return "原因：无法解析主机名（" + error.strPath + "）";
+        case EOpenError::Refused:
+            return "原因：连接被拒绝（" + error.strPath + " 上没有服务在监听）";
+        case EOpenError::TimedOut:
+            return "原因：连接 " + error.strPath + " 超时，服务器没有应答";
+        case EOpenError::Unreachable:
+            return "原因：无法到达 " + error.strPath + "（没有通往该主机的路由）";
+        case EOpenError::NoComPort:
+            return "原因：" + error.strPath +
+                   " 的服务器不支持 RFC 2217（COM-PORT-OPTION），只传送数据的端口可改用 tcp:// "
+                   "地址";
+        case EOpenError::ConnectionLost:
+            return "原因：连接 " + error.strPath + " 时服务器断开了连接";
         case EOpenError::Io:
             break;
     }

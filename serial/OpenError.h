@@ -11,6 +11,14 @@ enum class EOpenError {
     LockFile,          // its owner is gone, but the lock file cannot be removed
     NotTerminal,       // the path is no terminal device
     Io,                // any other failure; nErrno says which
+    // A port on another machine (rfc2217://, tcp://):
+    BadAddress,      // not HOST:PORT
+    NameUnresolved,  // the host name does not resolve
+    Refused,         // nothing listens at the port
+    TimedOut,        // no answer within the time limit
+    Unreachable,     // no route to the host or its network
+    NoComPort,       // the server does not speak RFC 2217
+    ConnectionLost,  // the server closed the connection while it was being set up
 };
 
 struct OpenError {

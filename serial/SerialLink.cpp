@@ -1,8 +1,13 @@
 #include "SerialLink.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <utility>
 
 #include "DeviceMap.h"
+#include "NetAddress.h"
+#include "NetDevice.h"
 #include "NoticeQueue.h"
 #include "PortLock.h"
 #include "PortWatcher.h"
@@ -14,6 +19,7 @@ CSerialLink::CSerialLink() = default;
 
 CSerialLink::~CSerialLink() {
     Close();
+    HandOverSocket(-1);
 }
 
 void CSerialLink::SetDeviceMapSource(std::string strIniPath, std::string strDevRoot) {
@@ -71,8 +77,10 @@ bool CSerialLink::OpenDevice(ISerialOwner* pOwner, const std::string& strPath,
         m_openError.eKind = EOpenError::NoDevice;
         return false;
     }
-    auto pLock = std::make_unique<CPortLock>(m_strLockFolder, strPath);
-    if (!pLock->Acquire()) {
+    // A port on another machine is its server's to share out: no lock file, no tty.
+    const bool bNet = IsNetAddress(strPath);
+    auto pLock = bNet ? nullptr : std::make_unique<CPortLock>(m_strLockFolder, strPath);
+    if (pLock && !pLock->Acquire()) {
         m_strHolder = pLock->GetHolder();
         m_openError =
             pLock->GetRemoveError() != 0
@@ -80,12 +88,11 @@ bool CSerialLink::OpenDevice(ISerialOwner* pOwner, const std::string& strPath,
                 : OpenError{EOpenError::Busy, EBUSY, strPath};
         return false;
     }
-    std::unique_ptr<ITerminalDevice> pDevice =
-        m_fnDeviceFactory ? m_fnDeviceFactory(strPath) : std::make_unique<CTermiosDevice>(strPath);
+    std::unique_ptr<ITerminalDevice> pDevice = MakeDevice(strPath);
     const int nError = pDevice ? pDevice->Open() : ENOMEM;
     if (nError != 0) {
         m_openError = OpenErrorFromErrno(nError, strPath);
-        if (nError == EBUSY) {
+        if (nError == EBUSY && !bNet) {
             m_strHolder = FindDeviceUser(strPath);
         }
         return false;
@@ -108,6 +115,30 @@ bool CSerialLink::OpenDevice(ISerialOwner* pOwner, const std::string& strPath,
     return true;
 }
 
+std::unique_ptr<ITerminalDevice> CSerialLink::MakeDevice(const std::string& strPath) {
+    const int nSocket = std::exchange(m_nHandedSocket, -1);
+    if (m_fnDeviceFactory) {
+        if (nSocket >= 0) {
+            close(nSocket);
+        }
+        return m_fnDeviceFactory(strPath);
+    }
+    if (IsNetAddress(strPath)) {
+        return std::make_unique<CNetDevice>(strPath, nSocket);
+    }
+    if (nSocket >= 0) {
+        close(nSocket);
+    }
+    return std::make_unique<CTermiosDevice>(strPath);
+}
+
+void CSerialLink::HandOverSocket(int nFd) {
+    if (m_nHandedSocket >= 0) {
+        close(m_nHandedSocket);
+    }
+    m_nHandedSocket = nFd;
+}
+
 void CSerialLink::ApplySettings(const PortSettings& settings) {
     LineSettings requested;
     requested.dwBaudRate = settings.dwBaudRate;
@@ -120,6 +151,8 @@ void CSerialLink::ApplySettings(const PortSettings& settings) {
     if (m_pDevice->GetSettings(actual)) {
         m_arrSettingLines = DescribeSettingDifferences(requested, actual);
     }
+    const std::vector<std::string> arrNotes = m_pDevice->Notes();
+    m_arrSettingLines.insert(m_arrSettingLines.end(), arrNotes.begin(), arrNotes.end());
     m_arrDifferences = m_arrSettingLines;
 }
 

@@ -58,6 +58,10 @@ public:
     // The device of every port at once: element 0 is COM1's ("" where a number has none).
     std::vector<std::string> DevicePaths() const;
     void SetDeviceFactory(DeviceFactory factory);
+    // A socket already connected to the network address that the next open names (the window
+    // connects without waiting); the engine owns it from now on and closes it when that open
+    // does not use it. -1 drops one handed over before.
+    void HandOverSocket(int nFd);
     // The folder for UUCP lock files ("/var/lock" unless set); skipped when not writable.
     void SetLockFolder(std::string strFolder);
 
@@ -138,6 +142,7 @@ public:
     const std::vector<std::string>& GetSettingDifferences() const;
 
 private:
+    std::unique_ptr<ITerminalDevice> MakeDevice(const std::string& strPath);
     void ApplySettings(const PortSettings& settings);
     void ClearBatch();
     // Offers a whole run of received bytes to the owner; false when it wants them one by one.
@@ -148,6 +153,7 @@ private:
     std::map<unsigned, std::string> m_mapRunDevices;  // SetRunDevice
     std::string m_strLockFolder = "/var/lock";
     DeviceFactory m_fnDeviceFactory;
+    int m_nHandedSocket = -1;  // HandOverSocket
 
     ISerialOwner* m_pOwner = nullptr;
     std::unique_ptr<ITerminalDevice> m_pDevice;  // set while open

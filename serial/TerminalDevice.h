@@ -6,6 +6,8 @@
 // consistent. No call throws; failures come back as false or as a negative errno value.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "SerialTypes.h"
 
@@ -67,4 +69,7 @@ public:
     virtual bool SetOutputLine(EOutputLine line, bool bOn) = 0;
     // False when the driver keeps no counters.
     virtual bool GetErrorCounts(LineErrorCounts& counts) = 0;
+    // Lines about how the device treats the settings as a whole, for the same place as the
+    // settings it did not take (a port that passes bytes only says so). None by default.
+    virtual std::vector<std::string> Notes() const { return {}; }
 };

@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <limits>
 
+#include "NetAddress.h"
+
 namespace {
 
 constexpr int kPortCount = 32;
@@ -158,7 +160,16 @@ SCommandLine ParseCommandLine(const QStringList& arrArgs) {
             return Refuse(QStringLiteral("端口号须为 COM1 到 COM32：%1").arg(strArg),
                           QStringLiteral("the port must be COM1 to COM32: %1").arg(strArg));
         }
-        if (result.nPort == 0) {
+        if (result.nPort == 0 && IsNetAddress(strArg.toStdString())) {
+            if (!ParseNetAddress(strArg.toStdString())) {
+                return Refuse(
+                    QStringLiteral("地址格式不对，应为 rfc2217://主机:端口 或 tcp://主机:端口：%1")
+                        .arg(strArg),
+                    QStringLiteral("an address must be rfc2217://HOST:PORT or tcp://HOST:PORT: %1")
+                        .arg(strArg));
+            }
+            result.strDevice = strArg;
+        } else if (result.nPort == 0) {
             struct stat st {};
             if (::stat(strArg.toLocal8Bit().constData(), &st) != 0) {
                 return Refuse(QStringLiteral("设备不存在：%1").arg(strArg),
@@ -186,6 +197,11 @@ QString CommandLineHelp() {
         "  设备 DEVICE         打开的串口设备，如 /dev/ttyUSB0，本次运行时映射到一个 COM 端口号\n"
         "                      a serial device such as /dev/ttyUSB0, mapped to a COM entry for "
         "this run\n"
+        "  rfc2217://主机:端口 网络上的串口（RFC 2217），如 rfc2217://192.0.2.10:2001、\n"
+        "                      rfc2217://[::1]:2001\n"
+        "                      a serial port on the network (RFC 2217)\n"
+        "  tcp://主机:端口     只传送数据的网络串口（设置不发送到设备）\n"
+        "                      a network serial port that passes bytes only (no settings)\n"
         "  COMn                选择端口 COM1 到 COM32\n"
         "                      select port COM1 to COM32\n"
         "  -b 波特率 BAUD      波特率，可为列表之外的任意值，如 -b 250000\n"

@@ -17,7 +17,7 @@ struct SCommandLine {
     enum class EAction { Run, Help, Version, List, Error };
     EAction action = EAction::Run;
     int nPort = 0;      // "COMn": n (1..32); 0 when none was given
-    QString strDevice;  // a device path (a character device); empty when none was given
+    QString strDevice;  // a character device or a network address; empty when none was given
     std::optional<std::uint32_t> dwBaud;
     std::optional<int> nDataBits;  // 6, 7 or 8
     std::optional<int> nParity;    // 0 none, 1 odd, 2 even, 3 mark, 4 space

@@ -15,15 +15,28 @@
 #include "DeviceWatcher.h"
 #include "Fonts.h"
 #include "MessageBox.h"
+#include "NetAddress.h"
 #include "PortMapModel.h"
 
 namespace {
 
 // Why a typed device cannot be assigned, "" when it can: a full path to a character device (a
 // pseudo-terminal, a by-id link, a node the scan does not know), or to one not plugged in yet.
+// A network address (rfc2217://HOST:PORT, tcp://HOST:PORT) is taken when it is well formed.
 QString TypedDeviceProblem(const QString& strDevice) {
+    if (IsNetAddress(strDevice.toStdString())) {
+        return ParseNetAddress(strDevice.toStdString())
+                   ? QString()
+                   : QStringLiteral(
+                         "“%1”不是有效的网络地址\n"
+                         "请输入 rfc2217://主机:端口 或 tcp://主机:端口，例如 "
+                         "rfc2217://192.0.2.10:2001、rfc2217://[::1]:2001")
+                         .arg(strDevice);
+    }
     if (!strDevice.startsWith(QChar('/'))) {
-        return QStringLiteral("请输入设备的完整路径（以 / 开头），例如 /dev/ttyUSB0");
+        return QStringLiteral(
+            "请输入设备的完整路径（以 / 开头），例如 /dev/ttyUSB0，"
+            "或网络串口的地址，例如 rfc2217://192.0.2.10:2001");
     }
     struct stat st {};
     if (::stat(QFile::encodeName(strDevice).constData(), &st) == 0 && !S_ISCHR(st.st_mode)) {

@@ -56,6 +56,17 @@ INSTANTIATE_TEST_SUITE_P(
         SGoodRow{"PortAnyCase", {"com32"}, EAction::Run, 32, "", no, no, no, no, false, false},
         SGoodRow{
             "Device", {"/dev/null"}, EAction::Run, 0, "/dev/null", no, no, no, no, false, false},
+        SGoodRow{"NetworkPort",
+                 {"rfc2217://[::1]:2001", "-b", "115200", "--open"},
+                 EAction::Run,
+                 0,
+                 "rfc2217://[::1]:2001",
+                 115200u,
+                 no,
+                 no,
+                 no,
+                 true,
+                 false},
         SGoodRow{
             "EveryOption",
             {"/dev/null", "-b", "115200", "-d", "7", "-p", "e", "-s", "1.5", "--open", "--hex"},
@@ -152,6 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
         SBadRow{"MissingDevice", {"/dev/no-such-diVE"}, "设备不存在", "no such device"},
         SBadRow{"RegularFile", {"/etc/passwd"}, "不是字符设备", "not a character device"},
         SBadRow{"Folder", {"/dev"}, "不是字符设备", "not a character device"},
+        SBadRow{"BadAddress", {"tcp://host"}, "地址格式不对", "an address must be"},
         SBadRow{"TwoDevices", {"COM1", "COM2"}, "只能指定一个设备", "only one device"}),
     [](const auto& info) { return info.param.pszName; });
 

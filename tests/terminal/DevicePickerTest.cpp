@@ -169,6 +169,9 @@ TEST_F(DevicePickerTest, TakesATypedCharacterDeviceAndRefusesOtherPaths) {
         {Root() + QStringLiteral("/dev/ttyUSB0"), false},  // a plain file
         {Root(), false},                                   // a folder
         {QStringLiteral("ttyUSB0"), false},                // not a full path
+        {QStringLiteral("rfc2217://192.0.2.10:2001"), true},
+        {QStringLiteral("tcp://[::1]:4001"), true},
+        {QStringLiteral("rfc2217://[::1]"), false},  // no port
     };
     for (const auto& row : arrRows) {
         const std::string strBefore = Entry(7);

@@ -1,0 +1,112 @@
+#include "Ser2NetServer.h"
+
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "WaitHelpers.h"
+
+namespace {
+sockaddr_in Loopback(int nPort) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(nPort));
+    return address;
+}
+// The kernel's table of TCP sockets lists 127.0.0.1:nPort in the listening state (0A).
+bool IsListening(int nPort) {
+    char szLocal[32];
+    std::snprintf(szLocal, sizeof szLocal, "0100007F:%04X", static_cast<unsigned>(nPort));
+    std::ifstream table("/proc/net/tcp");
+    std::string strLine;
+    while (std::getline(table, strLine)) {
+        std::istringstream fields(strLine);
+        std::string strSlot, strAddress, strRemote, strState;
+        if (fields >> strSlot >> strAddress >> strRemote >> strState && strAddress == szLocal &&
+            strState == "0A") {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+int FreeLocalPort() {
+    const int nFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t nLen = sizeof address;
+    int nPort = 0;
+    if (bind(nFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(nFd, reinterpret_cast<sockaddr*>(&address), &nLen) == 0) {
+        nPort = ntohs(address.sin_port);
+    }
+    close(nFd);
+    return nPort;
+}
+
+int ConnectLocal(int nPort) {
+    const int nFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in address = Loopback(nPort);
+    if (connect(nFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        close(nFd);
+        return -1;
+    }
+    return nFd;
+}
+
+CSer2NetServer::CSer2NetServer() = default;
+
+CSer2NetServer::~CSer2NetServer() {
+    Stop();
+}
+
+bool CSer2NetServer::IsInstalled() {
+    return access(kProgram, X_OK) == 0;
+}
+
+bool CSer2NetServer::Start() {
+    m_nComPort = FreeLocalPort();
+    m_nRawPort = FreeLocalPort();
+    const std::string strConfig = m_folder.Path() + "/ser2net.yaml";
+    {
+        // "local": no modem control lines to wait for (a pseudo-terminal has none).
+        std::ofstream config(strConfig);
+        config << "%YAML 1.1\n---\n"
+               << "connection: &com\n"
+               << "  accepter: telnet(rfc2217),tcp,127.0.0.1," << m_nComPort << "\n"
+               << "  connector: serialdev," << m_pty.SlavePath() << ",9600n81,local\n"
+               << "  options:\n    kickolduser: true\n"
+               << "connection: &raw\n"
+               << "  accepter: tcp,127.0.0.1," << m_nRawPort << "\n"
+               << "  connector: serialdev," << m_pty.SlavePath() << ",9600n81,local\n"
+               << "  options:\n    kickolduser: true\n";
+    }
+    m_nPid = fork();
+    if (m_nPid == 0) {
+        execl(kProgram, kProgram, "-n", "-u", "-c", strConfig.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (m_nPid < 0) {
+        return false;
+    }
+    // Up when both ports listen. A probe connection would make the server open the device,
+    // and a test's own connection could then meet it still closing.
+    return WaitPolling([this] { return IsListening(m_nComPort) && IsListening(m_nRawPort); });
+}
+
+void CSer2NetServer::Stop() {
+    if (m_nPid <= 0) {
+        return;
+    }
+    kill(m_nPid, SIGKILL);
+    waitpid(m_nPid, nullptr, 0);
+    m_nPid = -1;
+}
