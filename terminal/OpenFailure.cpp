@@ -8,14 +8,17 @@ constexpr const char* kHolderLine = "占用程序：";
 }  // namespace
 
 QString OpenFailureText(const CSerialLink& link) {
+    return OpenFailureText(link.GetOpenError(), link.GetHolder());
+}
+
+QString OpenFailureText(const OpenError& error, const std::string& strHolder) {
     QString strText = QString::fromUtf8(kOpenFailed);
-    const std::string strReason = DescribeOpenError(link.GetOpenError());
+    const std::string strReason = DescribeOpenError(error);
     if (!strReason.empty()) {
         strText += QChar('\n') + QString::fromStdString(strReason);
     }
-    if (!link.GetHolder().empty()) {
-        strText +=
-            QChar('\n') + QString::fromUtf8(kHolderLine) + QString::fromStdString(link.GetHolder());
+    if (!strHolder.empty()) {
+        strText += QChar('\n') + QString::fromUtf8(kHolderLine) + QString::fromStdString(strHolder);
     }
     return strText;
 }

@@ -76,6 +76,7 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
     });
     m_timerCounters.setSingleShot(true);
     connect(&m_timerCounters, &QTimer::timeout, this, &CTerminalDlg::ShowCounters);
+    connect(&m_connector, &CNetConnector::Connected, this, &CTerminalDlg::OnConnected);
 }
 
 CTerminalDlg::~CTerminalDlg() {
@@ -119,12 +120,19 @@ void CTerminalDlg::OnOpenClose() {
     SetEnabledKeepingFocus(m_btnOpen, false);
     if (m_bPortOpen) {
         ClosePort();
+    } else if (StartConnecting()) {
+        UpdateControlStates();
+        return;  // OnConnected goes on
     } else if (OpenPort()) {
         ++m_nSession;
     } else {
         CMessageBox::Show(this, OpenFailureText(m_link),
                           QString::fromUtf8(CMessageBox::kErrorCaption), QMessageBox::Warning);
     }
+    EndOpenClose();
+}
+
+void CTerminalDlg::EndOpenClose() {
     ShowPortState();
     UpdateControlStates();
     SetEnabledKeepingFocus(m_btnOpen, true);
@@ -190,7 +198,7 @@ void CTerminalDlg::UpdateControlStates() {
     const std::array<QWidget*, 5> arrLists = {m_cbPort, m_cbBaud, m_cbDataBits, m_cbParity,
                                               m_cbStopBits};
     for (QWidget* pControl : arrLists) {
-        pControl->setEnabled(!m_bPortOpen);
+        pControl->setEnabled(!m_bPortOpen && !m_connector.IsBusy());
     }
     // The control lines while the device is there.
     for (QWidget* pLine : {m_chkRTS, m_chkDTR}) {

@@ -32,6 +32,7 @@
 #include <string>
 
 #include "DeviceIdentity.h"
+#include "NetConnector.h"
 #include "Reconnector.h"
 #include "ResizableDlg.h"
 #include "RunOptions.h"
@@ -152,6 +153,12 @@ private:
     std::array<SLamp, 4> LampTable() const;
 
     void OnOpenClose();
+    // The open button's work is done: the port's state shows, the button takes clicks again.
+    void EndOpenClose();
+    // A port on another machine (TerminalConnect.cpp): connects without waiting, then opens on
+    // the connected socket. False when the selected port is no network address.
+    bool StartConnecting();
+    void OnConnected(int nFd, int nError);
     // With the lists' settings, on the port the list selects or, given, on the device at strPath.
     bool OpenPort(const std::string& strPath = {});
     // The one way the port closes: sends end, the engine closes, the sends show the closed port.
@@ -265,6 +272,7 @@ private:
     bool m_bResumeAutoSend = false;  // auto send ran when the device went away
     SDeviceIdentity m_identity;      // of the device the user opened
     CReconnector m_reconnector;
+    CNetConnector m_connector;
     std::uint64_t m_nSession = 0;  // counts opens, so a late port-lost call finds a newer port
 
     QProgressDialog* m_pFileProgress = nullptr;

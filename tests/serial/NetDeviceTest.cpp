@@ -29,29 +29,6 @@ std::vector<std::uint8_t> RandomBytes(std::size_t nCount, unsigned nSeed) {
     return bytes;
 }
 
-// A listener on 127.0.0.1 that accepts and then does what the test says.
-class CListener {
-public:
-    explicit CListener(int nBacklog = 4) {
-        m_nFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t nLen = sizeof address;
-        bind(m_nFd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(m_nFd, nBacklog);
-        getsockname(m_nFd, reinterpret_cast<sockaddr*>(&address), &nLen);
-        m_nPort = ntohs(address.sin_port);
-    }
-    ~CListener() { close(m_nFd); }
-    int Port() const { return m_nPort; }
-    int Fd() const { return m_nFd; }
-
-private:
-    int m_nFd = -1;
-    int m_nPort = 0;
-};
-
 class NetDevice : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -203,23 +180,15 @@ TEST(NetDeviceRefusals, EachHasItsReason) {
 }
 
 TEST(NetDeviceRefusals, ServerThatNeverSpeaksTelnetIsRefusedWithAReason) {
-    CListener silent;  // accepts (the kernel does) and never says a word
+    CLocalListener silent;  // accepts (the kernel does) and never says a word
     ExpectRefusal({"silent", "rfc2217://127.0.0.1:" + std::to_string(silent.Port()),
                    EOpenError::NoComPort, "不支持 RFC 2217"});
 }
 
 TEST(NetDeviceRefusals, UnansweredConnectEndsWithinItsLimit) {
     // A listener whose queue is full: the kernel drops further connection requests unanswered.
-    CListener full(0);
-    std::vector<int> arrQueued;
-    for (int i = 0; i < 4; ++i) {
-        arrQueued.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(full.Port()));
-        connect(arrQueued.back(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-    }
+    CLocalListener full(0);
+    const std::vector<int> arrQueued = full.FillQueue();
     ExpectRefusal({"unanswered", "tcp://127.0.0.1:" + std::to_string(full.Port()),
                    EOpenError::TimedOut, "超时"});
     for (int nFd : arrQueued) {
@@ -255,7 +224,7 @@ void PlayStubbornServer(int nListenFd, std::atomic<bool>& bStop) {
 }  // namespace
 
 TEST(NetDeviceAnswers, SettingsTheServerDidNotTakeAndItsLinesAreReported) {
-    CListener listener;
+    CLocalListener listener;
     std::atomic<bool> bStop{false};
     std::thread server(PlayStubbornServer, listener.Fd(), std::ref(bStop));
     CSerialLink link;

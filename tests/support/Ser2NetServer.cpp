@@ -62,6 +62,30 @@ int ConnectLocal(int nPort) {
     return nFd;
 }
 
+CLocalListener::CLocalListener(int nBacklog) {
+    m_nFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t nLen = sizeof address;
+    bind(m_nFd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(m_nFd, nBacklog);
+    getsockname(m_nFd, reinterpret_cast<sockaddr*>(&address), &nLen);
+    m_nPort = ntohs(address.sin_port);
+}
+
+CLocalListener::~CLocalListener() {
+    close(m_nFd);
+}
+
+std::vector<int> CLocalListener::FillQueue() const {
+    std::vector<int> arrQueued;
+    const sockaddr_in address = Loopback(m_nPort);
+    for (int i = 0; i < 4; ++i) {
+        arrQueued.push_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+        connect(arrQueued.back(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    }
+    return arrQueued;
+}
+
 CSer2NetServer::CSer2NetServer() = default;
 
 CSer2NetServer::~CSer2NetServer() {

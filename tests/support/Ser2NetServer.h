@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 #include "PtyPair.h"
 #include "TempFolder.h"
@@ -36,6 +37,24 @@ private:
     int m_nComPort = 0;
     int m_nRawPort = 0;
     pid_t m_nPid = -1;
+};
+
+// A listener on 127.0.0.1 that never accepts: the kernel completes connections into its queue
+// (a server that never speaks) until the queue is full, then leaves further ones unanswered.
+class CLocalListener {
+public:
+    explicit CLocalListener(int nBacklog = 4);
+    ~CLocalListener();
+    CLocalListener(const CLocalListener&) = delete;
+    CLocalListener& operator=(const CLocalListener&) = delete;
+    int Port() const { return m_nPort; }
+    int Fd() const { return m_nFd; }
+    // Connections that fill the queue (the caller closes them): the next one goes unanswered.
+    std::vector<int> FillQueue() const;
+
+private:
+    int m_nFd = -1;
+    int m_nPort = 0;
 };
 
 // A port on 127.0.0.1 that nothing listens on right now.

@@ -1,0 +1,48 @@
+#include "NetConnector.h"
+
+#include <unistd.h>
+
+#include "NetAddress.h"
+#include "NetDevice.h"
+#include "TcpConnect.h"
+
+CNetConnector::CNetConnector(QObject* pParent) : QObject(pParent) {}
+
+CNetConnector::~CNetConnector() {
+    m_cancel.Signal();
+    Join();
+}
+
+void CNetConnector::Join() {
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+bool CNetConnector::Start(const std::string& strAddress) {
+    const std::optional<NetAddress> address = ParseNetAddress(strAddress);
+    if (!address || m_bBusy) {
+        return false;
+    }
+    Join();  // the last one has posted its result already
+    m_cancel.Clear();
+    m_strAddress = strAddress;
+    m_bBusy = true;
+    m_thread = std::thread([this, target = *address] {
+        int nFd = -1;
+        const int nError = ConnectTcp(target, CNetDevice::kConnectMs, nFd, m_cancel.Fd());
+        if (nError == ECANCELED) {
+            return;
+        }
+        // Dropped by Qt when this object is gone meanwhile; its destructor cancels first, so a
+        // socket is never left behind unless the destructor raced the last instant.
+        QMetaObject::invokeMethod(
+            this,
+            [this, nFd, nError] {
+                m_bBusy = false;
+                emit Connected(nFd, nError);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
