@@ -1,0 +1,139 @@
+// Receive throughput of a port on another machine: a pattern fed into a pseudo-terminal goes
+// through ser2net (started here on 127.0.0.1) to the engine's RFC 2217 device, against a plain
+// TCP reader of the same ser2net, same pseudo-terminal, in the same run (its raw port: the
+// telnet port's stream would need the Telnet reading the engine does). Both fold every byte into
+// a checksum.
+//
+// Usage: dive_net_stream_bench [MiB per run, default 16] [rounds, default 3]
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+
+#include "Ser2NetServer.h"
+#include "SerialLink.h"
+#include "StreamBench.h"
+
+namespace {
+constexpr std::size_t kChunk = 4096;
+
+class CCountingOwner : public ISerialOwner {
+public:
+    void OnNoticesPending() override {
+        {
+            std::lock_guard lock(m_mtx);
+            m_bPending = true;
+        }
+        m_cv.notify_one();
+    }
+    void OnSerialEvent(unsigned nCode, unsigned nValue) override {
+        if (nCode == SN_RX_BYTE) {
+            m_nSum = FoldByte(m_nSum, static_cast<std::uint8_t>(nValue));
+            ++m_nBytes;
+        }
+    }
+    bool Drain(CSerialLink& link, std::size_t nTotal) {
+        while (m_nBytes < nTotal) {
+            {
+                std::unique_lock lock(m_mtx);
+                if (!m_cv.wait_for(lock, std::chrono::seconds(30), [this] { return m_bPending; })) {
+                    return false;
+                }
+                m_bPending = false;
+            }
+            while (link.DeliverNotices() && m_nBytes < nTotal) {
+            }
+        }
+        return true;
+    }
+    std::size_t m_nBytes = 0;
+    std::uint32_t m_nSum = 0;
+
+private:
+    std::mutex m_mtx;
+    std::condition_variable m_cv;
+    bool m_bPending = false;
+};
+
+template <class FnRead>
+SStreamRun Timed(CSer2NetServer& server, std::size_t nTotal, std::uint32_t nExpected,
+                 FnRead fnRead) {
+    SStreamRun r;
+    const double dCpu0 = ProcessCpuSeconds();
+    const auto t0 = std::chrono::steady_clock::now();
+    CStreamFeeder feeder(server.Pty().MasterFd(), nTotal, kChunk);
+    fnRead(r);
+    feeder.Join();
+    r.dSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    r.dCpu = ProcessCpuSeconds() - dCpu0;
+    r.bIntact = r.nBytes == nTotal && r.nSum == nExpected;
+    return r;
+}
+
+SStreamRun RunPlain(std::size_t nTotal, std::uint32_t nExpected) {
+    CSer2NetServer server;
+    if (!server.Start()) {
+        return {};
+    }
+    const int nFd = ConnectLocal(server.RawPort());
+    return Timed(server, nTotal, nExpected, [&](SStreamRun& r) {
+        std::vector<std::uint8_t> buffer(64 * 1024);
+        while (r.nBytes < nTotal) {
+            const ssize_t n = recv(nFd, buffer.data(), buffer.size(), 0);
+            if (n <= 0) {
+                break;
+            }
+            for (ssize_t i = 0; i < n; ++i) {
+                r.nSum = FoldByte(r.nSum, buffer[static_cast<std::size_t>(i)]);
+            }
+            r.nBytes += static_cast<std::size_t>(n);
+        }
+        close(nFd);
+    });
+}
+
+SStreamRun RunEngine(std::size_t nTotal, std::uint32_t nExpected) {
+    CSer2NetServer server;
+    CSerialLink link;
+    CCountingOwner owner;
+    if (!server.Start() || !link.OpenDevice(&owner, server.ComAddress(), {}) ||
+        !link.StartWatcher()) {
+        std::fprintf(stderr, "cannot open the port\n");
+        return {};
+    }
+    SStreamRun r = Timed(server, nTotal, nExpected, [&](SStreamRun& run) {
+        owner.Drain(link, nTotal);
+        run.nBytes = owner.m_nBytes;
+        run.nSum = owner.m_nSum;
+    });
+    link.Close();
+    return r;
+}
+
+void Report(const char* pszName, const SStreamRun& r) {
+    std::printf("%-8s %8.1f MB/s  %s\n", pszName, static_cast<double>(r.nBytes) / 1e6 / r.dSeconds,
+                r.bIntact ? "complete, in order" : "BYTES LOST");
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    const SBenchArgs args = ParseBenchArgs(argc, argv, 16);
+    const std::size_t nTotal = args.Total();
+    const std::uint32_t nExpected = PatternSum(nTotal);
+    std::vector<SStreamRun> arrPlain, arrEngine;
+    for (int nRound = 0; nRound < args.nRounds; ++nRound) {
+        arrPlain.push_back(RunPlain(nTotal, nExpected));
+        arrEngine.push_back(RunEngine(nTotal, nExpected));
+        Report("plain", arrPlain.back());
+        Report("engine", arrEngine.back());
+    }
+    const auto seconds = [](const SStreamRun& r) { return r.dSeconds; };
+    std::printf(
+        "median of %d runs of %zu MiB: engine throughput %.0f%% of the plain TCP reader "
+        "(target >= 50%%)\n",
+        args.nRounds, args.nMiB,
+        100 * SpreadOf(arrPlain, seconds).dMedian / SpreadOf(arrEngine, seconds).dMedian);
+    return 0;
+}
