@@ -4,10 +4,11 @@
 // in the stream since the last Clear(): the ring holds [Start(), Total()).
 //
 // Between the bytes it keeps marks, which are not bytes: the start of each read with its time
-// (for timestamps and frames split by silence) and each send shown in the box. A mark stands
+// (for timestamps and frames split by silence), each send shown in the box and each line the
+// window adds (a note: the port lost, back). A mark stands
 // before the byte at its offset (a send after the newest byte stands at Total()); marks are
-// numbered in arrival order and held while their offset is at least Start(). Sends held are
-// bounded (kSentLimit bytes): the oldest drops first, as received bytes do.
+// numbered in arrival order and held while their offset is at least Start(). Sends and notes held
+// are bounded (kSentLimit bytes): the oldest drops first, as received bytes do.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -21,12 +22,12 @@
 #include "TimeStamp.h"
 
 struct SRxMark {
-    enum class EKind : std::uint8_t { Read, Sent };
+    enum class EKind : std::uint8_t { Read, Sent, Note };
     EKind eKind = EKind::Read;
     std::uint64_t nByte = 0;  // stands before this stream offset
     ReadTime tTime{};         // when read, or when sent
     std::int64_t nGapMs = 0;  // a read: milliseconds since the previous read (INT64_MAX: none)
-    std::vector<std::uint8_t> bytes;  // a send: its bytes
+    std::vector<std::uint8_t> bytes;  // a send: its bytes; a note: its text in UTF-8
 };
 
 class CByteRing {
@@ -76,17 +77,25 @@ public:
     }
     // A send at tSent, after the bytes pushed so far.
     void MarkSent(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tSent) {
-        m_marks.push_back({SRxMark::EKind::Sent, m_nTotal, tSent, 0, {pBytes, pBytes + nCount}});
+        MarkHeld(SRxMark::EKind::Sent, pBytes, nCount, tSent);
+    }
+    // A line of the window's own (UTF-8 text) at tNote, after the bytes pushed so far.
+    void MarkNote(const std::uint8_t* pText, std::size_t nCount, ReadTime tNote) {
+        MarkHeld(SRxMark::EKind::Note, pText, nCount, tNote);
+    }
+    void MarkHeld(SRxMark::EKind eKind, const std::uint8_t* pBytes, std::size_t nCount,
+                  ReadTime tTime) {
+        m_marks.push_back({eKind, m_nTotal, tTime, 0, {pBytes, pBytes + nCount}});
         ++m_nMarkEnd;
         m_nSentHeld += nCount + kMarkCost;
         while (m_nSentHeld > kSentLimit) {
             const auto it = std::find_if(m_marks.begin(), m_marks.end(), [](const SRxMark& mark) {
-                return mark.eKind == SRxMark::EKind::Sent;
+                return mark.eKind != SRxMark::EKind::Read;
             });
             m_nSentHeld -= it->bytes.size() + kMarkCost;
-            // Marks are numbered in order: the reads before the send go with it.
+            // Marks are numbered in order: the reads before it go with it.
             for (auto itRead = m_marks.begin(); itRead != it; ++itRead) {
-                m_tBeforeStart = itRead->tTime;
+                NoteDroppedRead(*itRead);
             }
             m_nMarkFirst += static_cast<std::uint64_t>(it - m_marks.begin()) + 1;
             m_marks.erase(m_marks.begin(), it + 1);
@@ -99,6 +108,7 @@ public:
         m_nMarkFirst = m_nMarkEnd = 0;
         m_nSentHeld = 0;
         m_tBeforeStart = {};
+        m_arrFrameStart.fill(0);
     }
 
     // Marks held are numbered [FirstMark(), MarkEnd()).
@@ -109,6 +119,15 @@ public:
     }
     // The time of the read that brought the byte at Start(), as far as the marks held tell.
     ReadTime ReadTimeBeforeMarks() const { return m_tBeforeStart; }
+    // Where the frame that the first mark held falls in began, for frames split at a silence of
+    // nGapMs (one of kFrameGaps; 0 for any other).
+    static constexpr std::array<int, 5> kFrameGaps = {10, 20, 50, 100, 500};
+    std::uint64_t FrameStartBeforeMarks(int nGapMs) const {
+        const auto it = std::find(kFrameGaps.begin(), kFrameGaps.end(), nGapMs);
+        return it != kFrameGaps.end()
+                   ? m_arrFrameStart[static_cast<std::size_t>(it - kFrameGaps.begin())]
+                   : 0;
+    }
 
     std::uint32_t Length() const { return m_nLen; }
     std::uint64_t Total() const { return m_nTotal; }
@@ -141,7 +160,7 @@ private:
         while (!m_marks.empty() && m_marks.front().nByte < Start()) {
             const SRxMark& mark = m_marks.front();
             if (mark.eKind == SRxMark::EKind::Read) {
-                m_tBeforeStart = mark.tTime;
+                NoteDroppedRead(mark);
             } else {
                 m_nSentHeld -= mark.bytes.size() + kMarkCost;
             }
@@ -150,7 +169,17 @@ private:
         }
     }
 
+    void NoteDroppedRead(const SRxMark& mark) {
+        m_tBeforeStart = mark.tTime;
+        for (std::size_t i = 0; i < kFrameGaps.size(); ++i) {
+            if (mark.nGapMs >= kFrameGaps[i]) {
+                m_arrFrameStart[i] = mark.nByte;
+            }
+        }
+    }
+
     std::deque<SRxMark> m_marks;
+    std::array<std::uint64_t, kFrameGaps.size()> m_arrFrameStart{};
     std::uint64_t m_nMarkFirst = 0;  // the number of m_marks.front()
     std::uint64_t m_nMarkEnd = 0;
     std::size_t m_nSentHeld = 0;

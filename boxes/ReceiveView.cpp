@@ -12,6 +12,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 #include "CharWidths.h"
@@ -99,6 +100,15 @@ void CReceiveView::AppendSent(const std::uint8_t* pBytes, std::size_t nCount, Re
         return;
     }
     m_ring.MarkSent(pBytes, nCount, tSent);
+    if (!m_bRefreshPending) {
+        ScheduleRefresh();
+    }
+}
+
+void CReceiveView::AppendNote(const QString& strText) {
+    const QByteArray utf8 = strText.toUtf8();
+    m_ring.MarkNote(reinterpret_cast<const std::uint8_t*>(utf8.constData()),
+                    static_cast<std::size_t>(utf8.size()), std::chrono::system_clock::now());
     if (!m_bRefreshPending) {
         ScheduleRefresh();
     }

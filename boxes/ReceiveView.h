@@ -98,6 +98,9 @@ public:
     }
     // Bytes sent at tSent: a line of their own while "显示发送" is on, else nothing.
     void AppendSent(const std::uint8_t* pBytes, std::size_t nCount, ReadTime tSent);
+    // A line of the window's own (the port lost, back), not a received byte: neither saved nor
+    // counted.
+    void AppendNote(const QString& strText);
     const SRxOptions& Options() const { return m_options; }
     void SetOptions(const SRxOptions& options);
     // Writes the options to the settings file (the window closes).

@@ -177,10 +177,16 @@ std::uint64_t CRxRenderer::RenderRing(const CByteRing& ring, std::uint64_t nTo, 
 
 void CRxRenderer::FindFirstMark(const CByteRing& ring) {
     m_tRead = ring.ReadTimeBeforeMarks();
+    // A frame that began after the renderer's start is one whose mark went with a dropped send.
+    m_nFrameStart = std::min(ring.FrameStartBeforeMarks(m_layout.nFrameGapMs), m_nByte);
     m_nNextMark = ring.FirstMark();
     for (; m_nNextMark < ring.MarkEnd() && ring.Mark(m_nNextMark).nByte < m_nByte; ++m_nNextMark) {
-        if (ring.Mark(m_nNextMark).eKind == SRxMark::EKind::Read) {
-            m_tRead = ring.Mark(m_nNextMark).tTime;
+        const SRxMark& mark = ring.Mark(m_nNextMark);
+        if (mark.eKind == SRxMark::EKind::Read) {
+            m_tRead = mark.tTime;
+            if (m_layout.nFrameGapMs > 0 && mark.nGapMs >= m_layout.nFrameGapMs) {
+                m_nFrameStart = mark.nByte;
+            }
         }
     }
 }
@@ -190,16 +196,22 @@ void CRxRenderer::RenderMark(const SRxMark& mark, QString& strOut,
     if (mark.eKind == SRxMark::EKind::Read) {
         m_tRead = mark.tTime;
         if (m_layout.nFrameGapMs > 0 && mark.nGapMs >= m_layout.nFrameGapMs) {
+            m_nFrameStart = m_nByte;
             EndLineForMark(strOut, syncs, m_nNextMark);
         }
         return;
     }
-    if (!m_layout.bEcho) {
+    const bool bNote = mark.eKind == SRxMark::EKind::Note;
+    if (!bNote && !m_layout.bEcho) {
         return;
     }
     EndLineForMark(strOut, syncs, m_nNextMark);
-    RenderSent(mark, strOut);
-    m_bLineUsed = true;  // the send's line ends as a used line
+    if (bNote) {
+        RenderNote(mark, strOut);
+    } else {
+        RenderSent(mark, strOut);
+    }
+    m_bLineUsed = true;  // the mark's line ends as a used line
     EndLineForMark(strOut, syncs, m_nNextMark + 1);
 }
 
@@ -209,9 +221,10 @@ void CRxRenderer::EndLineForMark(QString& strOut, std::deque<SRxSyncPoint>& sync
         if (m_nHexInLine > 0 || m_bLineUsed) {
             strOut.append(u'\n');
             m_nHexInLine = 0;
+            m_bHexBreakDue = false;
             m_bLineUsed = false;
-            syncs.push_back(
-                {m_nByte, m_nCharBase + static_cast<std::uint64_t>(strOut.size()), false, nMark});
+            syncs.push_back({m_nByte, m_nCharBase + static_cast<std::uint64_t>(strOut.size()),
+                             false, nMark, m_layout.nFrameGapMs > 0 ? m_nFrameStart : 0});
         }
         m_bStampDue = m_layout.bStamps;
         return;
@@ -298,6 +311,32 @@ void CRxRenderer::RenderSent(const SRxMark& mark, QString& strOut) {
     m_tRead = tRead;
 }
 
+void CRxRenderer::RenderNote(const SRxMark& mark, QString& strOut) {
+    const QString strText = QString::fromUtf8(reinterpret_cast<const char*>(mark.bytes.data()),
+                                              static_cast<qsizetype>(mark.bytes.size()));
+    const ReadTime tRead = m_tRead;
+    m_tRead = mark.tTime;
+    if (m_layout.bHex) {
+        m_strDisplay.clear();
+        if (m_layout.bStamps) {
+            HexStamp(m_nCharBase + static_cast<std::uint64_t>(strOut.size()));
+        }
+        strOut.append(QLatin1StringView(m_strDisplay));
+        strOut.append(strText);
+    } else {
+        Reserve(strOut, 3 * strText.size() + 48);
+        if (m_layout.bStamps) {
+            PutStamp();
+        }
+        const QChar* const pEnd = strText.constData() + strText.size();
+        for (const QChar* p = strText.constData(); p < pEnd; ++p) {
+            PutDecoded(p, pEnd);
+        }
+        Commit(strOut);
+    }
+    m_tRead = tRead;
+}
+
 void CRxRenderer::PutStamp() {
     m_bStampDue = false;
     m_strStamp.clear();
@@ -339,41 +378,46 @@ void CRxRenderer::Commit(QString& strOut) {
 void CRxRenderer::RenderHex(const std::uint8_t* pBytes, std::size_t nCount, QString& strOut,
                             std::deque<SRxSyncPoint>& syncs) {
     // Lines start at stream offsets that are multiples of the pairs a line holds, or, with frames
-    // split, count their pairs from the frame's start.
+    // split, on a grid from the frame's start; a line's break is written when what follows it is
+    // known (a pair: a wrap; a frame or a send: a line break).
     const bool bAligned = m_layout.nFrameGapMs <= 0;
-    const int nStampPairs = m_layout.bStamps ? kStampPairs : 0;
-    const std::uint64_t nPerLine =
-        static_cast<std::uint64_t>(std::max(1, m_layout.nHexPerLine - nStampPairs));
+    const bool bStamps = m_layout.bStamps;
+    const auto nPerLine = static_cast<std::uint64_t>(std::max(1, m_layout.nHexPerLine));
+    const auto nFirst =
+        static_cast<std::uint64_t>(std::max(1, m_layout.nHexPerLine - (bStamps ? kStampPairs : 0)));
     const std::uint64_t nOutBase = m_nCharBase + static_cast<std::uint64_t>(strOut.size());
     m_strDisplay.clear();
     std::uint64_t nByte = m_nByte;
     while (nCount > 0) {
-        if (m_nHexInLine == 0) {
-            const bool bStamp = m_bStampDue;
-            if (bStamp) {
+        if (m_bHexBreakDue) {
+            m_strDisplay += '\n';
+            m_bHexBreakDue = false;
+            m_nHexInLine = 0;
+            // Lines that each show their time are lines; otherwise a line of pairs goes on.
+            syncs.push_back({nByte, nOutBase + m_strDisplay.size(), !(bAligned && bStamps),
+                             m_nNextMark, bAligned ? 0 : m_nFrameStart});
+        }
+        std::uint64_t nRoom = 0;
+        if (bAligned) {
+            nRoom = nFirst - nByte % nFirst;
+            if (bStamps && m_nHexInLine == 0) {
                 HexStamp(nOutBase);
             }
-            m_nHexCap = std::max(1, m_layout.nHexPerLine - (bStamp ? kStampPairs : 0));
+        } else {
+            const std::uint64_t nPos = nByte - m_nFrameStart;
+            nRoom = nPos < nFirst ? nFirst - nPos : nPerLine - (nPos - nFirst) % nPerLine;
+            if (bStamps && nPos == 0 && m_nHexInLine == 0) {
+                HexStamp(nOutBase);
+            }
         }
-        const std::uint64_t nRoom =
-            bAligned ? nPerLine - nByte % nPerLine
-                     : static_cast<std::uint64_t>(std::max(1, m_nHexCap - m_nHexInLine));
+        m_bStampDue = false;
         const std::size_t nTake = static_cast<std::size_t>(std::min<std::uint64_t>(nCount, nRoom));
         AppendHexText(m_strDisplay, pBytes, nTake);
         pBytes += nTake;
         nCount -= nTake;
         nByte += nTake;
         m_nHexInLine += static_cast<int>(nTake);
-        if (nTake == nRoom) {
-            m_strDisplay += '\n';
-            m_nHexInLine = 0;
-            if (bAligned) {
-                m_bStampDue = m_layout.bStamps;
-                // Without timestamps, a line of pairs goes on where the next one starts.
-                syncs.push_back(
-                    {nByte, nOutBase + m_strDisplay.size(), !m_layout.bStamps, m_nNextMark});
-            }
-        }
+        m_bHexBreakDue = nTake == nRoom;
     }
     m_bLineUsed = m_nHexInLine > 0;
     strOut.append(QLatin1StringView(m_strDisplay));

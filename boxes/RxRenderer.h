@@ -44,12 +44,15 @@
 // that brought its first byte: in text mode each line after a line break, in hexadecimal mode each
 // line, or each frame when frames are split. With nFrameGapMs, a read that came at least that long
 // after the previous one starts a new line (a frame); in hexadecimal mode a frame's lines then hold
-// nHexPerLine pairs counted from its start (the first one fewer, by the timestamp's width), and
-// only frame starts are sync points. With bEcho, each send is a line of its own: its time (with
-// bStamps), "TX " and its bytes as the mode shows them (text: decoded, one line end at its end
-// dropped, other control bytes in caret notation). A line that such a mark ends is a sync point
-// when nothing waits to be decoded; a sync point also names the next mark, so that two of them at
-// one stream offset stay apart. RenderRing reports the timestamps and sends it shows as spans.
+// nHexPerLine pairs counted from its start (the first one fewer, by the timestamp's width; after a
+// send in the middle of a frame, its lines go on on that grid, without a time), each a sync point
+// (a fresh rendering learns where the frame began from the ring, ByteRing.h). With bEcho, each send
+// is a line of its own: its time (with bStamps), "TX " and its bytes as the mode shows them (text:
+// decoded, one line end at its end dropped, other control bytes in caret notation). A note (the
+// window's own line) is a line of its own in either mode, its text as it is. A line that such a
+// mark ends is a sync point when nothing waits to be decoded; a sync point also names the next
+// mark, so that two of them at one stream offset stay apart. RenderRing reports the timestamps and
+// sends it shows as spans.
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -83,10 +86,11 @@ struct SRxUndrawable {
 };
 
 struct SRxSyncPoint {
-    std::uint64_t nByte;      // absolute offset of the first byte after the break
-    std::uint64_t nChar;      // absolute position of the first character of the line
-    bool bWrap = false;       // a screen line started afresh in a long line, not a line break
-    std::uint64_t nMark = 0;  // the number of the next mark (ByteRing.h) at this point
+    std::uint64_t nByte;       // absolute offset of the first byte after the break
+    std::uint64_t nChar;       // absolute position of the first character of the line
+    bool bWrap = false;        // a screen line started afresh in a long line, not a line break
+    std::uint64_t nMark = 0;   // the number of the next mark (ByteRing.h) at this point
+    std::uint64_t nFrame = 0;  // hexadecimal, frames split: where the frame began
 };
 
 // Text shown in a colour of its own: a timestamp, or a send after its timestamp.
@@ -136,6 +140,7 @@ private:
     // and nothing waits to be decoded.
     void EndLineForMark(QString& strOut, std::deque<SRxSyncPoint>& syncs, std::uint64_t nMark);
     void RenderSent(const SRxMark& mark, QString& strOut);
+    void RenderNote(const SRxMark& mark, QString& strOut);
     void PutStamp();
     void HexStamp(std::uint64_t nOutBase);
     void AddSpan(std::uint64_t nChar, std::uint64_t nEnd, bool bSent);
@@ -204,10 +209,11 @@ private:
     qreal m_fBreakX = 0;
     // Marks.
     std::uint64_t m_nNextMark = kNoMark;
-    ReadTime m_tRead{};      // the read that brought the bytes being rendered
-    bool m_bStampDue;        // the next character starts a line that shows its time
-    int m_nHexInLine = 0;    // hexadecimal: pairs on the current line
-    int m_nHexCap = 0;       // hexadecimal, frames split: pairs the current line holds
-    std::string m_strStamp;  // scratch
+    ReadTime m_tRead{};               // the read that brought the bytes being rendered
+    bool m_bStampDue;                 // the next character starts a line that shows its time
+    int m_nHexInLine = 0;             // hexadecimal: pairs on the current line
+    bool m_bHexBreakDue = false;      // hexadecimal: the current line is full
+    std::uint64_t m_nFrameStart = 0;  // frames split: the stream offset of the current frame
+    std::string m_strStamp;           // scratch
     std::deque<SRxSpan>* m_pSpans = nullptr;  // during RenderRing
 };

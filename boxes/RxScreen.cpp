@@ -122,7 +122,7 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
         const auto it =
             std::find_if(frontSyncs.begin(), frontSyncs.end(), [&](const SRxSyncPoint& sync) {
                 return sync.nByte == target.nByte && sync.bWrap == target.bWrap &&
-                       sync.nMark == target.nMark;
+                       sync.nMark == target.nMark && sync.nFrame == target.nFrame;
             });
         if (it == frontSyncs.end()) {
             continue;
@@ -156,7 +156,8 @@ bool CRxScreen::TrimFront(const CByteRing& ring) {
         }
         m_syncs.erase(m_syncs.begin(), m_syncs.begin() + static_cast<std::ptrdiff_t>(nTarget));
         for (auto itFront = frontSyncs.rbegin(); itFront != frontSyncs.rend(); ++itFront) {
-            m_syncs.push_front({itFront->nByte, itFront->nChar + m_nFirstChar, itFront->bWrap});
+            m_syncs.push_front({itFront->nByte, itFront->nChar + m_nFirstChar, itFront->bWrap,
+                                itFront->nMark, itFront->nFrame});
         }
         return true;
     }

@@ -196,8 +196,6 @@ private:
     CReconnector::STry TryReopen(const std::string& strPath);
     void OnAutoReconnect();  // the check box changed
     void OnDeviceHeld(const QString& strHolder);
-    // A line of its own in the receive box, in the box's code page.
-    void AppendMarker(const QString& strText);
     // Recording (TerminalRecord.cpp).
     void SetUpRecording();
     void ShowTitle();  // with the recording's file, while one runs

@@ -28,7 +28,7 @@ void CTerminalDlg::WaitForDevice() {
     m_link.Close();
     m_send.SetPortOpen(false);
     m_bWaiting = true;
-    AppendMarker(QString::fromUtf8(kLostMarker).arg(Now()));
+    m_edReceive->AppendNote(QString::fromUtf8(kLostMarker).arg(Now()));
     ShowPortState();
     UpdateControlStates();
     ShowCounters();
@@ -44,7 +44,7 @@ CReconnector::STry CTerminalDlg::TryReopen(const std::string& strPath) {
     }
     ++m_nSession;
     m_bWaiting = false;
-    AppendMarker(QString::fromUtf8(kBackMarker).arg(Now()));
+    m_edReceive->AppendNote(QString::fromUtf8(kBackMarker).arg(Now()));
     ShowPortState();
     UpdateControlStates();
     if (m_bResumeAutoSend) {
@@ -55,8 +55,8 @@ CReconnector::STry CTerminalDlg::TryReopen(const std::string& strPath) {
 }
 
 void CTerminalDlg::OnDeviceHeld(const QString& strHolder) {
-    AppendMarker(strHolder.isEmpty() ? QString::fromUtf8(kHeldUnknownMarker)
-                                     : QString::fromUtf8(kHeldMarker).arg(strHolder));
+    m_edReceive->AppendNote(strHolder.isEmpty() ? QString::fromUtf8(kHeldUnknownMarker)
+                                                : QString::fromUtf8(kHeldMarker).arg(strHolder));
 }
 
 void CTerminalDlg::OnAutoReconnect() {
@@ -66,17 +66,4 @@ void CTerminalDlg::OnAutoReconnect() {
         ShowPortState();
         UpdateControlStates();
     }
-}
-
-void CTerminalDlg::AppendMarker(const QString& strText) {
-    // On a line of its own: CR LF is a line break in the box whatever its newline option.
-    const std::vector<std::uint8_t> arrHeld = m_edReceive->GetBytes();
-    const bool bAtLineStart =
-        arrHeld.empty() ||
-        (arrHeld.size() >= 2 && arrHeld[arrHeld.size() - 2] == '\r' && arrHeld.back() == '\n');
-    QByteArray bytes = bAtLineStart ? QByteArray() : QByteArrayLiteral("\r\n");
-    bytes += EncodeForCodePage(m_edReceive->CodePage()->Get(), strText);
-    bytes += QByteArrayLiteral("\r\n");
-    m_edReceive->AppendBytes(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                             static_cast<std::size_t>(bytes.size()));
 }

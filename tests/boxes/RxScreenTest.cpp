@@ -125,7 +125,7 @@ std::uint8_t RandomByte(std::mt19937& rng, EStream eStream) {
 
 TEST_F(RxScreenTest, RandomPiecesShowExactlyAFreshRenderingOfTheRing) {
     // nMarks: 0 none; 1 reads timed (timestamps, frames split at 20 ms); 2 the same with sends
-    // shown; 3 many sends (the oldest drop out of the ring before its bytes do).
+    // shown and notes; 3 many sends (the oldest drop out of the ring before its bytes do).
     struct SCase {
         bool bHex;
         int nCodePage;
@@ -173,6 +173,11 @@ TEST_F(RxScreenTest, RandomPiecesShowExactlyAFreshRenderingOfTheRing) {
                     const std::uint8_t sent[] = {'A', 'T', 0xD6, 0xD0, '\r', '\n'};
                     m_ring.MarkSent(sent, 1 + marks() % 6, tRead);
                 }
+                if (c.nMarks > 1 && marks() % (2 * nSendOdds) == 0) {
+                    const QByteArray note = QStringLiteral("—— 串口已断开 ——").toUtf8();
+                    m_ring.MarkNote(reinterpret_cast<const std::uint8_t*>(note.constData()),
+                                    static_cast<std::size_t>(note.size()), tRead);
+                }
                 m_ring.Push(RandomByte(rng, c.eStream));
             }
             if (!c.bHex && flips() % 20 == 0) {
@@ -188,8 +193,11 @@ TEST_F(RxScreenTest, RandomPiecesShowExactlyAFreshRenderingOfTheRing) {
                 << "after " << m_ring.Total() << " bytes, piece " << nPiece << ", "
                 << FirstDifference(DocumentText(), strFresh);
         }
-        // Most updates were pieces, not whole renderings.
-        EXPECT_GT(nPartial, nUpdates * 3 / 4) << nUpdates;
+        // Most updates were pieces, not whole renderings (unless sends fill their bound long
+        // before the bytes leave: the front up to the first send held is then rendered anew).
+        if (c.nMarks < 3) {
+            EXPECT_GT(nPartial, nUpdates * 3 / 4) << nUpdates;
+        }
         if (c.nMarks > 0) {
             continue;
         }
@@ -347,6 +355,7 @@ TEST_F(RxScreenTest, TimestampsFramesAndSendsMakeTheirLines) {
         const char* pszBytes;
         int nMs;
         bool bSent = false;
+        bool bNote = false;
     };
     struct SRow {
         bool bHex;
@@ -373,10 +382,16 @@ TEST_F(RxScreenTest, TimestampsFramesAndSendsMakeTheirLines) {
          0,
          {{"ABCDEFGH", 0}, {"IJ", 7}},
          "[00:00:00.000] 41 42 43 44 45 46 47 48 \n[00:00:00.007] 49 4A "},
+        // A frame goes on after a send on its own grid, without a time.
         {true,
          10,
          {{"a", 0}, {"AT\r\n", 1, true}, {"b", 2}},
-         "[00:00:00.000] 61 \n[00:00:00.001] TX 41 54 0D 0A \n[00:00:00.002] 62 "},
+         "[00:00:00.000] 61 \n[00:00:00.001] TX 41 54 0D 0A \n62 "},
+        // A note of the window's own is text in either mode.
+        {true,
+         10,
+         {{"a", 0}, {"—— 串口已断开 ——", 30, false, true}, {"b", 40}},
+         "[00:00:00.000] 61 \n[00:00:00.030] —— 串口已断开 ——\n[00:00:00.040] 62 "},
     };
     for (const SRow& row : rows) {
         SCOPED_TRACE(row.pszShown);
@@ -394,6 +409,8 @@ TEST_F(RxScreenTest, TimestampsFramesAndSendsMakeTheirLines) {
             const ReadTime tTime{std::chrono::milliseconds(piece.nMs)};
             if (piece.bSent) {
                 m_ring.MarkSent(pBytes, nCount, tTime);
+            } else if (piece.bNote) {
+                m_ring.MarkNote(pBytes, nCount, tTime);
             } else {
                 m_ring.MarkRead(tTime);
                 m_ring.Push(pBytes, nCount);
