@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "DeviceMap.h"
+#include "LineTransfer.h"
 #include "NetAddress.h"
 #include "NetDevice.h"
 #include "NoticeQueue.h"
@@ -180,6 +181,7 @@ bool CSerialLink::StartWatcher() {
 void CSerialLink::Close() {
     ++m_nSession;
     // Threads first: they use the device and the queue.
+    m_pTransfer.reset();
     m_pWatcher.reset();
     m_pTransmitter.reset();
     if (m_pDevice) {
@@ -193,6 +195,30 @@ void CSerialLink::Close() {
     m_arrPrompt.clear();
     m_nPromptPos = 0;
     m_pOwner = nullptr;
+}
+
+bool CSerialLink::StartTransfer(std::unique_ptr<CTransferMachine> pMachine) {
+    if (!m_pDevice || m_pTransfer || IsTransmitting() || !pMachine) {
+        return false;
+    }
+    m_pWatcher.reset();
+    m_pTransfer = std::make_unique<CLineTransfer>(*m_pDevice, std::move(pMachine));
+    return true;
+}
+
+STransferStatus CSerialLink::TransferStatus() const {
+    return m_pTransfer ? m_pTransfer->Status() : STransferStatus{};
+}
+
+void CSerialLink::CancelTransfer() {
+    if (m_pTransfer) {
+        m_pTransfer->Cancel();
+    }
+}
+
+void CSerialLink::EndTransfer() {
+    m_pTransfer.reset();
+    StartWatcher();
 }
 
 bool CSerialLink::IsOpen() const {

@@ -27,8 +27,11 @@
 #include "TerminalDevice.h"
 
 struct CNotice;
+class CLineTransfer;
 class CNoticeQueue;
 class CPortLock;
+class CTransferMachine;
+struct STransferStatus;
 class CPortWatcher;
 class CTransmitter;
 
@@ -133,6 +136,18 @@ public:
     // changes) to OnSerialEvent, oldest first, ahead of received bytes still queued.
     void DeliverPromptNotices();
 
+    // Hands the line to a block file transfer (CLineTransfer): the watcher stops, so received
+    // bytes go to the machine and none to the owner, until EndTransfer(). False when the port is
+    // not open, a transmission is pending or a transfer runs.
+    bool StartTransfer(std::unique_ptr<CTransferMachine> pMachine);
+    bool IsTransferring() const { return m_pTransfer != nullptr; }
+    // The transfer's state, progress and byte counts; the owner polls it.
+    STransferStatus TransferStatus() const;
+    void CancelTransfer();  // CAN CAN; the transfer ends soon after
+    // Once TransferStatus() says it has finished: the watcher takes the line back (and reports a
+    // device lost meanwhile as usual). Close() ends a transfer by itself.
+    void EndTransfer();
+
     // After a failed Open: why it failed (kind None after a successful one).
     const OpenError& GetOpenError() const;
     // After a failed Open: who holds the port, e.g. "minicom (PID 1234)", or "" when unknown.
@@ -162,6 +177,7 @@ private:
     std::unique_ptr<CNoticeQueue> m_pNotices;
     std::unique_ptr<CPortWatcher> m_pWatcher;
     std::unique_ptr<CTransmitter> m_pTransmitter;
+    std::unique_ptr<CLineTransfer> m_pTransfer;  // set while a transfer has the line
     int m_nGatherMs = 0;
     std::function<ReadTime()> m_fnReadClock;
     ReadTime m_tRead{};            // the read being delivered
