@@ -56,7 +56,7 @@ public:
     // The deadline has passed (or the driver woke for another reason: nothing happens early).
     virtual void OnTime(TransferClock::time_point tNow) = 0;
     // The user cancels: CAN CAN goes out, the transfer ends as cancelled.
-    void Cancel();
+    virtual void Cancel();
     // The line went away: the transfer fails with strWhy.
     void LineLost(const std::string& strWhy);
 

@@ -93,8 +93,9 @@ ETransferState RunTransfer(CTransferMachine& machine, ITransferLine& line, CTran
             machine.Cancel();
             continue;
         }
-        const int nEvents =
-            line.Wait(POLLIN, cancel.Fd(), machine.Deadline() - TransferClock::now());
+        // Once seen, the cancel stays readable: no longer woken by it.
+        const int nEvents = line.Wait(POLLIN, bCancelSeen ? -1 : cancel.Fd(),
+                                      machine.Deadline() - TransferClock::now());
         if (nEvents < 0 && nEvents != -EINTR) {
             machine.LineLost(kLineLost);
             continue;

@@ -8,6 +8,7 @@
 namespace {
 
 constexpr std::size_t kShortTail = 896;  // YMODEM, XMODEM-1K: a tail this short goes in 128s
+constexpr auto kCancelRepeat = std::chrono::milliseconds(100);
 
 std::string BaseName(const std::string& strPath) {
     const std::size_t nSlash = strPath.find_last_of('/');
@@ -80,9 +81,17 @@ bool CXmodemSender::OpenFile() {
     return true;
 }
 
+void CXmodemSender::Cancel() {
+    if (IsRunning() && !m_bCancelling) {
+        m_bCancelling = true;
+        SendCancel();
+        m_tDeadline = TransferClock::now() + kCancelRepeat;
+    }
+}
+
 void CXmodemSender::OnBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow) {
     for (const std::uint8_t by : bytes) {
-        if (!IsRunning() || CountCancel(by)) {
+        if (!IsRunning() || m_bCancelling || CountCancel(by)) {
             return;
         }
         OnByte(by, tNow);
@@ -238,6 +247,10 @@ void CXmodemSender::QueueBlock(TransferClock::time_point tNow) {
 
 void CXmodemSender::OnTime(TransferClock::time_point tNow) {
     if (!IsRunning() || tNow < m_tDeadline) {
+        return;
+    }
+    if (m_bCancelling) {
+        CTransferMachine::Cancel();
         return;
     }
     switch (m_eStep) {

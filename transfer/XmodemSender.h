@@ -27,6 +27,9 @@ public:
     void Start(TransferClock::time_point tNow) override;
     void OnBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow) override;
     void OnTime(TransferClock::time_point tNow) override;
+    // CAN CAN now and again a moment later, then the end: a receiver that empties its input
+    // after each answer may throw the first away.
+    void Cancel() override;
 
 private:
     enum class EStep {
@@ -76,4 +79,5 @@ private:
     bool m_bClosing = false;            // it is the empty block 0 that closes the batch
     int m_nTries = 0;                   // its sends after the first
     int m_nEotNaks = 0;                 // NAKs to this file's EOT
+    bool m_bCancelling = false;         // the first CANs went out
 };
