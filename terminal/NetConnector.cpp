@@ -34,15 +34,28 @@ bool CNetConnector::Start(const std::string& strAddress) {
         if (nError == ECANCELED) {
             return;
         }
-        // Dropped by Qt when this object is gone meanwhile; its destructor cancels first, so a
-        // socket is never left behind unless the destructor raced the last instant.
-        QMetaObject::invokeMethod(
-            this,
-            [this, nFd, nError] {
-                m_bBusy = false;
-                emit Connected(nFd, nError);
-            },
-            Qt::QueuedConnection);
+        // The result waits under the lock for a queued call that captures nothing: a hand-over
+        // the thread checker can follow. Dropped by Qt when this object is gone meanwhile; its
+        // destructor cancels first, so a socket is never left behind unless the destructor raced
+        // the last instant.
+        {
+            const std::lock_guard lock(m_mutex);
+            m_nResultFd = nFd;
+            m_nResultError = nError;
+        }
+        QMetaObject::invokeMethod(this, "OnConnectEnded", Qt::QueuedConnection);
     });
     return true;
+}
+
+void CNetConnector::OnConnectEnded() {
+    int nFd = -1;
+    int nError = 0;
+    {
+        const std::lock_guard lock(m_mutex);
+        nFd = m_nResultFd;
+        nError = m_nResultError;
+    }
+    m_bBusy = false;
+    emit Connected(nFd, nError);
 }

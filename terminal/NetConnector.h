@@ -3,6 +3,7 @@
 // for a name to resolve or a server to answer (up to CNetDevice::kConnectMs). The result comes
 // back on the window's thread through Connected().
 #include <QObject>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -26,10 +27,14 @@ signals:
     void Connected(int nFd, int nError);
 
 private:
+    Q_INVOKABLE void OnConnectEnded();
     void Join();
 
     std::string m_strAddress;
     std::thread m_thread;
     CWakeEvent m_cancel;
     bool m_bBusy = false;
+    std::mutex m_mutex;  // guards the result below, written by the connect's thread
+    int m_nResultFd = -1;
+    int m_nResultError = 0;
 };
