@@ -108,6 +108,7 @@ TEST_F(EngineTransfer, AnAdapterUnpluggedMidTransferFailsAndIsReportedLost) {
         std::make_unique<CXmodemSender>(ETransferProtocol::Ymodem, std::vector{m_strFile})));
     ASSERT_TRUE(PollUntil([&] { return m_link.TransferStatus().progress.nBytes >= 50 * 1024; }));
     peer.Signal(SIGKILL);
+    peer.StopRelay();
     close(m_pty.nMaster);  // the adapter goes away
     m_pty.nMaster = -1;
     const STransferStatus status = WaitForEnd();

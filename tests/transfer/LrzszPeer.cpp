@@ -118,6 +118,10 @@ CLrzszPeer::~CLrzszPeer() {
         kill(m_nPid, SIGKILL);
         Wait(10);
     }
+    StopRelay();
+}
+
+void CLrzszPeer::StopRelay() {
     m_bStop = true;
     if (m_relay.joinable()) {
         m_relay.join();

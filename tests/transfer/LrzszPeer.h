@@ -32,6 +32,8 @@ public:
     // Waits up to nSeconds for it to end; its exit status, or -1 when it did not end in time.
     int Wait(int nSeconds);
     void Signal(int nSignal);
+    // Ends the thread that joins the socket to the slave; the slave is no longer touched.
+    void StopRelay();
 
 private:
     void Relay(int nSocket, int nSlave);
