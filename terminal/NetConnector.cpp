@@ -13,6 +13,16 @@ CNetConnector::~CNetConnector() {
     Join();
 }
 
+void CNetConnector::Cancel() {
+    if (!m_bBusy) {
+        return;
+    }
+    m_cancel.Signal();
+    Join();
+    ++m_nRun;
+    m_bBusy = false;
+}
+
 void CNetConnector::Join() {
     if (m_thread.joinable()) {
         m_thread.join();
@@ -28,7 +38,7 @@ bool CNetConnector::Start(const std::string& strAddress) {
     m_cancel.Clear();
     m_strAddress = strAddress;
     m_bBusy = true;
-    m_thread = std::thread([this, target = *address] {
+    m_thread = std::thread([this, target = *address, nRun = m_nRun] {
         int nFd = -1;
         const int nError = ConnectTcp(target, CNetDevice::kConnectMs, nFd, m_cancel.Fd());
         if (nError == ECANCELED) {
@@ -40,8 +50,7 @@ bool CNetConnector::Start(const std::string& strAddress) {
         // the last instant.
         {
             const std::lock_guard lock(m_mutex);
-            m_nResultFd = nFd;
-            m_nResultError = nError;
+            m_results.push_back({nFd, nError, nRun});
         }
         QMetaObject::invokeMethod(this, "OnConnectEnded", Qt::QueuedConnection);
     });
@@ -49,13 +58,18 @@ bool CNetConnector::Start(const std::string& strAddress) {
 }
 
 void CNetConnector::OnConnectEnded() {
-    int nFd = -1;
-    int nError = 0;
+    SResult result;
     {
         const std::lock_guard lock(m_mutex);
-        nFd = m_nResultFd;
-        nError = m_nResultError;
+        result = m_results.front();
+        m_results.pop_front();
+    }
+    if (result.nRun != m_nRun) {  // cancelled after it ended
+        if (result.nFd >= 0) {
+            ::close(result.nFd);
+        }
+        return;
     }
     m_bBusy = false;
-    emit Connected(nFd, nError);
+    emit Connected(result.nFd, result.nError);
 }

@@ -3,6 +3,8 @@
 // for a name to resolve or a server to answer (up to CNetDevice::kConnectMs). The result comes
 // back on the window's thread through Connected().
 #include <QObject>
+#include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +19,8 @@ public:
 
     // False when strAddress is no well-formed network address or a connect is under way.
     bool Start(const std::string& strAddress);
+    // Ends a connect under way, if any: no Connected() follows for it, its socket is closed.
+    void Cancel();
     bool IsBusy() const { return m_bBusy; }
     // The address of the connect under way or just ended.
     const std::string& Address() const { return m_strAddress; }
@@ -33,8 +37,13 @@ private:
     std::string m_strAddress;
     std::thread m_thread;
     CWakeEvent m_cancel;
+    std::uint64_t m_nRun = 0;  // counts connects, so a result posted before Cancel is dropped
     bool m_bBusy = false;
-    std::mutex m_mutex;  // guards the result below, written by the connect's thread
-    int m_nResultFd = -1;
-    int m_nResultError = 0;
+    struct SResult {
+        int nFd = -1;
+        int nError = 0;
+        std::uint64_t nRun = 0;
+    };
+    std::mutex m_mutex;  // guards the results, written by the connects' threads
+    std::deque<SResult> m_results;
 };

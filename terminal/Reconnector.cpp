@@ -39,6 +39,7 @@ void CReconnector::Start(const SDeviceIdentity& identity, const std::string& str
 
 void CReconnector::Stop() {
     m_bWaiting = false;
+    m_bPending = false;
     m_timerRetry.stop();
     const QStringList arrFolders = m_watcher.directories();
     if (!arrFolders.isEmpty()) {
@@ -65,7 +66,7 @@ void CReconnector::WatchFolders() {
 }
 
 void CReconnector::Look() {
-    if (!m_bWaiting || m_bLooking) {
+    if (!m_bWaiting || m_bLooking || m_bPending) {
         return;
     }
     m_bLooking = true;
@@ -75,6 +76,21 @@ void CReconnector::Look() {
         result = m_fnTry(strPath);
     }
     m_bLooking = false;
+    if (result.eResult == EResult::Pending) {
+        m_bPending = m_bWaiting;
+        return;
+    }
+    LookEnded(result);
+}
+
+void CReconnector::TryEnded(const STry& result) {
+    if (m_bPending) {
+        m_bPending = false;
+        LookEnded(result);
+    }
+}
+
+void CReconnector::LookEnded(const STry& result) {
     if (result.eResult == EResult::Opened) {
         Stop();
         m_clkSinceOpened.start();

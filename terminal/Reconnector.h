@@ -10,6 +10,9 @@
 // look comes after the first delay, so the node that just died is not taken for the new one.
 // A device that goes away again within 2 s of coming back (a failing adapter) is waited for
 // with the delay grown on, so that it cannot make the window spin.
+// A try may run on without the window waiting for it (a port on another machine connects on a
+// thread of its own): it then answers Pending and reports its end through TryEnded; no other try
+// starts meanwhile.
 #include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QObject>
@@ -23,7 +26,7 @@
 class CReconnector : public QObject {
     Q_OBJECT
 public:
-    enum class EResult { Opened, Busy, Failed };
+    enum class EResult { Opened, Busy, Failed, Pending };
     struct STry {
         EResult eResult = EResult::Failed;
         std::string strHolder;  // Busy: who holds the device, "" when unknown
@@ -40,6 +43,8 @@ public:
     void Start(const SDeviceIdentity& identity, const std::string& strRoot, TryOpen fnTry);
     void Stop();
     bool IsWaiting() const { return m_bWaiting; }
+    // The end of a try that answered Pending; ignored when the wait stopped meanwhile.
+    void TryEnded(const STry& result);
 
 signals:
     // The device is back but another program holds it ("" when unknown); once per wait.
@@ -47,6 +52,7 @@ signals:
 
 private:
     void Look();
+    void LookEnded(const STry& result);
     void WatchFolders();
 
     QFileSystemWatcher m_watcher;
@@ -60,4 +66,5 @@ private:
     bool m_bWaiting = false;
     bool m_bHolderNamed = false;
     bool m_bLooking = false;
+    bool m_bPending = false;  // a try runs on (Pending)
 };

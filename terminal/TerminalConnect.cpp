@@ -17,6 +17,10 @@ bool CTerminalDlg::StartConnecting() {
 }
 
 void CTerminalDlg::OnConnected(int nFd, int nError) {
+    if (m_bWaiting) {
+        EndReconnectTry(nFd, nError);
+        return;
+    }
     if (m_bClosed || m_bPortOpen) {
         if (nFd >= 0) {
             ::close(nFd);

@@ -167,6 +167,9 @@ bool CTerminalDlg::OpenPort(const std::string& strPath) {
 
 void CTerminalDlg::ClosePort() {
     m_reconnector.Stop();
+    if (m_bWaiting) {
+        m_connector.Cancel();  // a reconnect try's
+    }
     m_bWaiting = false;
     if (m_bPortOpen) {
         m_pRecord->PortClosed();

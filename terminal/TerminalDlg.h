@@ -194,7 +194,9 @@ private:
     // Automatic reconnection (TerminalReconnect.cpp).
     void WaitForDevice();
     CReconnector::STry TryReopen(const std::string& strPath);
-    void OnAutoReconnect();  // the check box changed
+    CReconnector::STry ReopenOn(const std::string& strPath);  // on the window's thread
+    void EndReconnectTry(int nFd, int nError);                // a network try's connect ended
+    void OnAutoReconnect();                                   // the check box changed
     void OnDeviceHeld(const QString& strHolder);
     // Recording (TerminalRecord.cpp).
     void SetUpRecording();

@@ -1,9 +1,12 @@
 // The main window's automatic reconnection: with "自动重连" ticked, a port whose device goes away
 // stays open for the user while the window waits for the same device (CReconnector), then opens
 // it again with the same settings. The receive box notes both moments on lines of their own.
+// A port on another machine is tried through CNetConnector, so a server that does not answer never
+// holds the window; one connect at a time, cancelled when the port closes.
 #include <QCheckBox>
 #include <QTime>
 
+#include "NetAddress.h"
 #include "NumEdit.h"
 #include "ReceiveView.h"
 #include "TerminalDlg.h"
@@ -37,6 +40,24 @@ void CTerminalDlg::WaitForDevice() {
 }
 
 CReconnector::STry CTerminalDlg::TryReopen(const std::string& strPath) {
+    if (IsNetAddress(strPath)) {  // EndReconnectTry goes on
+        return {m_connector.Start(strPath) ? CReconnector::EResult::Pending
+                                           : CReconnector::EResult::Failed,
+                {}};
+    }
+    return ReopenOn(strPath);
+}
+
+void CTerminalDlg::EndReconnectTry(int nFd, int nError) {
+    CReconnector::STry result;
+    if (nError == 0) {
+        m_link.HandOverSocket(nFd);
+        result = ReopenOn(m_connector.Address());
+    }
+    m_reconnector.TryEnded(result);
+}
+
+CReconnector::STry CTerminalDlg::ReopenOn(const std::string& strPath) {
     if (!OpenPort(strPath)) {
         const bool bBusy = m_link.GetOpenError().eKind == EOpenError::Busy;
         return {bBusy ? CReconnector::EResult::Busy : CReconnector::EResult::Failed,

@@ -21,21 +21,26 @@ sockaddr_in Loopback(int nPort) {
     address.sin_port = htons(static_cast<std::uint16_t>(nPort));
     return address;
 }
-// The kernel's table of TCP sockets lists 127.0.0.1:nPort in the listening state (0A).
-bool IsListening(int nPort) {
-    char szLocal[32];
-    std::snprintf(szLocal, sizeof szLocal, "0100007F:%04X", static_cast<unsigned>(nPort));
+// How many sockets the kernel's table of TCP sockets lists with 127.0.0.1:nPort at this end
+// (bRemote false) or at the other, in a state ("0A" listening, "02" connect sent).
+int CountSockets(int nPort, bool bRemote, const std::string& strWantedState) {
+    char szAddress[32];
+    std::snprintf(szAddress, sizeof szAddress, "0100007F:%04X", static_cast<unsigned>(nPort));
     std::ifstream table("/proc/net/tcp");
     std::string strLine;
+    int nCount = 0;
     while (std::getline(table, strLine)) {
         std::istringstream fields(strLine);
-        std::string strSlot, strAddress, strRemote, strState;
-        if (fields >> strSlot >> strAddress >> strRemote >> strState && strAddress == szLocal &&
-            strState == "0A") {
-            return true;
+        std::string strSlot, strLocal, strRemote, strState;
+        if (fields >> strSlot >> strLocal >> strRemote >> strState &&
+            (bRemote ? strRemote : strLocal) == szAddress && strState == strWantedState) {
+            ++nCount;
         }
     }
-    return false;
+    return nCount;
+}
+bool IsListening(int nPort) {
+    return CountSockets(nPort, false, "0A") > 0;
 }
 }  // namespace
 
@@ -50,6 +55,10 @@ int FreeLocalPort() {
     }
     close(nFd);
     return nPort;
+}
+
+int ConnectsUnderWay(int nPort) {
+    return CountSockets(nPort, true, "02");
 }
 
 int ConnectLocal(int nPort) {

@@ -57,6 +57,8 @@ private:
     int m_nPort = 0;
 };
 
+// Connects to 127.0.0.1:nPort still waiting for an answer (any process's).
+int ConnectsUnderWay(int nPort);
 // A port on 127.0.0.1 that nothing listens on right now.
 int FreeLocalPort();
 // Connects to 127.0.0.1:nPort (blocking socket); -1 on failure.

@@ -1,16 +1,110 @@
 // The window on ports on other machines: ser2net in front of a pseudo-terminal, opened from
 // section "DEVICES" and from the command line; refusals in the box; a slow connect never holds
-// the window.
+// the window; a lost port is reconnected without holding the window while its server is silent.
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <algorithm>
+
+#include "ReceiveView.h"
 
 #include "Ser2NetServer.h"
 #include "TerminalFixture.h"
 
 namespace {
+const QString kLost = QStringLiteral("串口已断开");
+const QString kBack = QStringLiteral("已重新连接");
+
 class NetPortTest : public TerminalDlgTest {
 protected:
     void MapCom5(const std::string& strAddress) { WriteIni("COM5=" + strAddress + "\n"); }
+
+    // A window with "自动重连" ticked, open on tcp://127.0.0.1:PORT of listener; returns the
+    // server's end of the connection.
+    int OpenWithReconnect(std::unique_ptr<CTerminalDlg>& pDlg, const CLocalListener& listener) {
+        WriteIni("COM5=tcp://127.0.0.1:" + std::to_string(listener.Port()) +
+                 "\n[PORT]\nAUTORECONNECT=1\n");
+        pDlg = MakeDialog();
+        SelectPort(*pDlg, 5);
+        Click(*pDlg, IDC_OPEN);
+        EXPECT_TRUE(WaitRunningEventLoop([&] { return pDlg->IsPortOpen(); }));
+        return AcceptWhileRunning(listener);
+    }
+
+    static int AcceptWhileRunning(const CLocalListener& listener, int nLimitMs = 10000) {
+        int nFd = -1;
+        WaitRunningEventLoop(
+            [&] {
+                pollfd ready{listener.Fd(), POLLIN, 0};
+                return poll(&ready, 1, 0) == 1 &&
+                       (nFd = accept(listener.Fd(), nullptr, nullptr)) >= 0;
+            },
+            nLimitMs);
+        return nFd;
+    }
+
+    static int CountShown(const CTerminalDlg& dlg, const QString& strWhat) {
+        auto* pBox = Ctl<CReceiveView>(dlg, IDC_RECEIVE);
+        pBox->Refresh();
+        return static_cast<int>(pBox->ShownText().count(strWhat));
+    }
+
+    // The server goes and its address stops answering (a full queue): the window waits, and its
+    // first try is under way. Returns the connections that fill the queue.
+    static std::vector<int> LoseToSilence(const CTerminalDlg& dlg, const CLocalListener& listener,
+                                          int nServer) {
+        std::vector<int> arrQueued = listener.FillQueue();
+        const int nSilent = ConnectsUnderWay(listener.Port());
+        close(nServer);
+        EXPECT_TRUE(WaitRunningEventLoop([&] { return CountShown(dlg, kLost) == 1; }));
+        EXPECT_TRUE(
+            WaitRunningEventLoop([&] { return ConnectsUnderWay(listener.Port()) > nSilent; }));
+        return arrQueued;
+    }
+
+    // The server empties its queue (the connections that filled it end) and takes the window's
+    // next connection, which its silence held back.
+    static int TakeWindowsConnection(const CLocalListener& listener,
+                                     const std::vector<int>& arrQueued) {
+        std::vector<int> arrFillPorts;
+        for (int nFd : arrQueued) {
+            sockaddr_in address{};
+            socklen_t nLen = sizeof address;
+            getsockname(nFd, reinterpret_cast<sockaddr*>(&address), &nLen);
+            arrFillPorts.push_back(ntohs(address.sin_port));
+            close(nFd);
+        }
+        int nWindow = -1;
+        WaitRunningEventLoop(
+            [&] {
+                pollfd ready{listener.Fd(), POLLIN, 0};
+                while (nWindow < 0 && poll(&ready, 1, 0) == 1) {
+                    sockaddr_in peer{};
+                    socklen_t nLen = sizeof peer;
+                    const int nFd =
+                        accept(listener.Fd(), reinterpret_cast<sockaddr*>(&peer), &nLen);
+                    if (nFd < 0) {
+                        break;
+                    }
+                    if (std::find(arrFillPorts.begin(), arrFillPorts.end(), ntohs(peer.sin_port)) !=
+                        arrFillPorts.end()) {
+                        close(nFd);
+                    } else {
+                        nWindow = nFd;
+                    }
+                }
+                return nWindow >= 0;
+            },
+            20000);
+        return nWindow;
+    }
+
+    static void Send(int nFd, char ch) { ASSERT_EQ(write(nFd, &ch, 1), 1); }
 };
 }  // namespace
 
@@ -80,5 +174,69 @@ TEST_F(NetPortTest, RefusedAndUnansweredConnectsEndInTheBoxWhileTheWindowRuns) {
     }
     for (int nFd : arrQueued) {
         close(nFd);
+    }
+}
+
+TEST_F(NetPortTest, LostPortIsReconnectedWhileTheWindowRunsOnThroughASilentServer) {
+    CLocalListener listener(0);
+    std::unique_ptr<CTerminalDlg> pDlg;
+    int nServer = OpenWithReconnect(pDlg, listener);
+    ASSERT_GE(nServer, 0);
+    Send(nServer, 'x');
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "1"; }));
+    const std::vector<int> arrQueued = LoseToSilence(*pDlg, listener, nServer);
+    // A try waits up to 5 s for the silent server; the window's loop turns on meanwhile.
+    QElapsedTimer clkSpan;
+    QElapsedTimer clkGap;
+    qint64 nLongestGapMs = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout,
+                     [&] { nLongestGapMs = std::max(nLongestGapMs, clkGap.restart()); });
+    clkSpan.start();
+    clkGap.start();
+    tick.start(0);
+    WaitRunningEventLoop([&] { return clkSpan.elapsed() >= 1500; });
+    tick.stop();
+    EXPECT_LT(nLongestGapMs, 1000);
+    EXPECT_TRUE(pDlg->IsWaitingForDevice());
+    // The server answers again: the window is open on it again.
+    nServer = TakeWindowsConnection(listener, arrQueued);
+    ASSERT_GE(nServer, 0);
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return CountShown(*pDlg, kBack) == 1; }));
+    EXPECT_FALSE(pDlg->IsWaitingForDevice());
+    Send(nServer, 'y');
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return Text(*pDlg, IDC_RX_COUNT) == "2"; }));
+    EXPECT_TRUE(m_arrMessages.empty());
+    close(nServer);
+}
+
+TEST_F(NetPortTest, ATryUnderWayEndsWithThePort) {
+    const struct {
+        const char* szHow;
+        std::function<void(CTerminalDlg&)> fnEnd;
+    } rows[] = {
+        {"unticked", [](CTerminalDlg& dlg) { Ctl<QCheckBox>(dlg, IDC_AUTO_RECONNECT)->click(); }},
+        {"closed", [](CTerminalDlg& dlg) { Click(dlg, IDC_OPEN); }},
+        {"window closed", [](CTerminalDlg& dlg) { dlg.close(); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.szHow);
+        CLocalListener listener(0);
+        std::unique_ptr<CTerminalDlg> pDlg;
+        const int nServer = OpenWithReconnect(pDlg, listener);
+        ASSERT_GE(nServer, 0);
+        const std::vector<int> arrQueued = LoseToSilence(*pDlg, listener, nServer);
+        const int nUnderWay = ConnectsUnderWay(listener.Port());
+        row.fnEnd(*pDlg);
+        EXPECT_FALSE(pDlg->IsPortOpen());
+        // The try's socket is gone with it, and no late answer reopens the port.
+        EXPECT_EQ(ConnectsUnderWay(listener.Port()), nUnderWay - 1);
+        for (int nFd : arrQueued) {
+            close(nFd);
+        }
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(pDlg->IsPortOpen());
+        EXPECT_EQ(CountShown(*pDlg, kBack), 0);
+        EXPECT_TRUE(m_arrMessages.empty());
     }
 }
