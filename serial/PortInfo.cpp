@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "DeviceMap.h"
+#include "NetAddress.h"
 #include "PortLock.h"
 
 namespace fs = std::filesystem;
@@ -51,6 +52,13 @@ CPortInfo::CPortInfo(std::string strRoot) : m_strRoot(std::move(strRoot)) {}
 SPortInfo CPortInfo::Describe(const std::string& strPath) const {
     SPortInfo info;
     info.strPath = strPath;
+    if (IsNetAddress(strPath)) {
+        // A port on another machine: the protocol that reaches it stands for the driver.
+        if (const auto address = ParseNetAddress(strPath)) {
+            info.strDriver = address->bComPort ? "rfc2217" : "tcp";
+        }
+        return info;
+    }
     std::error_code ec;
     const fs::path real = fs::canonical(strPath, ec);
     if (strPath.empty() || ec) {

@@ -11,7 +11,8 @@
 struct SPortInfo {
     std::string strPath;    // the device path; "" for a port without a device
     std::string strById;    // its name in <root>/dev/serial/by-id, "" when none leads to it
-    std::string strDriver;  // e.g. "ftdi_sio", "cdc_acm", "serial", "pty_slave"; "" unknown
+    std::string strDriver;  // e.g. "ftdi_sio", "cdc_acm", "serial", "pty_slave"; "rfc2217" or
+                            // "tcp" for a port on another machine; "" unknown
     std::string strHolder;  // e.g. "minicom (PID 1234)"; "" when no other program holds it
 };
 

@@ -20,18 +20,37 @@
 
 namespace {
 
+// What to mend in an address that is not well formed.
+QString AddressFaultText(ENetAddressFault eFault) {
+    switch (eFault) {
+        case ENetAddressFault::NoHost:
+            return QStringLiteral("缺少主机名或 IP 地址");
+        case ENetAddressFault::BadHost:
+            return QStringLiteral("主机名中不能有空格或 /，IPv6 地址的方括号要成对");
+        case ENetAddressFault::UnbracketedIpv6:
+            return QStringLiteral("IPv6 地址要写在方括号中，例如 [::1]:2001");
+        case ENetAddressFault::NoPort:
+            return QStringLiteral("缺少端口号，主机后写“:端口”");
+        case ENetAddressFault::BadPort:
+            return QStringLiteral("端口号应为 1 到 65535 之间的数字");
+        default:
+            return {};
+    }
+}
+
 // Why a typed device cannot be assigned, "" when it can: a full path to a character device (a
 // pseudo-terminal, a by-id link, a node the scan does not know), or to one not plugged in yet.
 // A network address (rfc2217://HOST:PORT, tcp://HOST:PORT) is taken when it is well formed.
 QString TypedDeviceProblem(const QString& strDevice) {
     if (IsNetAddress(strDevice.toStdString())) {
-        return ParseNetAddress(strDevice.toStdString())
+        const ENetAddressFault eFault = NetAddressFault(strDevice.toStdString());
+        return eFault == ENetAddressFault::None
                    ? QString()
                    : QStringLiteral(
-                         "“%1”不是有效的网络地址\n"
+                         "“%1”不是有效的网络地址：%2\n"
                          "请输入 rfc2217://主机:端口 或 tcp://主机:端口，例如 "
                          "rfc2217://192.0.2.10:2001、rfc2217://[::1]:2001")
-                         .arg(strDevice);
+                         .arg(strDevice, AddressFaultText(eFault));
     }
     if (!strDevice.startsWith(QChar('/'))) {
         return QStringLiteral(
@@ -68,12 +87,17 @@ CDevicePickerDlg::CDevicePickerDlg(const std::string& strIniPath, int nPort,
     m_tblMap->horizontalHeader()->setStretchLastSection(true);
     m_tblMap->setAccessibleName(QStringLiteral("端口映射"));
 
-    auto* pDeviceLabel = new QLabel(QStringLiteral("设备："), this);
+    auto* pDeviceLabel = new QLabel(QStringLiteral("设备或地址："), this);
     m_cbDevice = new QComboBox(this);
     m_cbDevice->setEditable(true);
     m_cbDevice->setInsertPolicy(QComboBox::NoInsert);
     m_cbDevice->setMinimumContentsLength(32);
-    m_cbDevice->setToolTip(QStringLiteral("要指定给所选端口的设备，可从列表中选择或直接输入路径"));
+    m_cbDevice->lineEdit()->setPlaceholderText(
+        QStringLiteral("/dev/ttyUSB0 或 rfc2217://主机:端口"));
+    m_cbDevice->setToolTip(QStringLiteral(
+        "要指定给所选端口的设备：从列表中选择，或输入设备的完整路径（如 /dev/ttyUSB0），\n"
+        "或网络串口的地址：rfc2217://主机:端口（RFC 2217，可远程设置）、\n"
+        "tcp://主机:端口（只传数据），IPv6 地址写在方括号中，如 rfc2217://[::1]:2001"));
     pDeviceLabel->setBuddy(m_cbDevice);
     m_btnAssign = new QPushButton(QStringLiteral("指定"), this);
     m_btnAssign->setToolTip(QStringLiteral("把设备指定给所选端口，写入设置文件"));

@@ -3,6 +3,7 @@
 // without losing its selection.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -147,9 +148,10 @@ TEST_F(DevicePickerTest, AssignAndClearButtonsWorkOnTheSelectedEntry) {
 }
 
 // A typed path: any character device (a pseudo-terminal, a link to one, a node the scan does not
-// know, one not plugged in yet) is assigned; anything else is refused with a reason, the settings
-// file untouched and the typed text kept.
-TEST_F(DevicePickerTest, TakesATypedCharacterDeviceAndRefusesOtherPaths) {
+// know, one not plugged in yet) or a well-formed network address is assigned; anything else is
+// refused with a reason that says what to mend, the settings file untouched and the typed text
+// kept.
+TEST_F(DevicePickerTest, TakesATypedDeviceOrAddressAndRefusesOthersWithTheReason) {
     const QString strLink = Root() + QStringLiteral("/ttyBoard");
     QFile::link(QString::fromStdString(m_pty.SlavePath()), strLink);
     std::vector<QString> arrMessages;
@@ -160,30 +162,67 @@ TEST_F(DevicePickerTest, TakesATypedCharacterDeviceAndRefusesOtherPaths) {
     ASSERT_NE(pDevice, nullptr);
     const struct {
         QString strTyped;
-        bool bTaken;
+        QString strReason;  // empty: taken
     } arrRows[] = {
-        {QString::fromStdString(m_pty.SlavePath()), true},
-        {strLink, true},
-        {QStringLiteral("/dev/null"), true},
-        {Root() + QStringLiteral("/ttyNotYet"), true},
-        {Root() + QStringLiteral("/dev/ttyUSB0"), false},  // a plain file
-        {Root(), false},                                   // a folder
-        {QStringLiteral("ttyUSB0"), false},                // not a full path
-        {QStringLiteral("rfc2217://192.0.2.10:2001"), true},
-        {QStringLiteral("tcp://[::1]:4001"), true},
-        {QStringLiteral("rfc2217://[::1]"), false},  // no port
+        {QString::fromStdString(m_pty.SlavePath()), {}},
+        {strLink, {}},
+        {QStringLiteral("/dev/null"), {}},
+        {Root() + QStringLiteral("/ttyNotYet"), {}},
+        {Root() + QStringLiteral("/dev/ttyUSB0"), QStringLiteral("不是字符设备")},  // a file
+        {Root(), QStringLiteral("不是字符设备")},                                   // a folder
+        {QStringLiteral("ttyUSB0"), QStringLiteral("完整路径")},
+        {QStringLiteral("rfc2217://192.0.2.10:2001"), {}},
+        {QStringLiteral("tcp://rack-7.lab:4001"), {}},
+        {QStringLiteral("tcp://[::1]:4001"), {}},
+        {QStringLiteral("rfc2217://[::1]"), QStringLiteral("缺少端口号")},
+        {QStringLiteral("rfc2217://:2001"), QStringLiteral("缺少主机名")},
+        {QStringLiteral("tcp://::1:4001"), QStringLiteral("IPv6 地址要写在方括号中")},
+        {QStringLiteral("rfc2217://host:70000"), QStringLiteral("1 到 65535")},
+        {QStringLiteral("rfc2217://my host:2001"), QStringLiteral("不能有空格")},
     };
     for (const auto& row : arrRows) {
         const std::string strBefore = Entry(7);
         arrMessages.clear();
         pDevice->setCurrentText(row.strTyped);
         picker.OnAssign();
-        EXPECT_EQ(Entry(7), row.bTaken ? row.strTyped.toStdString() : strBefore)
+        const bool bTaken = row.strReason.isEmpty();
+        EXPECT_EQ(Entry(7), bTaken ? row.strTyped.toStdString() : strBefore)
             << row.strTyped.toStdString();
-        EXPECT_EQ(arrMessages.size(), row.bTaken ? 0u : 1u) << row.strTyped.toStdString();
+        ASSERT_EQ(arrMessages.size(), bTaken ? 0u : 1u) << row.strTyped.toStdString();
+        if (!bTaken) {
+            EXPECT_TRUE(arrMessages[0].contains(row.strReason)) << arrMessages[0].toStdString();
+        }
         EXPECT_EQ(pDevice->currentText(), row.strTyped);
     }
     CMessageBox::SetInterceptor({});
+}
+
+// A port on another machine in the map: its protocol in the driver column, no by-id name or
+// holder; the field it is typed into is named for assistive technology by its label.
+TEST_F(DevicePickerTest, NetworkEntryShowsItsProtocolAndTheFieldIsLabelled) {
+    CDevicePickerDlg picker(Ini(), 3, nullptr, nullptr, Root().toStdString());
+    auto* pDevice = picker.findChild<QComboBox*>();
+    ASSERT_NE(pDevice, nullptr);
+    const struct {
+        QString strAddress;
+        QString strDriver;
+    } arrRows[] = {{QStringLiteral("rfc2217://[::1]:2001"), QStringLiteral("rfc2217")},
+                   {QStringLiteral("tcp://127.0.0.1:4001"), QStringLiteral("tcp")}};
+    for (const auto& row : arrRows) {
+        pDevice->setCurrentText(row.strAddress);
+        picker.OnAssign();
+        EXPECT_EQ(Cell(picker.Model(), 2, CPortMapModel::COL_DEVICE), row.strAddress);
+        EXPECT_EQ(Cell(picker.Model(), 2, CPortMapModel::COL_DRIVER), row.strDriver);
+        EXPECT_EQ(Cell(picker.Model(), 2, CPortMapModel::COL_BYID), QString());
+        EXPECT_EQ(Cell(picker.Model(), 2, CPortMapModel::COL_HOLDER), QString());
+        EXPECT_TRUE(picker.Model().IsAssigned(2));
+    }
+    EXPECT_TRUE(pDevice->toolTip().contains(QStringLiteral("rfc2217://主机:端口")));
+    QAccessibleInterface* pAccessible = QAccessible::queryAccessibleInterface(pDevice);
+    ASSERT_NE(pAccessible, nullptr);
+    const auto arrLabels = pAccessible->relations(QAccessible::Label);
+    ASSERT_EQ(arrLabels.size(), 1);
+    EXPECT_EQ(arrLabels[0].first->text(QAccessible::Name), QStringLiteral("设备或地址："));
 }
 
 }  // namespace
