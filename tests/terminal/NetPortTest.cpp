@@ -1,6 +1,7 @@
 // The window on ports on other machines: ser2net in front of a pseudo-terminal, opened from
 // section "DEVICES" and from the command line; refusals in the box; a slow connect never holds
-// the window; a lost port is reconnected without holding the window while its server is silent.
+// the window; a lost port is reconnected without holding the window while its server is silent;
+// the server's modem lines on the lamps.
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,6 +12,7 @@
 #include <QElapsedTimer>
 #include <algorithm>
 
+#include "FakeComPortServer.h"
 #include "ReceiveView.h"
 
 #include "Ser2NetServer.h"
@@ -239,4 +241,40 @@ TEST_F(NetPortTest, ATryUnderWayEndsWithThePort) {
         EXPECT_EQ(CountShown(*pDlg, kBack), 0);
         EXPECT_TRUE(m_arrMessages.empty());
     }
+}
+
+// ser2net in front of a pseudo-terminal reports its lines as all off (a pty has none): a scripted
+// server plays the lines' changes. Each NOTIFY-MODEMSTATE reaches the four lamps, deltas ignored;
+// closing puts them out.
+TEST_F(NetPortTest, ModemStateFromTheServerDrivesTheLamps) {
+    CFakeComPortServer server;
+    MapCom5(server.Address());
+    auto pDlg = MakeDialog();
+    SelectPort(*pDlg, 5);
+    Click(*pDlg, IDC_OPEN);
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return pDlg->IsPortOpen(); }));
+    EXPECT_TRUE(m_arrMessages.empty());
+    const struct {
+        std::uint8_t byState;  // CTS 0x10, DSR 0x20, RI 0x40, CD 0x80; deltas in the low bits
+        int nCts, nDsr, nRing, nCd;
+    } rows[] = {
+        {0x10 | 0x20 | 0x01 | 0x02, 141, 143, 136, 138},
+        {0x40 | 0x80 | 0x01 | 0x02 | 0x04 | 0x08, 140, 142, 137, 139},
+        {0x80, 140, 142, 136, 139},
+        {0xF0, 141, 143, 137, 139},
+        {0x00, 140, 142, 136, 138},
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(server.NotifyModemState(row.byState));
+        EXPECT_TRUE(WaitRunningEventLoop([&] {
+            return Bitmap(*pDlg, IDC_LAMP_CTS) == row.nCts &&
+                   Bitmap(*pDlg, IDC_LAMP_DSR) == row.nDsr &&
+                   Bitmap(*pDlg, IDC_LAMP_RING) == row.nRing &&
+                   Bitmap(*pDlg, IDC_LAMP_CD) == row.nCd;
+        })) << int(row.byState);
+    }
+    ASSERT_TRUE(server.NotifyModemState(0x80));
+    ASSERT_TRUE(WaitRunningEventLoop([&] { return Bitmap(*pDlg, IDC_LAMP_CD) == 139; }));
+    Click(*pDlg, IDC_OPEN);
+    ExpectState(*pDlg, false);
 }
