@@ -1,17 +1,14 @@
 // Receive throughput of a port on another machine: a pattern fed into a pseudo-terminal goes
 // through ser2net (started here on 127.0.0.1) to the engine's RFC 2217 device, against a plain
-// TCP reader of the same ser2net, same pseudo-terminal, in the same run (its raw port: the
-// telnet port's stream would need the Telnet reading the engine does). Both fold every byte into
-// a checksum.
+// TCP reader of ser2net's raw port in the same run (NetReference.h). Both fold every byte into a
+// checksum.
 //
 // Usage: dive_net_stream_bench [MiB per run, default 16] [rounds, default 3]
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
 
+#include "NetReference.h"
 #include "Ser2NetServer.h"
 #include "SerialLink.h"
 #include "StreamBench.h"
@@ -72,28 +69,6 @@ SStreamRun Timed(CSer2NetServer& server, std::size_t nTotal, std::uint32_t nExpe
     return r;
 }
 
-SStreamRun RunPlain(std::size_t nTotal, std::uint32_t nExpected) {
-    CSer2NetServer server;
-    if (!server.Start()) {
-        return {};
-    }
-    const int nFd = ConnectLocal(server.RawPort());
-    return Timed(server, nTotal, nExpected, [&](SStreamRun& r) {
-        std::vector<std::uint8_t> buffer(64 * 1024);
-        while (r.nBytes < nTotal) {
-            const ssize_t n = recv(nFd, buffer.data(), buffer.size(), 0);
-            if (n <= 0) {
-                break;
-            }
-            for (ssize_t i = 0; i < n; ++i) {
-                r.nSum = FoldByte(r.nSum, buffer[static_cast<std::size_t>(i)]);
-            }
-            r.nBytes += static_cast<std::size_t>(n);
-        }
-        close(nFd);
-    });
-}
-
 SStreamRun RunEngine(std::size_t nTotal, std::uint32_t nExpected) {
     CSer2NetServer server;
     CSerialLink link;
@@ -124,7 +99,7 @@ int main(int argc, char** argv) {
     const std::uint32_t nExpected = PatternSum(nTotal);
     std::vector<SStreamRun> arrPlain, arrEngine;
     for (int nRound = 0; nRound < args.nRounds; ++nRound) {
-        arrPlain.push_back(RunPlain(nTotal, nExpected));
+        arrPlain.push_back(RunPlainTcpReader(nTotal, kChunk));
         arrEngine.push_back(RunEngine(nTotal, nExpected));
         Report("plain", arrPlain.back());
         Report("engine", arrEngine.back());

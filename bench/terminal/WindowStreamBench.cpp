@@ -16,7 +16,11 @@
 // ("开始记录..." with a name ending in ".bin"); the recording must equal the stream byte for byte
 // and its throughput is reported as a share of the run without (>= 90%).
 //
-// Usage: dive_window_stream_bench [--at] [--record] [MiB, default 16] [rounds, default 3]
+// --net: the port is on another machine: ser2net (started on 127.0.0.1 for each run) in front of
+// the pair, COM1 mapped to its RFC 2217 port, the window connecting on its own; the reference is
+// a plain TCP reader of ser2net's raw port in front of an identical pair (NetReference.h).
+//
+// Usage: dive_window_stream_bench [--at] [--record | --net] [MiB, default 16] [rounds, default 3]
 // (offscreen unless QT_QPA_PLATFORM says otherwise). --at: with assistive technology active
 // (AtSession.h; it needs QT_QPA_PLATFORM=xcb, for instance under Xvfb).
 #include <QAbstractButton>
@@ -27,14 +31,17 @@
 #include <cstdio>
 #include <cstring>
 #include <iterator>
+#include <memory>
 
 #include "AtSession.h"
 #include "DialogTemplate.h"
 #include "IniFile.h"
 #include "MessageBox.h"
+#include "NetReference.h"
 #include "ReceiveView.h"
 #include "RecordControl.h"
 #include "RxDelivery.h"
+#include "Ser2NetServer.h"
 #include "StreamBench.h"
 #include "TerminalDlg.h"
 #include "UiProbes.h"
@@ -43,6 +50,7 @@ namespace {
 constexpr std::size_t kChunk = 65536;
 constexpr std::size_t kBoxBytes = 65536;
 constexpr int kLimitMs = 120000;
+constexpr int kConnectLimitMs = 10000;
 
 struct SWindowRun : SStreamRun {
     SUiFigures ui;  // the answer is a click's
@@ -87,13 +95,34 @@ constexpr SCase kCases[] = {{"text", EPayload::TextLines, 0},
                             {"random", EPayload::Random, 0},
                             {"randhex", EPayload::Random, 1}};
 
+// Where a run's stream comes from: a pair whose slave COM1 names, or (--net) ser2net in front of
+// one, COM1 naming its RFC 2217 port.
+class CStreamSource {
+public:
+    CStreamSource(const CBenchFolder& folder, bool bNet) {
+        if (!bNet) {
+            folder.MapComOne(m_pty);
+            return;
+        }
+        m_pServer = std::make_unique<CSer2NetServer>();
+        if (!m_pServer->Start()) {
+            std::fprintf(stderr, "ser2net did not come up\n");
+        }
+        CIniFile(folder.IniPath()).WriteString("DEVICES", "COM1", m_pServer->ComAddress());
+    }
+    int FeedFd() { return m_pServer ? m_pServer->Pty().MasterFd() : m_pty.MasterFd(); }
+
+private:
+    CPtyPair m_pty;
+    std::unique_ptr<CSer2NetServer> m_pServer;
+};
+
 SWindowRun RunWindow(std::size_t nTotal, const SCase& c, const CBenchFolder& folder,
-                     bool bRecord = false) {
+                     bool bRecord = false, bool bNet = false) {
     const CPayload payload(c.ePayload);
     const int bHex = c.bHex;
     SWindowRun r;
-    CPtyPair pty;
-    folder.MapComOne(pty);
+    CStreamSource source(folder, bNet);
     {
         CIniFile ini(folder.IniPath());
         ini.WriteInt("PORT", "COM", 0);
@@ -125,8 +154,9 @@ SWindowRun RunWindow(std::size_t nTotal, const SCase& c, const CBenchFolder& fol
         dlg.Record().Toggle(false, true);
     }
     pOpen->click();
-    if (!dlg.IsPortOpen()) {
-        std::fprintf(stderr, "cannot open %s\n", pty.SlavePath().c_str());
+    // A port on another machine connects on a thread of its own while the window runs.
+    if (!RunEventsUntil([&] { return dlg.IsPortOpen(); }, kConnectLimitMs)) {
+        std::fprintf(stderr, "cannot open COM1\n");
         return r;
     }
     CPaintClock paints;
@@ -143,7 +173,7 @@ SWindowRun RunWindow(std::size_t nTotal, const SCase& c, const CBenchFolder& fol
     const auto t0 = std::chrono::steady_clock::now();
     paints.Start();
     probe.Start();
-    CStreamFeeder feeder(pty.MasterFd(), nTotal, kChunk, payload);
+    CStreamFeeder feeder(source.FeedFd(), nTotal, kChunk, payload);
     r.bCounterRight = RunEventsUntil([&] { return pRxCount->text() == strTotal; }, kLimitMs);
     const SteadyTime tEnd = deliveries.Last();
     paints.Stop(tEnd);
@@ -197,10 +227,11 @@ void ReportSpread(const char* pszFigure, const std::vector<TRun>& arrRuns, TKey 
 }
 }  // namespace
 
-// Takes "--record" out of the arguments; true when it was there.
-bool TakeRecordFlag(int& argc, char** argv) {
-    const auto itEnd = std::remove_if(
-        argv + 1, argv + argc, [](const char* psz) { return std::strcmp(psz, "--record") == 0; });
+// Takes the flag out of the arguments; true when it was there.
+bool TakeFlag(int& argc, char** argv, const char* pszFlag) {
+    const auto itEnd = std::remove_if(argv + 1, argv + argc, [pszFlag](const char* psz) {
+        return std::strcmp(psz, pszFlag) == 0;
+    });
     const bool bFound = itEnd != argv + argc;
     argc = static_cast<int>(itEnd - argv);
     return bFound;
@@ -239,7 +270,8 @@ int RunRecording(const SBenchArgs& args, const CBenchFolder& folder) {
 
 int main(int argc, char** argv) {
     const auto pApp = MakeAssistedBenchApp(argc, argv);
-    const bool bRecord = TakeRecordFlag(argc, argv);
+    const bool bRecord = TakeFlag(argc, argv, "--record");
+    const bool bNet = TakeFlag(argc, argv, "--net");
     const SBenchArgs args = ParseBenchArgs(argc, argv, 16);
     const std::size_t nTotal = args.Total();
     const CBenchFolder folder("window-bench");
@@ -255,12 +287,13 @@ int main(int argc, char** argv) {
     std::vector<SStreamRun> arrPlain;
     std::vector<std::vector<SWindowRun>> arrCases(std::size(kCases));
     for (int nRound = 1; nRound <= args.nRounds; ++nRound) {
-        arrPlain.push_back(RunPlainReadLoop(nTotal, kChunk, kChunk, false));
+        arrPlain.push_back(bNet ? RunPlainTcpReader(nTotal, kChunk)
+                                : RunPlainReadLoop(nTotal, kChunk, kChunk, false));
         const double dPlainRate = arrPlain.back().MiBPerSecond();
         ReportRow("plain", nRound, arrPlain.back(), dPlainRate);
         std::printf("  %s\n", arrPlain.back().bIntact ? "complete" : "BYTES LOST");
         for (std::size_t i = 0; i < std::size(kCases); ++i) {
-            arrCases[i].push_back(RunWindow(nTotal, kCases[i], folder));
+            arrCases[i].push_back(RunWindow(nTotal, kCases[i], folder, false, bNet));
             ReportWindow(kCases[i].pszName, nRound, arrCases[i].back(), dPlainRate);
         }
     }
@@ -269,7 +302,8 @@ int main(int argc, char** argv) {
     const auto cpu = [](const SStreamRun& r) { return r.CpuPerMiB(); };
     const auto cpuOwn = [](const SStreamRun& r) { return r.CpuPerMiBWithoutFeeder(); };
     const double dPlainRate = SpreadOf(arrPlain, rate).dMedian;
-    std::printf("\nmedian, lowest, highest of %d rounds\nplain\n", args.nRounds);
+    std::printf("\nmedian, lowest, highest of %d rounds\n%s\n", args.nRounds,
+                bNet ? "plain TCP reader of ser2net" : "plain");
     ReportSpread("MiB/s", arrPlain, rate, " %9.1f");
     ReportSpread("CPU s/MiB", arrPlain, cpu, " %9.4f");
     ReportSpread("CPU s/MiB w/o feeder", arrPlain, cpuOwn, " %9.4f");
