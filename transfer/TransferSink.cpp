@@ -7,6 +7,35 @@
 namespace {
 
 constexpr const char* kPartial = ".partial";
+constexpr int kMaxOtherNames = 999;
+
+bool Exists(const std::string& strPath) {
+    return access(strPath.c_str(), F_OK) == 0;
+}
+
+// "name (n).ext" in the folder of strPath for the first n from 1 that names no file; "" when
+// none up to kMaxOtherNames is free. A name starting with its only dot has no extension.
+std::string FreeName(const std::string& strPath) {
+    const std::size_t nSlash = strPath.find_last_of('/');
+    const std::size_t nNameStart = nSlash == std::string::npos ? 0 : nSlash + 1;
+    std::size_t nDot = strPath.find_last_of('.');
+    if (nDot == std::string::npos || nDot <= nNameStart) {
+        nDot = strPath.size();
+    }
+    for (int n = 1; n <= kMaxOtherNames; ++n) {
+        const std::string strOther =
+            strPath.substr(0, nDot) + " (" + std::to_string(n) + ")" + strPath.substr(nDot);
+        if (!Exists(strOther) && !Exists(strOther + kPartial)) {
+            return strOther;
+        }
+    }
+    return {};
+}
+
+std::string BaseName(const std::string& strPath) {
+    const std::size_t nSlash = strPath.find_last_of('/');
+    return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+}
 
 }  // namespace
 
@@ -50,9 +79,16 @@ SSinkAnswer CFileSink::Begin(const std::string& strName, std::optional<std::uint
     } else {
         m_strPath = m_strTarget;
     }
-    if (access(m_strPath.c_str(), F_OK) == 0 && !(m_fnAsk && m_fnAsk(m_strPath))) {
-        m_strPath.clear();
-        return {false, "文件已存在，未覆盖"};
+    if (Exists(m_strPath) && !(m_fnAsk && m_fnAsk(m_strPath))) {
+        // Not replaced: the file is kept under a name of its own beside it.
+        const std::string strOther = FreeName(m_strPath);
+        if (strOther.empty()) {
+            m_strPath.clear();
+            return {false, "文件已存在，未覆盖"};
+        }
+        strNote += std::string(strNote.empty() ? "" : "；") + "“" + BaseName(m_strPath) +
+                   "”已存在，另存为“" + BaseName(strOther) + "”";
+        m_strPath = strOther;
     }
     m_pFile = std::fopen((m_strPath + kPartial).c_str(), "wbx");
     if (m_pFile == nullptr) {

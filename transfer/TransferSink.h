@@ -4,8 +4,9 @@
 //
 // The far end is not trusted: a YMODEM name is cleaned to a bare name (CleanTransferName) and
 // refused when nothing usable is left; an existing file is replaced only when the ask callback
-// says so; a file is written as "<name>.partial" and renamed when it is complete, so a transfer
-// that fails leaves a file that says what it is.
+// says so, else the new one is saved beside it as "name (1).ext" (the next free number); a file is
+// written as "<name>.partial" and renamed when it is complete, so a transfer that fails leaves a
+// file that says what it is.
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -38,7 +39,8 @@ std::optional<std::string> CleanTransferName(const std::string& strRaw);
 
 class CFileSink : public ITransferSink {
 public:
-    // Asked (with the full path) before an existing file is replaced; true: replace it.
+    // Asked (with the full path) before an existing file is replaced; true: replace it, false:
+    // keep it and save the new one under a free name (said in Begin's note).
     using AskOverwrite = std::function<bool(const std::string& strPath)>;
 
     // XMODEM: the file strTarget; YMODEM: files in the folder strTarget under their own names.

@@ -86,22 +86,23 @@ TEST_F(ReceiverByHand, YmodemNameWithFoldersIsWrittenInTheFolderAndSaidSo) {
     EXPECT_NE(receiver.Message().find("文件名已清理为“evil.sh”"), std::string::npos);
 }
 
-TEST_F(ReceiverByHand, ExistingFileIsNotReplacedWithoutAsking) {
+TEST_F(ReceiverByHand, ExistingFileIsNotReplacedWithoutAskingButSavedBesideIt) {
     ASSERT_TRUE(WriteFileBytes(Path("keep.txt"), {'o', 'l', 'd'}));
+    ASSERT_TRUE(WriteFileBytes(Path("keep (1).txt"), {'o', 'l', 'd'}));
     std::vector<std::string> arrAsked;
     CFileSink sink(m_dir.path().toStdString(), true, [&](const std::string& strPath) {
         arrAsked.push_back(strPath);
         return false;
     });
     CXmodemReceiver receiver(ETransferProtocol::Ymodem, sink);
-    Feed(receiver, {Header("keep.txt", "3")});
-    EXPECT_EQ(receiver.State(), ETransferState::Failed);
-    EXPECT_EQ(receiver.Message(), "文件已存在，未覆盖");
+    Feed(receiver,
+         {Header("keep.txt", "3"), Data(1, "new"), {xmodem::EOT}, {xmodem::EOT}, Header("")});
+    EXPECT_EQ(receiver.State(), ETransferState::Done);
+    EXPECT_EQ(receiver.Message(), "“keep.txt”已存在，另存为“keep (2).txt”");
     EXPECT_EQ(arrAsked, std::vector<std::string>{Path("keep.txt")});
     EXPECT_EQ(ReadFileBytes(Path("keep.txt")), (Bytes{'o', 'l', 'd'}));
-    // The sender is told to stop.
-    const Bytes out = receiver.TakeOutput();
-    EXPECT_GE(std::count(out.begin(), out.end(), xmodem::CAN), 2);
+    EXPECT_EQ(ReadFileBytes(Path("keep (2).txt")), (Bytes{'n', 'e', 'w'}));
+    EXPECT_EQ(sink.Received(), std::vector<std::string>{Path("keep (2).txt")});
 }
 
 struct SBadRow {
