@@ -28,6 +28,13 @@ enum : int {
     IDM_TIMESTAMP = 29743,
     IDM_ECHO = 29744,
     IDM_FRAMEGAP_FIRST = 29745,
+    // The send box's submenu "文件传输": the window runs them (XMODEM, XMODEM-1K and YMODEM
+    // send, XMODEM and YMODEM receive, in this order).
+    IDM_XFER_XMODEM_SEND = 29751,
+    IDM_XFER_XMODEM1K_SEND = 29752,
+    IDM_XFER_YMODEM_SEND = 29753,
+    IDM_XFER_XMODEM_RECEIVE = 29754,
+    IDM_XFER_YMODEM_RECEIVE = 29755,
 
     EM_UNDO = 199,
     WM_CUT = 768,

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextCursor>
+#include <iterator>
 
 #include "Codec.h"
 #include "ReceiveView.h"
@@ -30,6 +31,11 @@ constexpr const char* kChecksumTexts[kChecksumCount] = {
     "CRC-16/CCITT-FALSE（高字节在前）",
     "CRC-32（低字节在前）",
 };
+// The items of "文件传输", in command order from IDM_XFER_XMODEM_SEND; receiving after a line.
+constexpr const char* kTransferTexts[] = {"XMODEM 发送...", "XMODEM-1K 发送...", "YMODEM 发送...",
+                                          "XMODEM 接收...", "YMODEM 接收..."};
+constexpr int kTransferSends = 3;
+
 constexpr int kHistoryChars = 32;  // a history entry's caption, before the ellipsis
 
 // A history entry as one short line of a menu: its format, then its text with line breaks shown
@@ -149,6 +155,8 @@ void CSendEdit::OnCommand(int nCommand) {
             } else if (nCommand >= IDM_CHECKSUM_FIRST &&
                        nCommand < IDM_CHECKSUM_FIRST + kChecksumCount) {
                 m_options.eChecksum = static_cast<EChecksum>(nCommand - IDM_CHECKSUM_FIRST);
+            } else if (nCommand >= IDM_XFER_XMODEM_SEND && nCommand <= IDM_XFER_YMODEM_RECEIVE) {
+                emit TransferCommand(nCommand);
             } else if (nCommand >= IDM_HISTORY_FIRST &&
                        nCommand < IDM_HISTORY_FIRST + static_cast<int>(CSendHistory::kMaxEntries)) {
                 RecallHistory(static_cast<std::size_t>(nCommand - IDM_HISTORY_FIRST));
@@ -193,6 +201,14 @@ std::vector<SBoxSubMenu> CSendEdit::SubMenus() const {
                                       static_cast<int>(m_options.eChecksum) == i, true});
     }
     const bool bByLine = m_options.eFileMode == EFileSendMode::ByLine;
+    SBoxSubMenu transfers{"文件传输", {}};
+    for (int i = 0; i < static_cast<int>(std::size(kTransferTexts)); ++i) {
+        if (i == kTransferSends) {
+            transfers.arrItems.push_back(BoxMenuSeparator());
+        }
+        transfers.arrItems.push_back(
+            {IDM_XFER_XMODEM_SEND + i, kTransferTexts[i], m_bTransfersAllowed, false});
+    }
     return {
         std::move(lineEnds),
         std::move(checksums),
@@ -200,6 +216,7 @@ std::vector<SBoxSubMenu> CSendEdit::SubMenus() const {
         {"文件发送",
          {{IDM_FILEMODE_WHOLE, "整块发送", true, !bByLine, true},
           {IDM_FILEMODE_BYLINE, "逐行发送", true, bByLine, true}}},
+        std::move(transfers),
     };
 }
 

@@ -5,7 +5,8 @@
 // never stored. Typing is not filtered in either mode. Colours live in section "TX" (see
 // ColorEdit.h), and so do the send options of its menu (SendOptions.h): the line end and the
 // checksum that every send gets, and how a file is sent. The last 20 sends are its history
-// (SendHistory.h): its menu and Alt+Up / Alt+Down bring them back.
+// (SendHistory.h): its menu and Alt+Up / Alt+Down bring them back. Its submenu "文件传输" hands
+// the block transfers (XMODEM, YMODEM) to the window.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,7 +45,15 @@ public:
     // be undone.
     void RecallHistory(std::size_t nIndex);
 
+    // Whether the items of "文件传输" are enabled: the window allows transfers while the port is
+    // open and nothing else uses the line.
+    void SetTransfersAllowed(bool bAllowed) { m_bTransfersAllowed = bAllowed; }
+
     void OnCommand(int nCommand) override;
+
+signals:
+    // An item of "文件传输" (IDM_XFER_*) was chosen; the window runs the transfer.
+    void TransferCommand(int nCommand);
 
 protected:
     std::vector<SBoxMenuItem> MenuItems() const override;
@@ -61,6 +70,7 @@ private:
     std::vector<SBoxMenuItem> HistoryItems() const;
 
     bool m_bHexMode = false;
+    bool m_bTransfersAllowed = false;
     SSendOptions m_options;
     CSendHistory m_history;
     // The walk through the history: the entry shown (-1: none) and the text it replaced.

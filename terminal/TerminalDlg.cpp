@@ -27,6 +27,7 @@
 #include "RecordControl.h"
 #include "SendEdit.h"
 #include "ShadedButton.h"
+#include "TransferControl.h"
 #include "Version.h"
 
 namespace {
@@ -55,6 +56,7 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
     CreateControls();
     LinkCodePages(*m_edReceive, *m_edSend);
     SetUpRecording();
+    SetUpTransfers();
     const CDialogUnits units(logicalDpiY());
     ApplyTemplate(kMainDialogTemplate, units, [this](int nId) { return Control(nId); });
     const QSize sizeDesign = units.ToPixels(kMainDialogTemplate.sizeDlu);
@@ -80,7 +82,9 @@ CTerminalDlg::CTerminalDlg(const std::string& strIniPath, QWidget* pParent)
 }
 
 CTerminalDlg::~CTerminalDlg() {
-    // Stop the engine while every member it may reach through OnNoticesPending() still exists.
+    // Stop the engine while every member it may reach through OnNoticesPending() still exists;
+    // a transfer first, while the engine that runs it is there.
+    m_pTransfer->Abort();
     m_link.Close();
 }
 
@@ -166,6 +170,7 @@ bool CTerminalDlg::OpenPort(const std::string& strPath) {
 }
 
 void CTerminalDlg::ClosePort() {
+    m_pTransfer->Abort();  // CAN CAN first, and its line in the box
     m_reconnector.Stop();
     if (m_bWaiting) {
         m_connector.Cancel();  // a reconnect try's

@@ -11,9 +11,10 @@
 // Enter in a list, a check box or the period field does nothing.
 //
 // Sending runs in CSendState (SendState.h), which the window wires to its send buttons and shows
-// through ISendHost (TerminalSend.cpp). The check boxes and options follow their check state,
-// whatever changed it (a click, the keyboard, assistive technology); the window's own loads of
-// them are not passed on to the line.
+// through ISendHost (TerminalSend.cpp). A block file transfer (TerminalTransfer.cpp) has the line
+// to itself while it runs: the sends wait, and closing the port cancels it first. The check boxes
+// and options follow their check state, whatever changed it (a click, the keyboard, assistive
+// technology); the window's own loads of them are not passed on to the line.
 //
 // Received data. The engine queues its notices and calls OnNoticesPending() from its threads;
 // CRxDelivery (RxDelivery.h) brings them to the window's thread in batches, received bytes at the
@@ -59,6 +60,7 @@ class CRecordControl;
 class CSendEdit;
 class CShadedButton;
 class CStatusLamp;
+class CTransferControl;
 
 class CTerminalDlg : public CResizableDlg, public ISerialOwner, private ISendHost {
     Q_OBJECT
@@ -82,6 +84,10 @@ public:
     // Recording received bytes to a file (the receive box's menu), so that tests can answer its
     // dialogs.
     CRecordControl& Record() { return *m_pRecord; }
+    // The block file transfers (the send box's "文件传输"), so that tests can shorten their
+    // timeouts and reach the progress dialog.
+    CTransferControl& Transfers() { return *m_pTransfer; }
+    bool IsTransferring() const;
 
     // The delivery of the engine's notices, so that tests can set the clock that paces it.
     CRxDelivery& Delivery() { return m_delivery; }
@@ -203,6 +209,12 @@ private:
     void ShowTitle();  // with the recording's file, while one runs
     void RecordPortOpened(const PortSettings& settings);
 
+    // Block file transfers (TerminalTransfer.cpp).
+    void SetUpTransfers();
+    // The port is open for the user and the line is free: no transfer, no send pending.
+    bool TransfersAllowed() const;
+    void OnTransferCommand(int nCommand);  // an item of the send box's "文件传输"
+
     // Bytes went to the engine: a line of their own in the receive box and the text log, while
     // "显示发送" is on.
     void OnSent(const std::uint8_t* pBytes, std::size_t nCount);
@@ -262,6 +274,7 @@ private:
     CRunOptions m_runOptions;
     CDeviceWatcher* m_pWatcher = nullptr;  // adapters plugged in or out
     CRecordControl* m_pRecord = nullptr;
+    CTransferControl* m_pTransfer = nullptr;
     CSerialLink m_link;
     CLinkSender m_linkSender{m_link,
                              [this](const std::uint8_t* p, std::size_t n) { OnSent(p, n); }};

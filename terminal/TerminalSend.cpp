@@ -60,9 +60,12 @@ std::vector<std::uint8_t> CTerminalDlg::BytesToSend() {
 }
 
 void CTerminalDlg::ShowSendControls(const SSendControls& controls) {
-    SetEnabledKeepingFocus(m_btnManualSend, controls.bManual);
-    SetEnabledKeepingFocus(m_btnSendFile, controls.bFile);
-    SetEnabledKeepingFocus(m_btnAutoSend, controls.bAuto);
+    // A block transfer has the line: no send until it has ended.
+    const bool bFree = !IsTransferring();
+    SetEnabledKeepingFocus(m_btnManualSend, controls.bManual && bFree);
+    SetEnabledKeepingFocus(m_btnSendFile, controls.bFile && bFree);
+    SetEnabledKeepingFocus(m_btnAutoSend, controls.bAuto && bFree);
+    m_edSend->SetTransfersAllowed(TransfersAllowed());
     m_btnAutoSend->setText(
         QString::fromUtf8(controls.bStopCaption ? kCaptionStopSending : kCaptionAutoSend));
     m_edPeriod->setEnabled(controls.bPeriod);

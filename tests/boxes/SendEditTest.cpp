@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QSignalSpy>
 #include <QTextCursor>
 
 #include "BoxTestSupport.h"
@@ -50,6 +51,7 @@ std::vector<SMenuRow> ExpectedRows(bool bUndo, bool bSelection, bool bPaste, boo
         {QString::fromUtf8("校验"), true, false},
         {QString::fromUtf8("历史记录"), true, false},
         {QString::fromUtf8("文件发送"), true, false},
+        {QString::fromUtf8("文件传输"), true, false},
     };
 }
 
@@ -166,4 +168,24 @@ TEST_F(SendEditTest, LinkedBoxesShareTheCodePage) {
     EXPECT_EQ(m_box.CodePage()->Get(), CP_GBK);
     const auto pMenu = m_box.CreateContextMenu();
     EXPECT_TRUE(FindCommand(*pMenu, IDM_CODEPAGE_GBK)->isChecked());
+}
+
+TEST_F(SendEditTest, TransferItemsFollowTheWindowAndGoToIt) {
+    QSignalSpy spy(&m_box, &CSendEdit::TransferCommand);
+    for (const bool bAllowed : {false, true}) {
+        m_box.SetTransfersAllowed(bAllowed);
+        const auto pMenu = m_box.CreateContextMenu();
+        QMenu* pTransfers = pMenu->actions().back()->menu();
+        ASSERT_NE(pTransfers, nullptr);
+        EXPECT_EQ(MenuRows(*pTransfers),
+                  (std::vector<SMenuRow>{{QString::fromUtf8("XMODEM 发送..."), bAllowed, false},
+                                         {QString::fromUtf8("XMODEM-1K 发送..."), bAllowed, false},
+                                         {QString::fromUtf8("YMODEM 发送..."), bAllowed, false},
+                                         {"-", true, false},
+                                         {QString::fromUtf8("XMODEM 接收..."), bAllowed, false},
+                                         {QString::fromUtf8("YMODEM 接收..."), bAllowed, false}}));
+    }
+    FindCommand(*m_box.CreateContextMenu(), IDM_XFER_YMODEM_RECEIVE)->trigger();
+    ASSERT_EQ(spy.size(), 1);
+    EXPECT_EQ(spy[0][0].toInt(), IDM_XFER_YMODEM_RECEIVE);
 }
