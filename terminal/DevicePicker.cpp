@@ -28,7 +28,7 @@ QString AddressFaultText(ENetAddressFault eFault) {
         case ENetAddressFault::BadHost:
             return QStringLiteral("主机名中不能有空格或 /，IPv6 地址的方括号要成对");
         case ENetAddressFault::UnbracketedIpv6:
-            return QStringLiteral("IPv6 地址要写在方括号中，例如 [::1]:2001");
+            return QStringLiteral("IPv6 地址要写在方括号中");
         case ENetAddressFault::NoPort:
             return QStringLiteral("缺少端口号，主机后写“:端口”");
         case ENetAddressFault::BadPort:
@@ -47,7 +47,7 @@ QString TypedDeviceProblem(const QString& strDevice) {
         return eFault == ENetAddressFault::None
                    ? QString()
                    : QStringLiteral(
-                         "“%1”不是有效的网络地址：%2\n"
+                         "“%1”不是有效的网络地址\n原因：%2\n"
                          "请输入 rfc2217://主机:端口 或 tcp://主机:端口，例如 "
                          "rfc2217://192.0.2.10:2001、rfc2217://[::1]:2001")
                          .arg(strDevice, AddressFaultText(eFault));
