@@ -71,7 +71,6 @@ bool CTransferControl::Start(const STransferJob& job) {
     m_pDlg = new CTransferDlg(TransferTitle(job.eProtocol, job.bSend),
                               bXmodemReceive ? QString::fromUtf8(kXmodemReceiveNote) : QString(),
                               m_pWindow);
-    m_pDlg->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_pDlg, &CTransferDlg::CancelRequested, this, &CTransferControl::Cancel);
     m_pDlg->show();
     m_timerPoll.start();
@@ -140,7 +139,9 @@ void CTransferControl::Finish(const STransferStatus& status) {
     m_pSink.reset();
     m_bRunning = false;
     if (m_pDlg) {
-        m_pDlg->close();  // deleted later, on close
+        // Not close(): a dialog's close goes through reject(), which here asks for a cancel.
+        m_pDlg->hide();
+        m_pDlg->deleteLater();
         m_pDlg = nullptr;
     }
     emit Finished(strLine);

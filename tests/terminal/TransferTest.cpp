@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
@@ -143,6 +144,9 @@ TEST_P(TransferExchange, IsExactAndSaidInOneLine) {
     EXPECT_GT(Counter(bSend ? IDC_RX_COUNT : IDC_TX_COUNT), 0u);
     EXPECT_EQ(CIniFile(m_strIni).ReadString("TRANSFER", "FOLDER", ""), Std(Mine()));
     EXPECT_EQ(ItemsEnabled(), std::vector<bool>(5, true));
+    for (const QWidget* pTop : QApplication::topLevelWidgets()) {  // the progress dialog is gone
+        EXPECT_FALSE(qobject_cast<const CTransferDlg*>(pTop) != nullptr && pTop->isVisible());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
