@@ -4,9 +4,7 @@
 // checksum.
 //
 // Usage: dive_net_stream_bench [MiB per run, default 16] [rounds, default 3]
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 
 #include "NetReference.h"
 #include "Ser2NetServer.h"
@@ -15,44 +13,6 @@
 
 namespace {
 constexpr std::size_t kChunk = 4096;
-
-class CCountingOwner : public ISerialOwner {
-public:
-    void OnNoticesPending() override {
-        {
-            std::lock_guard lock(m_mtx);
-            m_bPending = true;
-        }
-        m_cv.notify_one();
-    }
-    void OnSerialEvent(unsigned nCode, unsigned nValue) override {
-        if (nCode == SN_RX_BYTE) {
-            m_nSum = FoldByte(m_nSum, static_cast<std::uint8_t>(nValue));
-            ++m_nBytes;
-        }
-    }
-    bool Drain(CSerialLink& link, std::size_t nTotal) {
-        while (m_nBytes < nTotal) {
-            {
-                std::unique_lock lock(m_mtx);
-                if (!m_cv.wait_for(lock, std::chrono::seconds(30), [this] { return m_bPending; })) {
-                    return false;
-                }
-                m_bPending = false;
-            }
-            while (link.DeliverNotices() && m_nBytes < nTotal) {
-            }
-        }
-        return true;
-    }
-    std::size_t m_nBytes = 0;
-    std::uint32_t m_nSum = 0;
-
-private:
-    std::mutex m_mtx;
-    std::condition_variable m_cv;
-    bool m_bPending = false;
-};
 
 template <class FnRead>
 SStreamRun Timed(CSer2NetServer& server, std::size_t nTotal, std::uint32_t nExpected,

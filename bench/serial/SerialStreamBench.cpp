@@ -6,51 +6,13 @@
 // feeder's included on both sides.
 //
 // Usage: dive_serial_stream_bench [MiB per run, default 64] [rounds, default 3]
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 
 #include "SerialLink.h"
 #include "StreamBench.h"
 
 namespace {
 constexpr std::size_t kChunk = 4096;
-
-// Counts and folds the bytes; its drain thread stands in for the user-interface thread.
-class CCountingOwner : public ISerialOwner {
-public:
-    void OnNoticesPending() override {
-        {
-            std::lock_guard lock(m_mtx);
-            m_bPending = true;
-        }
-        m_cv.notify_one();
-    }
-    void OnSerialEvent(unsigned nCode, unsigned nValue) override {
-        if (nCode == SN_RX_BYTE) {
-            m_nSum = FoldByte(m_nSum, static_cast<std::uint8_t>(nValue));
-            ++m_nBytes;
-        }
-    }
-    void Drain(CSerialLink& link, std::size_t nTotal) {
-        while (m_nBytes < nTotal) {
-            {
-                std::unique_lock lock(m_mtx);
-                m_cv.wait(lock, [this] { return m_bPending; });
-                m_bPending = false;
-            }
-            while (link.DeliverNotices() && m_nBytes < nTotal) {
-            }
-        }
-    }
-    std::size_t m_nBytes = 0;
-    std::uint32_t m_nSum = 0;
-
-private:
-    std::mutex m_mtx;
-    std::condition_variable m_cv;
-    bool m_bPending = false;
-};
 
 SStreamRun RunEngine(std::size_t nTotal, std::uint32_t nExpected, const CBenchFolder& folder) {
     CPtyPair pty;

@@ -229,6 +229,36 @@ void CBenchFolder::Confine(CSerialLink& link) const {
     link.SetLockFolder(m_strPath);
 }
 
+void CCountingOwner::OnNoticesPending() {
+    {
+        std::lock_guard lock(m_mtx);
+        m_bPending = true;
+    }
+    m_cv.notify_one();
+}
+
+void CCountingOwner::OnSerialEvent(unsigned nCode, unsigned nValue) {
+    if (nCode == SN_RX_BYTE) {
+        m_nSum = FoldByte(m_nSum, static_cast<std::uint8_t>(nValue));
+        ++m_nBytes;
+    }
+}
+
+bool CCountingOwner::Drain(CSerialLink& link, std::size_t nTotal) {
+    while (m_nBytes < nTotal) {
+        {
+            std::unique_lock lock(m_mtx);
+            if (!m_cv.wait_for(lock, std::chrono::seconds(30), [this] { return m_bPending; })) {
+                return false;
+            }
+            m_bPending = false;
+        }
+        while (link.DeliverNotices() && m_nBytes < nTotal) {
+        }
+    }
+    return true;
+}
+
 void PrintLoadAverage() {
     if (FILE* pLoad = std::fopen("/proc/loadavg", "r")) {
         char szLoad[64] = {};

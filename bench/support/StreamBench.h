@@ -6,13 +6,16 @@
 // the machine is shared and single runs wander.
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "PtyPair.h"
+#include "SerialTypes.h"
 
 class CSerialLink;
 
@@ -96,6 +99,24 @@ public:
 
 private:
     std::string m_strPath;
+};
+
+// The owner of an engine in a stream benchmark: counts the bytes it receives and folds them with
+// FoldByte; the thread that calls Drain() stands in for the user-interface thread.
+class CCountingOwner : public ISerialOwner {
+public:
+    void OnNoticesPending() override;
+    void OnSerialEvent(unsigned nCode, unsigned nValue) override;
+    // Delivers notices until nTotal bytes came; false when none were pending for 30 s.
+    bool Drain(CSerialLink& link, std::size_t nTotal);
+
+    std::size_t m_nBytes = 0;
+    std::uint32_t m_nSum = 0;
+
+private:
+    std::mutex m_mtx;
+    std::condition_variable m_cv;
+    bool m_bPending = false;
 };
 
 // One stream's figures. dCpu is the whole process's, the feeder's included.
