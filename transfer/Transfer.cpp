@@ -2,7 +2,7 @@
 
 #include "Checksum.h"
 
-void CTransferMachine::Cancel() {
+void CTransferMachine::Cancel(TransferClock::time_point) {
     if (IsRunning()) {
         SendCancel();
         End(ETransferState::Cancelled, "已取消传输");

@@ -34,7 +34,8 @@ struct STransferTimeouts {
     std::chrono::milliseconds answer{10000};    // for an answer or the next block
     std::chrono::milliseconds character{1000};  // between the characters of a block
     int nStartTries = 6;                        // asking to start this often at most
-    // Sending: how long the line must be quiet after an answer before the next block goes out.
+    // Sending to a receiver that has thrown a block away: how long the line must be quiet after
+    // an answer before the next block goes out.
     std::chrono::microseconds settle{500};
 };
 
@@ -56,7 +57,7 @@ public:
     // The deadline has passed (or the driver woke for another reason: nothing happens early).
     virtual void OnTime(TransferClock::time_point tNow) = 0;
     // The user cancels: CAN CAN goes out, the transfer ends as cancelled.
-    virtual void Cancel();
+    virtual void Cancel(TransferClock::time_point tNow);
     // The line went away: the transfer fails with strWhy.
     void LineLost(const std::string& strWhy);
 

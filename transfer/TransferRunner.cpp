@@ -90,7 +90,7 @@ ETransferState RunTransfer(CTransferMachine& machine, ITransferLine& line, CTran
         }
         if (cancel.IsCancelled() && !bCancelSeen) {
             bCancelSeen = true;
-            machine.Cancel();
+            machine.Cancel(TransferClock::now());
             continue;
         }
         // Once seen, the cancel stays readable: no longer woken by it.

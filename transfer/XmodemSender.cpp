@@ -81,20 +81,26 @@ bool CXmodemSender::OpenFile() {
     return true;
 }
 
-void CXmodemSender::Cancel() {
+void CXmodemSender::Cancel(TransferClock::time_point tNow) {
     if (IsRunning() && !m_bCancelling) {
         m_bCancelling = true;
         SendCancel();
-        m_tDeadline = TransferClock::now() + kCancelRepeat;
+        m_tDeadline = tNow + kCancelRepeat;
     }
 }
 
 void CXmodemSender::OnBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow) {
+    const std::uint64_t nSends = m_nSends;
+    m_tHeard = tNow;
     for (const std::uint8_t by : bytes) {
         if (!IsRunning() || m_bCancelling || CountCancel(by)) {
             return;
         }
-        OnByte(by, tNow);
+        // What came with the answer that sent a block left before it: no answer to it (a
+        // receiver's 'C's gathered before the start would each ask for the first block again).
+        if (m_nSends == nSends) {
+            OnByte(by, tNow);
+        }
     }
 }
 
@@ -230,6 +236,8 @@ void CXmodemSender::OnAck(TransferClock::time_point tNow) {
 }
 
 void CXmodemSender::Resend(TransferClock::time_point tNow) {
+    // An answer this late: the receiver waited for a block that never came whole.
+    m_bSettle = m_bSettle || tNow - m_tSent >= m_timeouts.character;
     if (++m_nTries > xmodem::kMaxRetries) {
         End(ETransferState::Failed,
             "连续 " + std::to_string(xmodem::kMaxRetries) + " 次未得到接收方确认，传输失败");
@@ -241,7 +249,7 @@ void CXmodemSender::Resend(TransferClock::time_point tNow) {
 
 void CXmodemSender::QueueBlock(TransferClock::time_point tNow) {
     m_eStep = EStep::Settle;
-    m_tDeadline = tNow + m_timeouts.settle;
+    m_tDeadline = m_bSettle ? std::max(tNow, m_tHeard + m_timeouts.settle) : tNow;
     OnTime(tNow);
 }
 
@@ -250,7 +258,7 @@ void CXmodemSender::OnTime(TransferClock::time_point tNow) {
         return;
     }
     if (m_bCancelling) {
-        CTransferMachine::Cancel();
+        CTransferMachine::Cancel(tNow);
         return;
     }
     switch (m_eStep) {
@@ -260,6 +268,8 @@ void CXmodemSender::OnTime(TransferClock::time_point tNow) {
             break;
         case EStep::Settle:
             Send(m_block);
+            ++m_nSends;
+            m_tSent = tNow;
             m_eStep = EStep::WaitAnswer;
             m_tDeadline = tNow + m_timeouts.answer;
             break;

@@ -8,9 +8,12 @@
 // YMODEM announces each file in block 0 (name, size, modification time) and closes the batch
 // with an empty block 0; its tail goes in 128-byte blocks when that is shorter.
 //
-// Some receivers (lrzsz's rx and rb among them) empty their input right after they answer, so a
-// block sent the moment the answer arrives can be thrown away and cost a timeout. The sender
-// therefore waits until the line has been quiet for `settle` after an answer before it sends.
+// Some receivers (lrzsz's rx and rb among them) empty their input right after they answer, so on
+// a line without delay (a pseudo-terminal) a block sent the moment the answer arrives can be
+// thrown away and cost a timeout. A wait after every answer would cost every receiver a wake-up
+// per block, so the sender sends at once until a block went unanswered for `character` or more
+// (thrown away, or lost on the line); from then on it waits until the line has been quiet for
+// `settle` after each answer.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -29,13 +32,13 @@ public:
     void OnTime(TransferClock::time_point tNow) override;
     // CAN CAN now and again a moment later, then the end: a receiver that empties its input
     // after each answer may throw the first away.
-    void Cancel() override;
+    void Cancel(TransferClock::time_point tNow) override;
 
 private:
     enum class EStep {
         WaitStart,   // for 'C' or NAK before the first block (of the batch, or of a file's data)
         WaitAnswer,  // for the answer to m_block
-        Settle,      // an answer came; m_block goes out once the line is quiet
+        Settle,      // an answer came; m_block goes out once the line is quiet (or at once)
     };
 
     void WaitForStart(TransferClock::time_point tNow);
@@ -71,13 +74,17 @@ private:
     std::uint64_t m_nLeft = 0;            // YMODEM: bytes still to read, no more than announced
     std::vector<std::uint8_t> m_pending;  // read from the file, not yet in a block
 
-    std::vector<std::uint8_t> m_block;  // the block (or EOT) being sent, as it goes on the line
-    std::uint8_t m_nNumber = 0;         // its number
-    std::size_t m_nBlockData = 0;       // the file's bytes in it
-    bool m_bHeader = false;             // it is a block 0
-    bool m_bEot = false;                // it is an EOT
-    bool m_bClosing = false;            // it is the empty block 0 that closes the batch
-    int m_nTries = 0;                   // its sends after the first
-    int m_nEotNaks = 0;                 // NAKs to this file's EOT
-    bool m_bCancelling = false;         // the first CANs went out
+    std::vector<std::uint8_t> m_block;   // the block (or EOT) being sent, as it goes on the line
+    std::uint8_t m_nNumber = 0;          // its number
+    std::size_t m_nBlockData = 0;        // the file's bytes in it
+    bool m_bHeader = false;              // it is a block 0
+    bool m_bEot = false;                 // it is an EOT
+    bool m_bClosing = false;             // it is the empty block 0 that closes the batch
+    int m_nTries = 0;                    // its sends after the first
+    int m_nEotNaks = 0;                  // NAKs to this file's EOT
+    bool m_bCancelling = false;          // the first CANs went out
+    std::uint64_t m_nSends = 0;          // blocks (and EOTs) sent
+    TransferClock::time_point m_tSent;   // when the last went out
+    TransferClock::time_point m_tHeard;  // when the receiver last sent something
+    bool m_bSettle = false;              // a block was thrown away: wait for quiet after answers
 };

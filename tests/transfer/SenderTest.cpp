@@ -221,4 +221,46 @@ INSTANTIATE_TEST_SUITE_P(
                     SEndRow{"FileUnreadable", false, "无法读取文件：fw.bin.missing"}),
     [](const auto& info) { return std::string(info.param.pszName); });
 
+// ---- A scripted receiver on a made-up clock ----
+
+class SenderPace : public SenderFixture, public testing::Test {
+protected:
+    void SetUp() override {
+        m_strFile = Folder("out") + "/fw.bin";
+        ASSERT_TRUE(WriteFileBytes(m_strFile, RandomBytes(3000, 9)));  // three 1 KiB blocks
+    }
+    std::size_t Answer(CXmodemSender& sender, std::vector<std::uint8_t> bytes) {
+        sender.OnBytes(bytes, m_tNow);
+        sender.OnTime(m_tNow);
+        return sender.TakeOutput().size();
+    }
+    std::size_t Wait(CXmodemSender& sender, TransferClock::duration d) {
+        m_tNow += d;
+        sender.OnTime(m_tNow);
+        return sender.TakeOutput().size();
+    }
+
+    std::string m_strFile;
+    TransferClock::time_point m_tNow = TransferClock::time_point{} + std::chrono::hours(1);
+};
+
+TEST_F(SenderPace, SendsAtOnceUntilABlockGoesUnanswered) {
+    STransferTimeouts timeouts;
+    CXmodemSender sender(ETransferProtocol::Xmodem1K, {m_strFile}, timeouts);
+    sender.Start(m_tNow);
+    // 'C's gathered before the start ask for the first block once.
+    EXPECT_EQ(Answer(sender, {xmodem::CRC, xmodem::CRC, xmodem::CRC}), 1029u);
+    EXPECT_EQ(Answer(sender, {xmodem::ACK}), 1029u);
+    // Block 2 thrown away: no answer, sent again.
+    EXPECT_EQ(Wait(sender, timeouts.answer), 1029u);
+    EXPECT_EQ(sender.Progress().nRetries, 1u);
+    // From now on the next block waits for a quiet line.
+    EXPECT_EQ(Answer(sender, {xmodem::ACK}), 0u);
+    EXPECT_EQ(Wait(sender, timeouts.settle), 1029u);
+    EXPECT_EQ(Answer(sender, {xmodem::ACK}), 0u);
+    EXPECT_EQ(Wait(sender, timeouts.settle), 1u);  // EOT
+    EXPECT_EQ(Answer(sender, {xmodem::ACK}), 0u);
+    EXPECT_EQ(sender.State(), ETransferState::Done);
+}
+
 }  // namespace
