@@ -9,6 +9,11 @@ namespace {
 
 constexpr std::size_t kShortTail = 896;  // YMODEM, XMODEM-1K: a tail this short goes in 128s
 constexpr auto kCancelRepeat = std::chrono::milliseconds(100);
+// The last word (XMODEM's EOT, YMODEM's closing block 0) is sent this many times at most, each
+// waiting this long for its answer: a receiver that ends right after answering and empties its
+// terminal's output then (lrzsz does) throws that answer away, and its data is home already.
+constexpr int kLastWordSends = 3;
+constexpr auto kLastWordAnswer = std::chrono::seconds(2);
 
 std::string BaseName(const std::string& strPath) {
     const std::size_t nSlash = strPath.find_last_of('/');
@@ -235,6 +240,15 @@ void CXmodemSender::OnAck(TransferClock::time_point tNow) {
     }
 }
 
+void CXmodemSender::EndUnanswered() {
+    if (m_bClosing) {
+        End(ETransferState::Done, "接收方未确认批次结束块（文件均已被确认）");
+        return;
+    }
+    ++m_progress.nFiles;
+    End(ETransferState::Done, "接收方未确认结束符 EOT（数据块均已被确认）");
+}
+
 void CXmodemSender::Resend(TransferClock::time_point tNow) {
     // An answer this late: the receiver waited for a block that never came whole.
     m_bSettle = m_bSettle || tNow - m_tSent >= m_timeouts.character;
@@ -271,10 +285,16 @@ void CXmodemSender::OnTime(TransferClock::time_point tNow) {
             ++m_nSends;
             m_tSent = tNow;
             m_eStep = EStep::WaitAnswer;
-            m_tDeadline = tNow + m_timeouts.answer;
+            m_tDeadline = tNow + (IsLastWord() ? std::min<TransferClock::duration>(
+                                                     m_timeouts.answer, kLastWordAnswer)
+                                               : m_timeouts.answer);
             break;
         case EStep::WaitAnswer:
-            Resend(tNow);
+            if (IsLastWord() && m_nTries + 1 >= kLastWordSends) {
+                EndUnanswered();
+            } else {
+                Resend(tNow);
+            }
             break;
     }
 }

@@ -48,14 +48,17 @@ private:
     void Resend(TransferClock::time_point tNow);  // counted
     // Prepares the next block after an ACK (or the start): data, EOT, a header or the end.
     void Next(TransferClock::time_point tNow);
-    bool OpenFile();  // the next file of the batch; false: failed (already ended)
-    bool ReadData();  // the next data block into m_block; false: failed
+    bool OpenFile();       // the next file of the batch; false: failed (already ended)
+    void EndUnanswered();  // the last word went unanswered: done, and said so
+    bool ReadData();       // the next data block into m_block; false: failed
     void MakeHeader(bool bEmpty);
     void QueueBlock(TransferClock::time_point tNow);
     void OnEnd(ETransferState eState) override;
     void CloseFile();
 
     bool IsYmodem() const { return m_eProtocol == ETransferProtocol::Ymodem; }
+    // The block out is the transfer's last word: every byte of data has been acknowledged.
+    bool IsLastWord() const { return m_bClosing || (m_bEot && !IsYmodem()); }
     std::string FileName() const;
 
     ETransferProtocol m_eProtocol;

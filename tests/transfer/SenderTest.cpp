@@ -263,4 +263,51 @@ TEST_F(SenderPace, SendsAtOnceUntilABlockGoesUnanswered) {
     EXPECT_EQ(sender.State(), ETransferState::Done);
 }
 
+struct SLastWordRow {
+    const char* pszName;
+    ETransferProtocol eProtocol;
+    const char* pszMessage;
+};
+
+class SenderLastWord : public SenderPace, public testing::WithParamInterface<SLastWordRow> {};
+
+// A receiver that ends right after its last answer may empty its output with it: every block was
+// acknowledged, so the transfer is done within a few seconds, and says what went unanswered.
+TEST_P(SenderLastWord, UnansweredEndsDoneAndSaysSo) {
+    const SLastWordRow& row = GetParam();
+    CXmodemSender sender(row.eProtocol, {m_strFile});
+    sender.Start(m_tNow);
+    // Answer as a receiver would until the last word is out: XMODEM's EOT, YMODEM's closing
+    // block 0 (asked for by the 'C' after the file's EOT, NAKed once, was acknowledged).
+    const bool bYmodem = row.eProtocol == ETransferProtocol::Ymodem;
+    std::size_t nOut = Answer(sender, {xmodem::CRC});
+    bool bEotNaked = false;
+    for (int nStep = 0;
+         nStep < 100 && !(bYmodem ? sender.Progress().nFiles == 1 && nOut == 133 : nOut == 1);
+         ++nStep) {
+        const bool bNak = nOut == 1 && bYmodem && !bEotNaked;
+        bEotNaked = bEotNaked || bNak;
+        nOut = Answer(sender, {bNak ? xmodem::NAK : xmodem::ACK});
+        nOut = nOut == 0 ? Answer(sender, {xmodem::CRC}) : nOut;
+    }
+    ASSERT_EQ(sender.State(), ETransferState::Running);
+    int nWaits = 0;
+    while (sender.State() == ETransferState::Running && nWaits < 20) {
+        Wait(sender, std::chrono::seconds(1));
+        ++nWaits;
+    }
+    EXPECT_EQ(sender.State(), ETransferState::Done);
+    EXPECT_EQ(sender.Message(), row.pszMessage);
+    EXPECT_LE(nWaits, 6);
+    EXPECT_EQ(sender.Progress().nBytes, 3000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transfer, SenderLastWord,
+                         testing::Values(SLastWordRow{"XmodemEot", ETransferProtocol::Xmodem,
+                                                      "接收方未确认结束符 EOT（数据块均已被确认）"},
+                                         SLastWordRow{"YmodemClosingBlock",
+                                                      ETransferProtocol::Ymodem,
+                                                      "接收方未确认批次结束块（文件均已被确认）"}),
+                         [](const auto& info) { return std::string(info.param.pszName); });
+
 }  // namespace
