@@ -113,9 +113,14 @@ void CTransferControl::OnPoll() {
         return;
     }
     if (m_pDlg) {
-        m_pDlg->Show({status.progress, m_job.bSend ? status.nTxBytes : status.nRxBytes,
-                      m_clkElapsed.elapsed(),
-                      status.progress.nBlocks > 0 || status.progress.nBytes > 0});
+        STransferView view{status.progress, m_job.bSend ? status.nTxBytes : status.nRxBytes,
+                           m_clkElapsed.elapsed(),
+                           status.progress.nBlocks > 0 || status.progress.nBytes > 0};
+        if (view.progress.strFile.empty() && m_job.eProtocol != ETransferProtocol::Ymodem) {
+            // An XMODEM receive names no file on the line: it is the one the user picked.
+            view.progress.strFile = QFileInfo(m_job.strPath).fileName().toStdString();
+        }
+        m_pDlg->Show(view);
     }
 }
 
