@@ -1,11 +1,38 @@
 #include "Transfer.h"
 
+#include <algorithm>
+
 #include "Checksum.h"
+
+namespace {
+
+// Draining after a cancel: the quiet that ends it, and its longest time.
+constexpr auto kDrainQuiet = std::chrono::milliseconds(300);
+constexpr auto kDrainMost = std::chrono::seconds(2);
+constexpr const char* kCancelled = "已取消传输";
+
+}  // namespace
 
 void CTransferMachine::Cancel(TransferClock::time_point) {
     if (IsRunning()) {
         SendCancel();
-        End(ETransferState::Cancelled, "已取消传输");
+        End(ETransferState::Cancelled, kCancelled);
+    }
+}
+
+void CTransferMachine::StartDrain(TransferClock::time_point tNow) {
+    m_bDraining = true;
+    m_tDrainEnd = tNow + kDrainMost;
+    m_tDeadline = tNow + kDrainQuiet;
+}
+
+void CTransferMachine::OnDrainBytes(TransferClock::time_point tNow) {
+    m_tDeadline = std::min(tNow + kDrainQuiet, m_tDrainEnd);
+}
+
+void CTransferMachine::OnDrainTime(TransferClock::time_point tNow) {
+    if (tNow >= m_tDeadline) {
+        End(ETransferState::Cancelled, kCancelled);
     }
 }
 

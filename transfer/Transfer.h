@@ -79,6 +79,13 @@ protected:
     virtual void OnEnd(ETransferState) {}
     // Two CANs in a row from the far end end the transfer; true when that happened.
     bool CountCancel(std::uint8_t by);
+    // After our cancel: what the far end still sends (a block on its way, its own CANs) is read
+    // and dropped until the line has been quiet for a moment (2 s at most), then the transfer
+    // ends as cancelled, so that those bytes do not reach whoever has the line next.
+    void StartDrain(TransferClock::time_point tNow);
+    bool IsDraining() const { return m_bDraining; }
+    void OnDrainBytes(TransferClock::time_point tNow);
+    void OnDrainTime(TransferClock::time_point tNow);
 
     TransferClock::time_point m_tDeadline = TransferClock::time_point::max();
     STransferProgress m_progress;
@@ -88,6 +95,8 @@ private:
     std::vector<std::uint8_t> m_out;
     ETransferState m_eState = ETransferState::Running;
     int m_nCans = 0;
+    bool m_bDraining = false;
+    TransferClock::time_point m_tDrainEnd;
 };
 
 // A block as it goes on the line: SOH or STX, number, its complement, the data (padded to 128 or

@@ -74,7 +74,18 @@ void CXmodemReceiver::AskToStart(TransferClock::time_point tNow) {
     m_tDeadline = tNow + (m_bCrc ? m_timeouts.start / 3 : m_timeouts.start);
 }
 
+void CXmodemReceiver::Cancel(TransferClock::time_point tNow) {
+    if (IsRunning() && !IsDraining()) {
+        SendCancel();
+        StartDrain(tNow);
+    }
+}
+
 void CXmodemReceiver::OnBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow) {
+    if (IsDraining()) {
+        OnDrainBytes(tNow);
+        return;
+    }
     for (const std::uint8_t by : bytes) {
         if (!IsRunning()) {
             return;
@@ -107,6 +118,10 @@ void CXmodemReceiver::OnByte(std::uint8_t by, TransferClock::time_point tNow) {
 
 void CXmodemReceiver::OnTime(TransferClock::time_point tNow) {
     if (!IsRunning() || tNow < m_tDeadline) {
+        return;
+    }
+    if (IsDraining()) {
+        OnDrainTime(tNow);
         return;
     }
     if (m_nBlockLength == 0 && !m_bStarted) {

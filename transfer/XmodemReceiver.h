@@ -29,6 +29,9 @@ public:
     void Start(TransferClock::time_point tNow) override;
     void OnBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow) override;
     void OnTime(TransferClock::time_point tNow) override;
+    // CAN CAN, then what the sender still had on its way is dropped until the line is quiet
+    // (StartDrain), then the end.
+    void Cancel(TransferClock::time_point tNow) override;
 
 private:
     void OnByte(std::uint8_t by, TransferClock::time_point tNow);

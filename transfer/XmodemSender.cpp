@@ -95,6 +95,10 @@ void CXmodemSender::Cancel(TransferClock::time_point tNow) {
 }
 
 void CXmodemSender::OnBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow) {
+    if (IsDraining()) {
+        OnDrainBytes(tNow);
+        return;
+    }
     const std::uint64_t nSends = m_nSends;
     m_tHeard = tNow;
     for (const std::uint8_t by : bytes) {
@@ -271,8 +275,13 @@ void CXmodemSender::OnTime(TransferClock::time_point tNow) {
     if (!IsRunning() || tNow < m_tDeadline) {
         return;
     }
+    if (IsDraining()) {
+        OnDrainTime(tNow);
+        return;
+    }
     if (m_bCancelling) {
-        CTransferMachine::Cancel(tNow);
+        SendCancel();  // once more, then what the receiver still says is dropped
+        StartDrain(tNow);
         return;
     }
     switch (m_eStep) {

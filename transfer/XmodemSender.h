@@ -30,8 +30,9 @@ public:
     void Start(TransferClock::time_point tNow) override;
     void OnBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow) override;
     void OnTime(TransferClock::time_point tNow) override;
-    // CAN CAN now and again a moment later, then the end: a receiver that empties its input
-    // after each answer may throw the first away.
+    // CAN CAN now and again a moment later (a receiver that empties its input after each answer
+    // may throw the first away), then what the receiver still says is dropped until the line is
+    // quiet (StartDrain), then the end.
     void Cancel(TransferClock::time_point tNow) override;
 
 private:

@@ -185,56 +185,79 @@ INSTANTIATE_TEST_SUITE_P(
 // Cancelled from the progress dialog or by closing the port: CAN CAN to the far end, one line.
 struct SStopRow {
     const char* pszName;
+    int nCommand;
+    const char* pszProgram;
+    std::vector<std::string> arrArgs;
     bool bByPortClose;
+    const char* pszTitle;  // the dialog's
+    const char* pszLine;   // the line's start
 };
 
 class TransferStopped : public TransferWindowTest, public testing::WithParamInterface<SStopRow> {};
 
 TEST_P(TransferStopped, MidTransferEndsCleanly) {
-    WriteData(Mine() + "/fw.bin", 1024 * 1024);
-    Pick(IDM_XFER_YMODEM_SEND, Mine() + "/fw.bin");
-    const auto pPeer = StartPeer("rb", {"-q"});
-    CTransferDlg* pProgress = m_pDlg->Transfers().Dialog();
-    ASSERT_NE(pProgress, nullptr);
+    const SStopRow& row = GetParam();
+    const bool bSend = row.nCommand <= IDM_XFER_YMODEM_SEND;
+    WriteData((bSend ? Mine() : Peer()) + "/fw.bin", 4 * 1024 * 1024);
+    Pick(row.nCommand, Mine() + (bSend ? "/fw.bin" : "/got.bin"));
+    const auto pPeer = StartPeer(row.pszProgram, row.arrArgs);
+    const QPointer<CTransferDlg> pProgress = m_pDlg->Transfers().Dialog();
+    ASSERT_FALSE(pProgress.isNull());
     EXPECT_TRUE(pProgress->isVisible());
-    EXPECT_EQ(pProgress->windowTitle(), QStringLiteral("YMODEM 发送"));
+    EXPECT_EQ(pProgress->windowTitle(), QString::fromUtf8(row.pszTitle));
     ASSERT_TRUE(WaitRunningEventLoop(
-        [&] {
-            return pProgress->BytesLabel()->text().startsWith(QStringLiteral("1024")) ||
-                   pProgress->ProgressBar()->value() > 0;
-        },
-        kTransferLimitMs));
+        [&] { return Counter(bSend ? IDC_TX_COUNT : IDC_RX_COUNT) > 65536; }, kTransferLimitMs));
     // While it runs: no transfer may start, no send either.
     EXPECT_EQ(ItemsEnabled(), std::vector<bool>(5, false));
     for (int nId : {IDC_MANUAL_SEND, IDC_SEND_FILE, IDC_AUTO_SEND}) {
         EXPECT_FALSE(m_pDlg->Control(nId)->isEnabled()) << nId;
     }
     EXPECT_EQ(pProgress->CancelButton()->accessibleName(), QStringLiteral("取消"));
-    EXPECT_EQ(pProgress->FileLabel()->text(), QStringLiteral("fw.bin"));
-    if (GetParam().bByPortClose) {
+    EXPECT_EQ(pProgress->FileLabel()->text(), QString::fromUtf8(bSend ? "fw.bin" : "got.bin"));
+    if (row.bByPortClose) {
         Click(*m_pDlg, IDC_OPEN);
     } else {
         QTest::mouseClick(pProgress->CancelButton(), Qt::LeftButton);
     }
     const QString strText = WaitForEnd();
-    EXPECT_TRUE(strText.startsWith(QStringLiteral("YMODEM 发送已取消（fw.bin，已传输 ")))
-        << strText.toStdString();
-    EXPECT_NE(pPeer->Wait(30), -1);  // the receiver was told to stop
-    EXPECT_EQ(m_pDlg->Transfers().Dialog(), nullptr);
-    EXPECT_EQ(m_pDlg->IsPortOpen(), !GetParam().bByPortClose);
-    if (!GetParam().bByPortClose) {
-        // The watcher has the line again.
+    EXPECT_TRUE(strText.startsWith(QString::fromUtf8(row.pszLine))) << strText.toStdString();
+    EXPECT_NE(pPeer->Wait(30), -1);  // the far end was told to stop
+    EXPECT_TRUE(WaitRunningEventLoop([&] { return pProgress.isNull(); }));  // gone, not hidden
+    EXPECT_EQ(m_pDlg->IsPortOpen(), !row.bByPortClose);
+    if (!row.bByPortClose) {
+        // The watcher has the line again; what the far end still sent after the cancel did not
+        // reach the box.
         pPeer->StopRelay();
         ASSERT_TRUE(m_pty.WriteMaster("hi", 2));
-        EXPECT_TRUE(WaitRunningEventLoop(
-            [&] { return Ctl<CReceiveView>(*m_pDlg, IDC_RECEIVE)->ShownText().endsWith("hi"); }));
+        EXPECT_TRUE(WaitRunningEventLoop([&] {
+            return Ctl<CReceiveView>(*m_pDlg, IDC_RECEIVE)->ShownText() == strText + "hi";
+        })) << Ctl<CReceiveView>(*m_pDlg, IDC_RECEIVE)->ShownText().toStdString();
         EXPECT_EQ(ItemsEnabled(), std::vector<bool>(5, true));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, TransferStopped,
-                         testing::Values(SStopRow{"ByCancel", false},
-                                         SStopRow{"ByPortClose", true}),
+                         testing::Values(SStopRow{"SendByCancel",
+                                                  IDM_XFER_YMODEM_SEND,
+                                                  "rb",
+                                                  {"-q"},
+                                                  false,
+                                                  "YMODEM 发送",
+                                                  "YMODEM 发送已取消（fw.bin，已传输 "},
+                                         SStopRow{"SendByPortClose",
+                                                  IDM_XFER_YMODEM_SEND,
+                                                  "rb",
+                                                  {"-q"},
+                                                  true,
+                                                  "YMODEM 发送",
+                                                  "YMODEM 发送已取消（fw.bin，已传输 "},
+                                         SStopRow{"ReceiveByCancel",
+                                                  IDM_XFER_XMODEM_RECEIVE,
+                                                  "sx",
+                                                  {"-q", "-k", "fw.bin"},
+                                                  false,
+                                                  "XMODEM 接收",
+                                                  "XMODEM 接收已取消：未完成的文件保存为 "}),
                          [](const testing::TestParamInfo<SStopRow>& info) {
                              return info.param.pszName;
                          });

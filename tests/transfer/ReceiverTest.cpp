@@ -105,6 +105,24 @@ TEST_F(ReceiverByHand, ExistingFileIsNotReplacedWithoutAskingButSavedBesideIt) {
     EXPECT_EQ(sink.Received(), std::vector<std::string>{Path("keep (2).txt")});
 }
 
+TEST_F(ReceiverByHand, CancelDropsWhatStillArrivesUntilTheLineIsQuiet) {
+    CFileSink sink(Path("got.bin"), false, {});
+    CXmodemReceiver receiver(ETransferProtocol::Xmodem, sink);
+    Feed(receiver, {Data(1, "a")});
+    receiver.TakeOutput();
+    const auto tCancel = TransferClock::now();
+    receiver.Cancel(tCancel);
+    Bytes out = receiver.TakeOutput();
+    EXPECT_GE(std::count(out.begin(), out.end(), xmodem::CAN), 2);
+    // The sender's next block is on its way: dropped, and the end waits for the quiet after it.
+    receiver.OnBytes(Data(2, "b"), tCancel + std::chrono::milliseconds(250));
+    receiver.OnTime(tCancel + std::chrono::milliseconds(400));
+    EXPECT_TRUE(receiver.IsRunning());
+    EXPECT_TRUE(receiver.TakeOutput().empty());  // no ACK
+    receiver.OnTime(tCancel + std::chrono::milliseconds(600));
+    EXPECT_EQ(receiver.State(), ETransferState::Cancelled);
+}
+
 struct SBadRow {
     const char* pszName;
     std::vector<Bytes> arrBlocks;
