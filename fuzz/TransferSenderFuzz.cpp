@@ -20,24 +20,35 @@ namespace {
 constexpr std::array<std::size_t, 6> kSizes = {0, 1, 128, 130, 1025, 3000};
 constexpr int kSilentWakeUps = 200;
 
-// The files to send, made once: fw<N>.bin holds kSizes[N] bytes.
-const std::string& Folder() {
-    static const std::string strFolder = [] {
+// The files to send, made once and removed at exit: file N holds kSizes[N] bytes.
+class CFiles {
+public:
+    CFiles() {
         char szFolder[] = "/tmp/dive-fuzz-sender-XXXXXX";
         FUZZ_CHECK(mkdtemp(szFolder) != nullptr);
+        m_strFolder = szFolder;
         for (std::size_t i = 0; i < kSizes.size(); ++i) {
-            const std::string strPath = std::string(szFolder) + "/fw" + std::to_string(i) + ".bin";
-            std::FILE* pFile = std::fopen(strPath.c_str(), "wb");
+            std::FILE* pFile = std::fopen(Path(i).c_str(), "wb");
             FUZZ_CHECK(pFile != nullptr);
             for (std::size_t n = 0; n < kSizes[i]; ++n) {
                 std::fputc(static_cast<int>(n * 7 % 256), pFile);
             }
             std::fclose(pFile);
         }
-        return std::string(szFolder);
-    }();
-    return strFolder;
-}
+    }
+    ~CFiles() {
+        for (std::size_t i = 0; i < kSizes.size(); ++i) {
+            unlink(Path(i).c_str());
+        }
+        rmdir(m_strFolder.c_str());
+    }
+    std::string Path(std::size_t i) const {
+        return m_strFolder + "/fw" + std::to_string(i) + ".bin";
+    }
+
+private:
+    std::string m_strFolder;
+};
 
 // Mostly the bytes a receiver sends, now and then any byte.
 std::uint8_t AnswerByte(FuzzedDataProvider& input) {
@@ -111,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     const int nFiles = input.ConsumeIntegralInRange<int>(1, 3);
     for (int i = 0; i < nFiles; ++i) {
         const std::size_t nFile = input.ConsumeIntegralInRange<std::size_t>(0, kSizes.size() - 1);
-        arrPaths.push_back(Folder() + "/fw" + std::to_string(nFile) + ".bin");
+        static const CFiles files;
+        arrPaths.push_back(files.Path(nFile));
         // Its block 0, its blocks (128 bytes at the least), EOT (twice for YMODEM).
         nItems += 1 + (kSizes[nFile] + 127) / 128 + 2;
     }
