@@ -44,6 +44,11 @@ CXmodemReceiver::~CXmodemReceiver() {
 void CXmodemReceiver::OnEnd(ETransferState) {
     if (m_bFileOpen) {
         m_bFileOpen = false;
+        // The block held back for its padding was received whole: the partial file keeps it.
+        if (!m_held.empty()) {
+            m_sink.Write(m_held.data(), m_held.size());
+            m_held.clear();
+        }
         const std::string strNote = m_sink.End(false);
         if (!strNote.empty()) {
             m_strMessage += (m_strMessage.empty() ? "" : "；") + strNote;
@@ -293,7 +298,10 @@ void CXmodemReceiver::OnEot(TransferClock::time_point tNow) {
         return;
     }
     m_bFileOpen = false;
-    m_sink.End(true);
+    if (const std::string strNote = m_sink.End(true); !strNote.empty()) {
+        End(ETransferState::Failed, "写入文件失败；" + strNote);  // the file could not be closed
+        return;
+    }
     ++m_progress.nFiles;
     Send(xmodem::ACK);
     if (!IsYmodem()) {

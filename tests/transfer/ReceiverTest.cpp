@@ -121,6 +121,27 @@ TEST_F(ReceiverByHand, CancelDropsWhatStillArrivesUntilTheLineIsQuiet) {
     EXPECT_TRUE(receiver.TakeOutput().empty());  // no ACK
     receiver.OnTime(tCancel + std::chrono::milliseconds(600));
     EXPECT_EQ(receiver.State(), ETransferState::Cancelled);
+    // Block 1, held back for its padding, was received whole: the partial file has it.
+    const Bytes partial = ReadFileBytes(Path("got.bin.partial"));
+    ASSERT_EQ(partial.size(), 128u);
+    EXPECT_EQ(partial[0], 'a');
+}
+
+// A file that cannot be closed or renamed when it is whole is no success.
+TEST_F(ReceiverByHand, AWholeFileThatCannotBeFinishedFails) {
+    class CUnfinishableSink : public ITransferSink {
+    public:
+        SSinkAnswer Begin(const std::string&, std::optional<std::uint64_t>) override {
+            return {true, {}};
+        }
+        bool Write(const std::uint8_t*, std::size_t) override { return true; }
+        std::string End(bool) override { return "未完成的文件保存为 x.bin.partial"; }
+        std::uint64_t Limit() const override { return 1u << 20; }
+    } sink;
+    CXmodemReceiver receiver(ETransferProtocol::Xmodem, sink);
+    Feed(receiver, {Data(1, "a"), {xmodem::EOT}});
+    EXPECT_EQ(receiver.State(), ETransferState::Failed);
+    EXPECT_EQ(receiver.Message(), "写入文件失败；未完成的文件保存为 x.bin.partial");
 }
 
 struct SBadRow {
