@@ -69,8 +69,8 @@ QLabel* CTransferDlg::AddRow(QGridLayout& grid, const char* pszCaption) {
     auto* pCaption = new QLabel(strCaption, this);
     auto* pValue = new QLabel(this);
     pValue->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // Read as "文件 fw.bin": the caption without its colon names the value.
-    pValue->setAccessibleName(strCaption.chopped(1));
+    // Assistive tools read the value as its name (it changes as the transfer runs) and the
+    // caption through the buddy's "labelled-by" relation.
     pCaption->setBuddy(pValue);
     const int nRow = grid.rowCount();
     grid.addWidget(pCaption, nRow, 0, Qt::AlignRight);

@@ -3,6 +3,7 @@
 // line in the receive box, the counters, the sends held back, and the bad cases.
 #include <signal.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -214,6 +215,13 @@ TEST_P(TransferStopped, MidTransferEndsCleanly) {
     }
     EXPECT_EQ(pProgress->CancelButton()->accessibleName(), QStringLiteral("取消"));
     EXPECT_EQ(pProgress->FileLabel()->text(), QString::fromUtf8(bSend ? "fw.bin" : "got.bin"));
+    // A screen reader hears the value, named by its caption.
+    QAccessibleInterface* pValue = QAccessible::queryAccessibleInterface(pProgress->FileLabel());
+    ASSERT_NE(pValue, nullptr);
+    EXPECT_EQ(pValue->text(QAccessible::Name), pProgress->FileLabel()->text());
+    const auto arrLabels = pValue->relations(QAccessible::Label);
+    ASSERT_EQ(arrLabels.size(), 1);
+    EXPECT_EQ(arrLabels.first().first->text(QAccessible::Name), QStringLiteral("文件："));
     if (row.bByPortClose) {
         Click(*m_pDlg, IDC_OPEN);
     } else {
