@@ -1,5 +1,6 @@
 // Building the main window's controls: creating them in template order, naming them for
-// assistive technology, filling the lists, wiring them; the open button's and the lamps' looks.
+// assistive technology, filling the lists, wiring them; the open button's and the lamps' looks;
+// their states to and from the settings file.
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -265,4 +266,58 @@ void CTerminalDlg::LampsOff() {
     for (const SLamp& lamp : LampTable()) {
         lamp.pLamp->SetLit(false);
     }
+}
+
+void CTerminalDlg::SaveControls() {
+    m_bDTR = m_chkDTR->isChecked();
+    m_bRTS = m_chkRTS->isChecked();
+    m_eSendFormat = m_radText->isChecked()
+                        ? ESendFormat::Text
+                        : (m_radHex->isChecked() ? ESendFormat::Hex : ESendFormat::None);
+}
+
+void CTerminalDlg::LoadControls() {
+    ShowCounters();
+    m_bLoadingControls = true;
+    m_chkDTR->setChecked(m_bDTR);
+    m_chkRTS->setChecked(m_bRTS);
+    // Radio buttons that exclude each other cannot all be cleared: None clears both.
+    m_radText->setAutoExclusive(false);
+    m_radHex->setAutoExclusive(false);
+    m_radText->setChecked(m_eSendFormat == ESendFormat::Text);
+    m_radHex->setChecked(m_eSendFormat == ESendFormat::Hex);
+    m_radText->setAutoExclusive(true);
+    m_radHex->setAutoExclusive(true);
+    m_bLoadingControls = false;
+}
+
+void CTerminalDlg::LoadSettings() {
+    const STerminalSettings settings = STerminalSettings::Load(m_strIniPath);
+    m_cbPort->setCurrentIndex(settings.nCom);
+    m_cbDataBits->setCurrentIndex(settings.nDataBits);
+    m_cbParity->setCurrentIndex(settings.nParity);
+    m_cbStopBits->setCurrentIndex(settings.nStopBits);
+    m_cbBaud->setCurrentIndex(settings.nBaud);
+    m_eSendFormat = SendFormatFromCode(settings.nTxFormat);
+    // At most five digits: a longer number shows its last five.
+    m_edPeriod->SetValue(static_cast<std::uint32_t>(settings.nPeriod));
+    m_chkAutoReconnect->setChecked(settings.nAutoReconnect != 0);
+    m_runOptions.Apply(*this, settings, m_strIniPath);
+}
+
+void CTerminalDlg::SaveSettings() {
+    SaveControls();
+    STerminalSettings settings{};
+    settings.nCom = m_cbPort->currentIndex();
+    settings.nDataBits = m_cbDataBits->currentIndex();
+    settings.nStopBits = m_cbStopBits->currentIndex();
+    settings.nParity = m_cbParity->currentIndex();
+    settings.nBaud = BaudRatePosition(m_cbBaud->currentData().toUInt());
+    settings.nTxFormat = SendFormatCode(m_eSendFormat);
+    settings.nPeriod = static_cast<int>(m_edPeriod->GetValue());
+    settings.nAutoReconnect = m_chkAutoReconnect->isChecked() ? 1 : 0;
+    m_runOptions.KeepStored(settings);
+    settings.Save(m_strIniPath);
+    m_edSend->SaveOptions();
+    m_edReceive->SaveOptions();
 }
