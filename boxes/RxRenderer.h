@@ -134,6 +134,10 @@ public:
     std::uint64_t NextMark() const { return m_nNextMark; }
 
 private:
+    // The pairs a timestamp's width takes from a hexadecimal line: "[HH:MM:SS.mmm] " is 15
+    // characters, five pairs.
+    static constexpr int kStampPairs = 5;
+
     void FindFirstMark(const CByteRing& ring);
     void RenderMark(const SRxMark& mark, QString& strOut, std::deque<SRxSyncPoint>& syncs);
     // Ends the line before a mark's line (pending CRs shown); a sync point when the line was used
