@@ -127,8 +127,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
         // Its block 0, its blocks (128 bytes at the least), EOT (twice for YMODEM).
         nItems += 1 + (kSizes[nFile] + 127) / 128 + 2;
     }
-    // And the cancels: CAN five times, again a moment later.
-    const std::size_t nMaxOutput = nItems * (xmodem::kMaxRetries + 1) * 1029 + 10;
+    // And the cancels: CAN five times, at most four times over (at once, a moment later, after
+    // answers).
+    const std::size_t nMaxOutput = nItems * (xmodem::kMaxRetries + 1) * 1029 + 20;
     STransferTimeouts timeouts;
     timeouts.settle = std::chrono::microseconds(input.ConsumeIntegralInRange<int>(0, 1000));
     CXmodemSender sender(eProtocol, arrPaths, timeouts);

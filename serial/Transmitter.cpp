@@ -32,14 +32,22 @@ void CTransmitter::Stop() {
     if (!m_thread.joinable()) {
         return;
     }
+    bool bBusy = false;
     {
         std::lock_guard lock(m_mtx);
         m_bStop = true;
         m_jobs.clear();
         ++m_nEpoch;
+        bBusy = m_bBusy;
     }
     m_cv.notify_one();
-    Interrupt();
+    // Only a transmission under way is thrown away: what else is still leaving the driver (a
+    // block transfer's CAN CAN as the port closes) goes out.
+    if (bBusy) {
+        Interrupt();
+    } else {
+        m_wake.Signal();
+    }
     m_thread.join();
 }
 

@@ -37,7 +37,9 @@ public:
     CTransmitter& operator=(const CTransmitter&) = delete;
 
     bool Start();  // false when the thread could not be made
-    void Stop();   // cancels, returns once the thread has ended; no SN_TX_EMPTY
+    // Cancels (discarding the output only while a transmission is under way), returns once the
+    // thread has ended; no SN_TX_EMPTY.
+    void Stop();
 
     void QueueBytes(std::vector<std::uint8_t> bytes);
     // nGapMs < 0: the pieces go out back to back; otherwise paced, nGapMs between pieces.

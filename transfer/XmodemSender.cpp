@@ -9,6 +9,10 @@ namespace {
 
 constexpr std::size_t kShortTail = 896;  // YMODEM, XMODEM-1K: a tail this short goes in 128s
 constexpr auto kCancelRepeat = std::chrono::milliseconds(100);
+// CAN CAN goes out at most this often in a cancel: at once, a moment later, and once the receiver
+// has answered meanwhile (one that empties its input as it answers throws away CANs that came
+// with the block it answers; late under load, it may read both of the first pairs with it).
+constexpr int kCancelSends = 4;
 // The last word (XMODEM's EOT, YMODEM's closing block 0) is sent this many times at most, each
 // waiting this long for its answer: a receiver that ends right after answering and empties its
 // terminal's output then (lrzsz does) throws that answer away, and its data is home already.
@@ -90,19 +94,34 @@ void CXmodemSender::Cancel(TransferClock::time_point tNow) {
     if (IsRunning() && !m_bCancelling) {
         m_bCancelling = true;
         SendCancel();
+        ++m_nCancelSends;
         m_tDeadline = tNow + kCancelRepeat;
     }
 }
 
-void CXmodemSender::OnBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow) {
+void CXmodemSender::OnCancellingBytes(std::span<const std::uint8_t> bytes,
+                                      TransferClock::time_point tNow) {
     if (IsDraining()) {
         OnDrainBytes(tNow);
+    }
+    const bool bAnswer = std::ranges::any_of(bytes, [](std::uint8_t by) {
+        return by == xmodem::ACK || by == xmodem::NAK || by == xmodem::CRC;
+    });
+    m_bCancelDue = m_bCancelDue || (bAnswer && m_nCancelSends < kCancelSends);
+    if (m_bCancelDue) {
+        m_tDeadline = tNow + m_timeouts.settle;  // on a quiet line
+    }
+}
+
+void CXmodemSender::OnBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow) {
+    if (m_bCancelling) {
+        OnCancellingBytes(bytes, tNow);
         return;
     }
     const std::uint64_t nSends = m_nSends;
     m_tHeard = tNow;
     for (const std::uint8_t by : bytes) {
-        if (!IsRunning() || m_bCancelling || CountCancel(by)) {
+        if (!IsRunning() || CountCancel(by)) {
             return;
         }
         // What came with the answer that sent a block left before it: no answer to it (a
@@ -275,13 +294,21 @@ void CXmodemSender::OnTime(TransferClock::time_point tNow) {
     if (!IsRunning() || tNow < m_tDeadline) {
         return;
     }
-    if (IsDraining()) {
-        OnDrainTime(tNow);
+    if (m_bCancelling && (m_bCancelDue || !IsDraining())) {
+        // Once more, then what the receiver still says is dropped until the line is quiet.
+        SendCancel();
+        ++m_nCancelSends;
+        m_bCancelDue = false;
+        if (IsDraining()) {
+            OnDrainBytes(tNow);
+            OnDrainTime(tNow);  // ends it when its time is up
+        } else {
+            StartDrain(tNow);
+        }
         return;
     }
-    if (m_bCancelling) {
-        SendCancel();  // once more, then what the receiver still says is dropped
-        StartDrain(tNow);
+    if (IsDraining()) {
+        OnDrainTime(tNow);
         return;
     }
     switch (m_eStep) {

@@ -30,9 +30,10 @@ public:
     void Start(TransferClock::time_point tNow) override;
     void OnBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow) override;
     void OnTime(TransferClock::time_point tNow) override;
-    // CAN CAN now and again a moment later (a receiver that empties its input after each answer
-    // may throw the first away), then what the receiver still says is dropped until the line is
-    // quiet (StartDrain), then the end.
+    // CAN CAN now, again a moment later and once the receiver has answered meanwhile (one that
+    // empties its input as it answers may throw away those that came with the block it answers),
+    // then what the receiver still says is dropped until the line is quiet (StartDrain), then
+    // the end.
     void Cancel(TransferClock::time_point tNow) override;
 
 private:
@@ -44,6 +45,7 @@ private:
 
     void WaitForStart(TransferClock::time_point tNow);
     void OnByte(std::uint8_t by, TransferClock::time_point tNow);
+    void OnCancellingBytes(std::span<const std::uint8_t> bytes, TransferClock::time_point tNow);
     void OnStartAsked(bool bCrc, TransferClock::time_point tNow);
     void OnAck(TransferClock::time_point tNow);
     void Resend(TransferClock::time_point tNow);  // counted
@@ -87,6 +89,8 @@ private:
     int m_nTries = 0;                    // its sends after the first
     int m_nEotNaks = 0;                  // NAKs to this file's EOT
     bool m_bCancelling = false;          // the first CANs went out
+    bool m_bCancelDue = false;           // the receiver answered since the last CANs
+    int m_nCancelSends = 0;              // CAN CAN sent so often in the cancel
     std::uint64_t m_nSends = 0;          // blocks (and EOTs) sent
     TransferClock::time_point m_tSent;   // when the last went out
     TransferClock::time_point m_tHeard;  // when the receiver last sent something

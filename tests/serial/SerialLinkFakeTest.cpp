@@ -227,6 +227,15 @@ TEST_F(SerialLinkFake, StreamReadErrorEndsTheTransmission) {
     EXPECT_EQ(m_pLine->Sent(), (std::vector<std::uint8_t>{0x61, 0x61}));
 }
 
+// The driver may still hold what was written last (a transfer's CAN CAN): closing keeps it.
+TEST_F(SerialLinkFake, CloseWhenIdleDiscardsNothing) {
+    ASSERT_TRUE(OpenAndWatch());
+    ASSERT_TRUE(m_link.Write(Pattern(3).data(), 3));
+    EXPECT_TRUE(Pump([&] { return m_owner.Count(SN_TX_EMPTY) == 1; }));
+    m_link.Close();
+    EXPECT_EQ(m_pLine->DiscardCount(), 0u);
+}
+
 TEST_F(SerialLinkFake, CancelStopsAStalledTransmission) {
     ASSERT_TRUE(OpenAndWatch());
     m_pLine->SetWritable(false);  // flow control holds the output

@@ -19,11 +19,13 @@
 
 namespace {
 
-// False when the line is gone.
-bool WriteAllTo(int nFd, const std::uint8_t* p, std::size_t nSize, const std::atomic<bool>& bStop) {
+// False when the line is gone. A socket whose program has ended gives EPIPE, not SIGPIPE.
+bool WriteAllTo(int nFd, const std::uint8_t* p, std::size_t nSize, const std::atomic<bool>& bStop,
+                bool bSocket = false) {
     std::size_t nDone = 0;
     while (nDone < nSize && !bStop) {
-        const ssize_t n = write(nFd, p + nDone, nSize - nDone);
+        const ssize_t n = bSocket ? send(nFd, p + nDone, nSize - nDone, MSG_NOSIGNAL)
+                                  : write(nFd, p + nDone, nSize - nDone);
         if (n > 0) {
             nDone += static_cast<std::size_t>(n);
         } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
@@ -105,7 +107,7 @@ void CLrzszPeer::Relay(int nSocket, int nSlave) {
         }
         if (fds[1].revents & POLLIN) {
             const ssize_t n = read(nSlave, buf, sizeof buf);
-            if (n > 0 && !WriteAllTo(nSocket, buf, static_cast<std::size_t>(n), m_bStop)) {
+            if (n > 0 && !WriteAllTo(nSocket, buf, static_cast<std::size_t>(n), m_bStop, true)) {
                 break;
             }
         }

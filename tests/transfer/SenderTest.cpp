@@ -263,6 +263,22 @@ TEST_F(SenderPace, SendsAtOnceUntilABlockGoesUnanswered) {
     EXPECT_EQ(sender.State(), ETransferState::Done);
 }
 
+// A receiver that empties its input as it answers throws away CANs that came with the block it
+// answers: they go again once it has, and the end follows a quiet line.
+TEST_F(SenderPace, CancelGoesAgainOnceTheReceiverHasAnswered) {
+    STransferTimeouts timeouts;
+    CXmodemSender sender(ETransferProtocol::Xmodem1K, {m_strFile}, timeouts);
+    sender.Start(m_tNow);
+    EXPECT_EQ(Answer(sender, {xmodem::CRC}), 1029u);
+    sender.Cancel(m_tNow);
+    EXPECT_EQ(sender.TakeOutput(), std::vector<std::uint8_t>(5, xmodem::CAN));
+    EXPECT_EQ(Answer(sender, {xmodem::ACK}), 0u);
+    EXPECT_EQ(Wait(sender, timeouts.settle), 5u);
+    EXPECT_EQ(Wait(sender, std::chrono::seconds(2)), 0u);
+    EXPECT_EQ(sender.State(), ETransferState::Cancelled);
+    EXPECT_EQ(sender.Message(), "已取消传输");
+}
+
 struct SLastWordRow {
     const char* pszName;
     ETransferProtocol eProtocol;
